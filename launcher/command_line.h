@@ -1,0 +1,23 @@
+// Splits wide command lines and configured argument texts into arguments.
+// Only the space separates; double and single quotes both group, and
+// backslashes are ordinary characters.
+#pragma once
+#include <vector>
+
+#include "util/wide.h"
+
+namespace runvo {
+
+using ArgumentVector = std::vector<WideString>;
+
+// Appends the arguments of `text` to `into`. Returns false, with `into`
+// holding the arguments before the fault, when a quote has no closing partner.
+[[nodiscard]] bool trySplitCommandLine(WideView text, ArgumentVector& into);
+
+}  // namespace runvo
+
+namespace runvo {
+// As trySplitCommandLine; a quote without its partner is the fatal error
+// "Wrong Parameter Usage" (key 1007). Defined by the Windows layer.
+void splitCommandLine(WideView text, ArgumentVector& into);
+}  // namespace runvo

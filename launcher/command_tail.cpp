@@ -1,0 +1,71 @@
+#include "launcher/command_tail.h"
+
+#include <array>
+#include <utility>
+
+namespace runvo {
+
+namespace {
+constexpr std::string_view kNonInteractive = "non-interactive";
+
+constexpr std::array<std::pair<std::string_view, Verb>, 7> kVerbs{{
+    {"install", Verb::Install},
+    {"install-auto", Verb::InstallAuto},
+    {"install-demand", Verb::InstallDemand},
+    {"uninstall", Verb::Uninstall},
+    {"stop", Verb::Stop},
+    {"start", Verb::Start},
+    {"status", Verb::Status},
+}};
+
+bool isBlank(char c) { return c >= 0x01 && c <= 0x20; }
+}  // namespace
+
+std::string_view commandTail(std::string_view line) {
+  std::size_t i = 0;
+  if (!line.empty() && line[0] == '"') {
+    const std::size_t close = line.find('"', 1);
+    i = close == std::string_view::npos ? line.size() : close + 1;
+  } else {
+    while (i < line.size() && static_cast<unsigned char>(line[i]) > 0x20) ++i;
+  }
+  while (i < line.size() && isBlank(line[i])) ++i;
+  return line.substr(i);
+}
+
+VerbRequest parseVerb(std::string_view tail) {
+  VerbRequest request;
+  if (tail.empty() || (tail[0] != '/' && tail[0] != '-')) return request;
+  std::string_view text = tail.substr(1);
+  if (!text.empty() && text[0] == '-') text.remove_prefix(1);
+
+  const std::size_t firstSpace = text.find(' ');
+  const std::string_view verbText = text.substr(0, firstSpace);
+  // `space` is where an option may follow: a real space at first, then the
+  // character right behind a "non-interactive", whatever it is.
+  std::size_t space = firstSpace;
+  while (space != std::string_view::npos && text.size() - space >= 2) {
+    const std::string_view after = text.substr(space + 1);
+    if (after.substr(0, kNonInteractive.size()) == kNonInteractive) {
+      request.interactive = false;
+      space += 1 + kNonInteractive.size();
+      continue;
+    }
+    request.serviceName = std::string(after.substr(0, kServiceNameCapacity - 1));
+    break;
+  }
+
+  for (const auto& [name, verb] : kVerbs) {
+    if (verbText == name) request.verb = verb;
+  }
+  return request;
+}
+
+const char* verbName(Verb verb) {
+  for (const auto& [name, candidate] : kVerbs) {
+    if (candidate == verb) return name.data();
+  }
+  return "";
+}
+
+}  // namespace runvo

@@ -1,0 +1,23 @@
+// The process-wide configuration table, loaded once from the payload at
+// start and read-only afterwards, so any thread may read it.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "payload/config_keys.h"
+#include "payload/config_table.h"
+
+namespace runvo {
+
+// Reads the payload behind the executable image. Any damage ends the process
+// with its fatal text; afterwards the message display follows key 107.
+void loadConfigTable();
+
+const ConfigTable& configTable();
+std::string getConfigString(std::int32_t key, std::size_t capacity = kTextCapacity);
+int getConfigInt(std::int32_t key);
+WideString getConfigWString(std::int32_t key, std::size_t capacity = kTextCapacity);
+// Where the embedded file records start.
+std::uint32_t tableEndPosition();
+
+}  // namespace runvo

@@ -1,0 +1,55 @@
+// Keys of the configuration table that the launcher reads.
+#pragma once
+#include <cstdint>
+
+namespace runvo {
+
+inline constexpr std::int32_t kKeyServiceName = 101;
+inline constexpr std::int32_t kKeyRedirectStderr = 102;
+inline constexpr std::int32_t kKeyStderrFile = 103;
+inline constexpr std::int32_t kKeyRedirectStdout = 104;
+inline constexpr std::int32_t kKeyStdoutFile = 105;
+inline constexpr std::int32_t kKeyAppendOutput = 106;
+inline constexpr std::int32_t kKeyApplicationType = 107;
+inline constexpr std::int32_t kKeyClassPath = 121;
+inline constexpr std::int32_t kKeyMainClass = 122;
+inline constexpr std::int32_t kKeyVmOptions = 123;
+inline constexpr std::int32_t kKeyArguments = 124;
+inline constexpr std::int32_t kKeyJOptionsToVm = 125;
+inline constexpr std::int32_t kKeyMinVersion = 126;
+inline constexpr std::int32_t kKeyMaxVersion = 127;
+inline constexpr std::int32_t kKeySearchSequence = 128;
+inline constexpr std::int32_t kKeyAllowPrerelease = 130;
+inline constexpr std::int32_t kKeyRequireJdk = 131;
+inline constexpr std::int32_t kKeyWorkingDirectory = 146;
+inline constexpr std::int32_t kKeyDependencies = 149;
+inline constexpr std::int32_t kKeyJvmVariant = 152;
+inline constexpr std::int32_t kKeyInstallationValue = 160;
+inline constexpr std::int32_t kKeyMessageCaption = 1000;
+inline constexpr std::int32_t kKeyFlavour = 2001;
+inline constexpr std::int32_t kKeyEmbeddedFileCount = 2002;
+inline constexpr std::int32_t kKeyEmbeddedFileNames = 2003;
+inline constexpr std::int32_t kKeyApplicationDirectory = 10003;
+inline constexpr std::int32_t kKeyNativeLibraryPath = 10004;
+inline constexpr std::int32_t kKeyProcessCommFile = 10005;
+inline constexpr std::int32_t kKeyServiceDescription = 20017;
+
+// Numbered messages.
+inline constexpr std::int32_t kMsgJvmNotStartable = 1005;
+inline constexpr std::int32_t kMsgMissingClassPathEntry = 1006;
+inline constexpr std::int32_t kMsgWrongParameterUsage = 1007;
+inline constexpr std::int32_t kMsgUndefinedVariable = 1008;
+inline constexpr std::int32_t kMsgInternalError = 1009;
+inline constexpr std::int32_t kMsgMainClassMissing = 1010;
+inline constexpr std::int32_t kMsgMainMethodMissing = 1011;
+inline constexpr std::int32_t kMsgNoTempDir = 1015;
+inline constexpr std::int32_t kMsgNoJvmFound = 1016;
+inline constexpr std::int32_t kMsgJvmVariableUnusable = 1019;
+inline constexpr std::int32_t kMsgJvmDamaged = 1021;
+
+// Application types of key 107.
+inline constexpr int kAppTypeWindowed = 1;
+inline constexpr int kAppTypeAutoStartService = 4;
+inline constexpr int kAppTypeMessageBox = 5;
+
+}  // namespace runvo

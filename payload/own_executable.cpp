@@ -1,0 +1,42 @@
+#include "payload/own_executable.h"
+
+#include "diag/log.h"
+#include "diag/messages.h"
+#include "util/paths.h"
+
+namespace runvo {
+
+UniqueHandle openOwnExecutable() {
+  const std::string& path = modulePath();
+  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    writeErrorLog("Could not open %s", path.c_str());
+    fatalError("Error opening media file. Please move this file to an ascii-only path like c:\\");
+  }
+  return file;
+}
+
+ReadOutcome FileSource::read(void* into, std::size_t count) {
+  DWORD got = 0;
+  const BOOL ok = ReadFile(file_, into, static_cast<DWORD>(count), &got, nullptr);
+  return {got, ok && got == count ? 0u : static_cast<std::uint32_t>(GetLastError())};
+}
+
+void FileSource::seek(std::uint32_t position) {
+  SetFilePointer(file_, static_cast<LONG>(position), nullptr, FILE_BEGIN);
+}
+
+std::uint32_t FileSource::position() const {
+  return SetFilePointer(file_, 0, nullptr, FILE_CURRENT);
+}
+
+std::uint64_t FileSource::remaining() const {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file_, &size)) return 0;
+  const std::uint64_t here = position();
+  const auto total = static_cast<std::uint64_t>(size.QuadPart);
+  return here < total ? total - here : 0;
+}
+
+}  // namespace runvo

@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include "util/path_rules.h"
+
+namespace runvo {
+namespace {
+
+TEST(PathRules, RelativeOrAbsolute) {
+  const std::pair<const char*, bool> cases[] = {
+      {"lib\\a.jar", true},   {"C:\\x\\a.jar", false}, {"\\\\server\\share", false},
+      {"C:", true},           {"C:x", true},           {"\\x\\y", true},
+      {"\"C:\\x\"", false},   {"\"\\\\srv\"", false},  {"\"C:", true},
+      {"\"lib\"", true},      {"", true},              {"..\\up", true},
+  };
+  for (const auto& [path, relative] : cases) EXPECT_EQ(isRelativePath(path), relative) << path;
+}
+
+TEST(PathRules, DriveRootsAreKnownWithoutALook) {
+  for (const char* root : {"C:\\", "d:\\.", "E:\\.\\."}) EXPECT_TRUE(isDriveRootText(root)) << root;
+  for (const char* other : {"", "C", "C:", "C:\\x", "C:\\..", "\\\\"}) EXPECT_FALSE(isDriveRootText(other)) << other;
+}
+
+TEST(PathRules, CollapseBackslashes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\a\\\\b", "C:\\a\\b"},
+      {"\\\\server\\\\share", "\\\\server\\share"},
+      {"\\\\\\x", "\\\\x"},
+      {"a\\\\\\\\b\\\\", "a\\b\\"},
+      {"\\\\", "\\\\"},
+  };
+  for (auto [path, expected] : cases) {
+    collapseBackslashes(path);
+    EXPECT_EQ(path, expected);
+  }
+  std::u16string wide = u"C:\\\\w";
+  collapseBackslashes(wide);
+  EXPECT_EQ(wide, u"C:\\w");
+}
+
+}  // namespace
+}  // namespace runvo

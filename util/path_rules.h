@@ -1,0 +1,29 @@
+// Path rules that need no file system: what counts as relative, and the
+// shapes of paths the launcher recognises without asking Windows.
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace runvo {
+
+// Neither drive-absolute ("C:\...") nor a network path ("\\server"); a path
+// may start with a double quote, as configured texts sometimes do.
+bool isRelativePath(std::string_view path);
+
+// "C:\", "C:\." or "C:\.\." : a drive root, which exists without a look.
+bool isDriveRootText(std::string_view path);
+
+// Drops every backslash that follows a backslash, from the third character
+// on, so a network path keeps its two leading backslashes.
+template <typename String>
+void collapseBackslashes(String& path) {
+  if (path.size() <= 2) return;
+  std::size_t out = 2;
+  for (std::size_t in = 2; in < path.size(); ++in) {
+    if (path[in] == '\\' && path[out - 1] == '\\') continue;
+    path[out++] = path[in];
+  }
+  path.resize(out);
+}
+
+}  // namespace runvo

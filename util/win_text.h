@@ -1,0 +1,26 @@
+// Conversions between the 8-bit text of the file functions and UTF-16.
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "util/wide.h"
+#include "util/win.h"
+
+namespace runvo {
+
+// The code page of the "A" file functions: ANSI, or OEM when switched.
+UINT fileCodePage();
+
+std::wstring toWide(std::string_view narrow, UINT codePage = fileCodePage());
+// Empty when a character had no counterpart and "?" had to stand in.
+std::optional<std::string> toNarrowLossless(std::wstring_view wide, UINT codePage = fileCodePage());
+
+inline std::wstring_view asWin(WideView text) {
+  return {reinterpret_cast<const wchar_t*>(text.data()), text.size()};
+}
+inline WideView asPortable(std::wstring_view text) {
+  return {reinterpret_cast<const char16_t*>(text.data()), text.size()};
+}
+
+}  // namespace runvo
