@@ -11,10 +11,14 @@ char flavour = '\0';
 
 void runStartup() {
   loadConfigTable();
-  const std::string letter = getConfigString(kKeyFlavour, 2);
+  applyStartupSettings(configTable());
+}
+
+void applyStartupSettings(const ConfigTable& table) {
+  const std::string letter = table.getString(kKeyFlavour, 2);
   flavour = letter.empty() ? '\0' : letter[0];
 
-  const std::string workingDirectory = getConfigString(kKeyWorkingDirectory);
+  const std::string workingDirectory = table.getString(kKeyWorkingDirectory);
   if (!workingDirectory.empty()) {
     // A directory that does not exist leaves the inherited one in place.
     SetCurrentDirectoryA(fullPath(workingDirectory, /*keepCase=*/true).c_str());

@@ -1,0 +1,82 @@
+// Damaged payloads and how the launcher reports them: before the table is
+// read, every failure goes to a message box.
+#include "launcher_fixture.h"
+
+namespace runvo::testing {
+namespace {
+
+using Payload = PayloadBytes;
+
+class PayloadRun : public LauncherTest {};
+
+TEST_F(PayloadRun, DamagedPayloadsEndWithTheirFixedTextInAMessageBox) {
+  struct Case {
+    const char* what;
+    Payload payload;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"no payload", Payload(), "Internal Error: readInt"},
+      {"wrong magic", Payload().header(0x12345678).i32(0).i32(0), "Internal Error: magic"},
+      {"ends in the header", Payload().u32(0xE8E413D5u).i32(0).i32(0).u32(0), "Internal Error: readLong"},
+      {"text cut short", Payload().header().i32(1).i32(101).i32(50).raw("short"), "Internal Error: readString"},
+      {"negative length", Payload().header().i32(1).i32(101).i32(-8).zeros(32), "Internal Error: readString"},
+      {"length beyond the file", Payload().header().i32(1).i32(101).i32(0x40000000).zeros(32),
+       "Internal Error: readString"},
+      {"wide text cut short", Payload().header().i32(0).i32(1).i32(20017).i32(40).u16('x'),
+       "Internal Error: readWString"},
+      {"negative wide length", Payload().header().i32(0).i32(1).i32(20017).i32(-2).zeros(32),
+       "Internal Error: readWString"},
+      {"no wide count", Payload().header().i32(1).narrowEntry(107, "0"), "Internal Error: readInt"},
+  };
+  for (const Case& c : cases) {
+    const auto launcher = makeLauncher(c.payload);
+    const LauncherRun r = run(launcher, {.arguments = L"/status", .watchMessageBoxes = true});
+    EXPECT_EQ(r.exitCode, 1u) << c.what;
+    EXPECT_EQ(r.messageBoxes, std::vector<std::string>{c.text}) << c.what;
+    EXPECT_EQ(r.out, "") << c.what;
+  }
+}
+
+TEST_F(PayloadRun, TheCaptionIsWhatKey1000HoldsWhenLoadingFails) {
+  const auto launcher =
+      makeLauncher(Payload().header().i32(2).narrowEntry(1000, "Hello Service").i32(101).i32(9).raw("cut"));
+  const LauncherRun r = run(launcher, {.watchMessageBoxes = true});
+  EXPECT_EQ(r.exitCode, 1u);
+  EXPECT_EQ(r.messageBoxes, std::vector<std::string>{"Internal Error: readString"});
+  EXPECT_EQ(r.messageBoxCaptions, std::vector<std::string>{"Hello Service"});
+}
+
+TEST_F(PayloadRun, AMissingPayloadIsLoggedWithTheBytesRead) {
+  const auto launcher = makeLauncher(Payload());
+  const LauncherRun r = run(launcher, {.arguments = L"/status", .log = true, .watchMessageBoxes = true});
+  ASSERT_EQ(r.messageBoxes.size(), 1u);
+  const auto lines = splitLines(onlyLog());
+  ASSERT_GE(lines.size(), 7u);
+  EXPECT_EQ(lines[2].rfind("number of sections: ", 0), 0u);
+  EXPECT_EQ(lines[3].rfind("size of optional headers: ", 0), 0u);
+  EXPECT_EQ(lines[4].rfind("resSectionTableStart: ", 0), 0u);
+  EXPECT_EQ(lines[5].rfind("rawDataSize: ", 0), 0u);
+  // The reader's own "\n" and the log's line end.
+  EXPECT_TRUE(lines[6].rfind("error ", 0) == 0 && lines[6].size() > 8 &&
+              lines[6].substr(lines[6].size() - 2) == " 0")
+      << lines[6];
+  EXPECT_EQ(lines[7], "");
+  // The message names the log file, in its long form.
+  EXPECT_NE(r.messageBoxes[0].find("Internal Error: readInt\n\nLog: "), std::string::npos) << r.messageBoxes[0];
+}
+
+TEST_F(PayloadRun, EmptyTablesAndRepeatedKeysLoad) {
+  // Negative counts hold no entries; the later of two equal keys wins.
+  const auto empty = makeLauncher(Payload().header().i32(-1).i32(-3), "empty.exe");
+  EXPECT_EQ(run(empty, {.arguments = L"/status", .watchMessageBoxes = true}).messageBoxes.size(), 0u);
+
+  const auto repeated = makeLauncher(
+      Payload::tables({{107, "0"}, {101, "First"}, {101, "Second"}, {1000, ""}}), "repeated.exe");
+  const LauncherRun r = run(repeated, {.arguments = L"/stop"});
+  EXPECT_EQ(r.exitCode, 1u);
+  EXPECT_NE(r.err.find("service 'Second'"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace runvo::testing
