@@ -1,0 +1,41 @@
+// Produces a service executable: the launcher stub's image followed by the
+// payload that a config describes.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "pack/expected.h"
+#include "pack/pack_config.h"
+
+namespace runvo::pack {
+
+struct BuildRequest {
+  std::filesystem::path config;
+  std::filesystem::path output;
+  std::optional<std::filesystem::path> stub;  // default: runvo.exe beside runvo-pack
+  bool replacePayload = false;
+};
+
+struct BuildSummary {
+  std::uint64_t outputSize = 0;
+  std::size_t fileCount = 0;
+  std::uint64_t replacedPayloadSize = 0;  // bytes cut from the stub by --replace
+};
+
+struct AssembledExecutable {
+  Bytes bytes;
+  std::uint64_t replacedPayloadSize = 0;
+};
+
+// The stub's image, then the tables, then one record per file. A stub that
+// already carries a payload is refused unless `replacePayload` is set.
+Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::string& stubName,
+                                   const PackPlan& plan, bool replacePayload);
+
+Expected<BuildSummary> buildExecutable(const BuildRequest& request);
+
+Expected<std::filesystem::path> defaultStubPath();
+
+}  // namespace runvo::pack

@@ -1,0 +1,83 @@
+#include "pack/file_io.h"
+
+#include <fstream>
+
+#include "pack/platform.h"
+
+namespace runvo::pack {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uintmax_t kLargestFile = 0x7FFFFFFF;
+
+std::string quoted(const fs::path& path) { return "\"" + displayPath(path) + "\""; }
+
+void removeQuietly(const fs::path& path) {
+  std::error_code ignored;
+  fs::remove(path, ignored);
+}
+
+Status writeWholeFile(const fs::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return failure("cannot create " + quoted(path));
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) return failure("cannot write " + quoted(path));
+  return Done{};
+}
+
+}  // namespace
+
+fs::path pathFromUtf8(std::string_view utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string displayPath(const fs::path& path) {
+  const std::u8string utf8 = path.u8string();
+  return std::string(utf8.begin(), utf8.end());
+}
+
+Expected<Bytes> readWholeFile(const fs::path& path) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (error) return failure("cannot read " + quoted(path) + ": " + error.message());
+  if (!fs::is_regular_file(status)) return failure(quoted(path) + " is not a regular file");
+  const std::uintmax_t size = fs::file_size(path, error);
+  if (error) return failure("cannot read " + quoted(path) + ": " + error.message());
+  if (size > kLargestFile) return failure(quoted(path) + " is 2 GiB or larger");
+
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return failure("cannot open " + quoted(path));
+  Bytes bytes(static_cast<std::size_t>(size));
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (static_cast<std::uintmax_t>(in.gcount()) != size) {
+    return failure("cannot read " + quoted(path) + " completely");
+  }
+  return bytes;
+}
+
+Status writeFileAtomically(const fs::path& target, const Bytes& bytes) {
+  const fs::path directory = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  if (!fs::is_directory(directory)) {
+    return failure("cannot write " + quoted(target) + ": the directory " + quoted(directory) +
+                   " does not exist");
+  }
+  fs::path temporary = target;
+  temporary += ".tmp" + std::to_string(currentProcessId());
+
+  if (auto written = writeWholeFile(temporary, bytes); !written) {
+    removeQuietly(temporary);
+    return written;
+  }
+  std::error_code error;
+  fs::rename(temporary, target, error);
+  if (error) {
+    removeQuietly(temporary);
+    return failure("cannot replace " + quoted(target) + ": " + error.message());
+  }
+  return Done{};
+}
+
+}  // namespace runvo::pack

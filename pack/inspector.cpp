@@ -1,0 +1,182 @@
+#include "pack/inspector.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "pack/key_catalogue.h"
+#include "pack/pe_image.h"
+#include "pack/text_encoding.h"
+#include "payload/byte_source.h"
+#include "payload/config_table.h"
+
+namespace runvo::pack {
+
+namespace {
+
+constexpr std::int32_t kFileCountKey = 2002;
+constexpr std::int32_t kFileNamesKey = 2003;
+constexpr std::size_t kRecordSizeField = 8;
+
+std::string hexEscape(const char* format, unsigned value) {
+  char escaped[8];
+  std::snprintf(escaped, sizeof escaped, format, value);
+  return escaped;
+}
+
+// The common escapes; nothing for a character that needs no escape.
+std::optional<std::string> asciiEscape(char32_t c) {
+  switch (c) {
+    case '\\': return "\\\\";
+    case '"': return "\\\"";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    case '\t': return "\\t";
+    default: break;
+  }
+  if (c < 0x20 || c == 0x7F) return hexEscape("\\x%02X", static_cast<unsigned>(c));
+  return std::nullopt;
+}
+
+std::string keyName(std::int32_t key, bool wide) {
+  const NamedKey* entry = findNamedKeyByNumber(key, wide);
+  return entry ? entry->qualifiedName() : "raw";
+}
+
+// The names as the launcher splits them: at ";", dropping empty pieces.
+std::vector<std::string> splitNames(const std::string& joined) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (start <= joined.size()) {
+    const std::size_t end = std::min(joined.find(';', start), joined.size());
+    if (end > start) names.push_back(joined.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
+std::int64_t readRecordSize(const Bytes& bytes, std::uint64_t at) {
+  std::uint64_t value = 0;
+  for (std::size_t i = kRecordSizeField; i-- > 0;) value = (value << 8) | bytes[at + i];
+  return static_cast<std::int64_t>(value);
+}
+
+class Listing {
+ public:
+  void line(const std::string& text) { text_ += text + "\n"; }
+  void warning(const std::string& text) {
+    line("warning " + text);
+    damaged_ = true;
+  }
+  Inspection finish() { return {std::move(text_), damaged_}; }
+
+ private:
+  std::string text_;
+  bool damaged_ = false;
+};
+
+void listTables(Listing& listing, const ConfigTable& table) {
+  for (const auto& [key, text] : table.narrow()) {
+    listing.line("narrow " + std::to_string(key) + " " + keyName(key, false) + " " +
+                 quotedNarrowText(text));
+  }
+  for (const auto& [key, text] : table.wide()) {
+    listing.line("wide " + std::to_string(key) + " " + keyName(key, true) + " " + quotedWideText(text));
+  }
+}
+
+// Walks the records the way the launcher reads them: as many as key 2002 says.
+void listFiles(Listing& listing, const Bytes& bytes, const ConfigTable& table, std::uint32_t tableEnd) {
+  const int count = table.getInt(kFileCountKey);
+  const std::vector<std::string> names = splitNames(table.getString(kFileNamesKey));
+  if (count < 0) listing.warning("key 2002 is negative (" + std::to_string(count) + ")");
+  if (count >= 0 && names.size() != static_cast<std::size_t>(count)) {
+    listing.warning("key 2003 names " + std::to_string(names.size()) + " files, but key 2002 says " +
+                    std::to_string(count));
+  }
+
+  std::uint64_t at = tableEnd;
+  for (int index = 0; index < count; ++index) {
+    const std::string name = index < static_cast<int>(names.size()) ? quotedNarrowText(names[index]) : "(unnamed)";
+    if (bytes.size() - at < kRecordSizeField) {
+      return listing.warning("key 2002 says " + std::to_string(count) + " files, but the data ends after " +
+                             std::to_string(index) + " records");
+    }
+    const std::int64_t size = readRecordSize(bytes, at);
+    at += kRecordSizeField;
+    if (size > 0 && static_cast<std::uint64_t>(size) > bytes.size() - at) {
+      return listing.warning("record " + std::to_string(index + 1) + " " + name + " says " +
+                             std::to_string(size) + " bytes, but only " + std::to_string(bytes.size() - at) +
+                             " follow");
+    }
+    listing.line("file " + std::to_string(index + 1) + " " + std::to_string(size) + " " + name);
+    if (size > 0) at += static_cast<std::uint64_t>(size);
+  }
+  if (at < bytes.size()) listing.line("trailing-bytes " + std::to_string(bytes.size() - at));
+}
+
+}  // namespace
+
+Expected<Inspection> inspectExecutable(const Bytes& executable) {
+  const auto layout = locateImageEnd(executable);
+  if (!layout) return layout.error();
+  if (!layout->hasAppendedData()) {
+    return failure("carries no payload: the file ends where its image ends (offset " +
+                   std::to_string(layout->imageEnd) + ")");
+  }
+
+  ConfigTable table;
+  MemorySource source(executable);
+  const PayloadLoad load = readPayload(source, table);
+  if (load.fatalText) {
+    if (*load.fatalText == "Internal Error: magic") {
+      return failure("has data after its image end (offset " + std::to_string(layout->imageEnd) +
+                     ") that is not a runvo payload (wrong magic number)");
+    }
+    return failure("has a damaged payload: its tables are cut short (" + *load.fatalText + ")");
+  }
+
+  Listing listing;
+  listing.line("image-end " + std::to_string(layout->imageEnd));
+  listing.line("table-end " + std::to_string(load.tableEnd));
+  listTables(listing, table);
+  listFiles(listing, executable, table, load.tableEnd);
+  return listing.finish();
+}
+
+std::string quotedNarrowText(std::string_view windows1252) {
+  std::string quoted = "\"";
+  for (const char byte : windows1252) {
+    const auto value = static_cast<std::uint8_t>(byte);
+    const std::optional<char32_t> character = windows1252ToUnicode(value);
+    if (auto escape = asciiEscape(value)) {
+      quoted += *escape;
+    } else if (character) {
+      appendUtf8(quoted, *character);
+    } else {
+      quoted += hexEscape("\\x%02X", value);
+    }
+  }
+  return quoted + "\"";
+}
+
+std::string quotedWideText(const WideString& utf16) {
+  std::string quoted = "\"";
+  for (std::size_t i = 0; i < utf16.size(); ++i) {
+    const char32_t unit = utf16[i];
+    const bool pairStarts = unit >= 0xD800 && unit < 0xDC00 && i + 1 < utf16.size() &&
+                            utf16[i + 1] >= 0xDC00 && utf16[i + 1] < 0xE000;
+    if (pairStarts) {
+      appendUtf8(quoted, 0x10000 + ((unit - 0xD800) << 10) + (utf16[++i] - 0xDC00));
+    } else if (auto escape = asciiEscape(unit)) {
+      quoted += *escape;
+    } else if ((unit >= 0x80 && unit < 0xA0) || (unit >= 0xD800 && unit < 0xE000)) {
+      quoted += hexEscape("\\u%04X", static_cast<unsigned>(unit));
+    } else {
+      appendUtf8(quoted, unit);
+    }
+  }
+  return quoted + "\"";
+}
+
+}  // namespace runvo::pack

@@ -1,0 +1,108 @@
+// runvo-pack: builds a service executable from a TOML config and lists what
+// an executable carries. Exit codes: 0 success, 1 bad input or failure,
+// 2 wrong command line.
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "pack/builder.h"
+#include "pack/file_io.h"
+#include "pack/inspector.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+using namespace runvo::pack;
+
+constexpr int kFailure = 1;
+constexpr int kUsageError = 2;
+constexpr const char* kVersion = "runvo-pack 0.1.0";
+
+int reportFailure(const std::string& message) {
+  std::istringstream lines(message);
+  for (std::string line; std::getline(lines, line);) std::cerr << "runvo-pack: " << line << "\n";
+  return kFailure;
+}
+
+int runBuild(const BuildRequest& request) {
+  auto summary = buildExecutable(request);
+  if (!summary) return reportFailure(summary.error().message);
+  std::cout << "runvo-pack: wrote \"" << displayPath(request.output) << "\" (" << summary->outputSize
+            << " bytes, " << summary->fileCount << " embedded file" << (summary->fileCount == 1 ? "" : "s");
+  if (summary->replacedPayloadSize > 0) {
+    std::cout << "; replaced a payload of " << summary->replacedPayloadSize << " bytes";
+  }
+  std::cout << ")\n";
+  return 0;
+}
+
+int runInspect(const std::filesystem::path& executablePath) {
+  auto bytes = readWholeFile(executablePath);
+  if (!bytes) return reportFailure(bytes.error().message);
+  auto inspection = inspectExecutable(*bytes);
+  if (!inspection) {
+    return reportFailure("\"" + displayPath(executablePath) + "\" " + inspection.error().message);
+  }
+  std::cout << inspection->listing;
+  return inspection->damaged ? kFailure : 0;
+}
+
+int runPack(int argc, const char* const* argv) {
+  CLI::App app{"Builds runvo service executables and lists their payloads.", "runvo-pack"};
+  app.set_version_flag("--version", kVersion);
+  app.require_subcommand(1);
+
+  std::string config, output, stub, inspected;
+  bool replace = false;
+  CLI::App* build = app.add_subcommand("build", "Build a service executable from a TOML config");
+  build->add_option("CONFIG", config, "The TOML config")->required();
+  build->add_option("-o,--output", output, "The executable to write")->required();
+  build->add_option("--stub", stub, "The launcher stub (default: runvo.exe beside runvo-pack)");
+  build->add_flag("--replace", replace, "Replace a payload the stub already carries");
+  CLI::App* inspect = app.add_subcommand("inspect", "List the payload of an executable");
+  inspect->add_option("EXE", inspected, "The executable to list")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error) == 0 ? 0 : kUsageError;
+  }
+
+  if (build->parsed()) {
+    BuildRequest request{pathFromUtf8(config), pathFromUtf8(output), std::nullopt, replace};
+    if (!stub.empty()) request.stub = pathFromUtf8(stub);
+    return runBuild(request);
+  }
+  return runInspect(pathFromUtf8(inspected));
+}
+
+}  // namespace
+
+#ifdef _WIN32
+
+// Arguments arrive as UTF-16 and travel on as UTF-8, so that paths outside
+// the ANSI code page survive; the console is switched to UTF-8 to match.
+int wmain(int argc, wchar_t** argv) {
+  SetConsoleOutputCP(CP_UTF8);
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc; ++i) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(size > 0 ? size - 1 : 0, '\0');
+    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, utf8.data(), size, nullptr, nullptr);
+    arguments.push_back(std::move(utf8));
+  }
+  std::vector<const char*> pointers;
+  for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+  return runPack(argc, pointers.data());
+}
+
+#else
+
+int main(int argc, char** argv) { return runPack(argc, argv); }
+
+#endif

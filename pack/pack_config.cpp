@@ -1,0 +1,514 @@
+#include "pack/pack_config.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <toml++/toml.h>
+
+#include "pack/embedded_names.h"
+#include "pack/file_io.h"
+#include "pack/key_catalogue.h"
+#include "pack/text_encoding.h"
+#include "pack/word_quoting.h"
+
+namespace runvo::pack {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::int32_t kFileCountKey = 2002;
+constexpr std::int32_t kFileNamesKey = 2003;
+constexpr std::int32_t kServiceNameKey = 101;
+// CreateService's limit for a service name.
+constexpr std::size_t kLongestServiceName = 256;
+
+using Line = std::uint32_t;
+constexpr Line kNoLine = 0;
+
+struct Problem {
+  Line line;
+  std::string message;
+};
+
+// Who set a key, so a second setter can be told where the first one is.
+struct Origin {
+  std::string where;
+  Line line;
+};
+
+Line lineOf(const toml::node& node) { return node.source().begin.line; }
+
+std::string typeName(const toml::node& node) {
+  switch (node.type()) {
+    case toml::node_type::string: return "a string";
+    case toml::node_type::integer: return "an integer";
+    case toml::node_type::floating_point: return "a floating-point number";
+    case toml::node_type::boolean: return "a boolean";
+    case toml::node_type::array: return "an array";
+    case toml::node_type::table: return "a table";
+    default: return "a date or time";
+  }
+}
+
+std::string expectedType(ValueKind kind) {
+  switch (kind) {
+    case ValueKind::Flag: return "a boolean (true or false)";
+    case ValueKind::Integer: return "an integer";
+    case ValueKind::List:
+    case ValueKind::Words: return "a string or an array of strings";
+    case ValueKind::Flavour: return "\"runvo\" or \"installer\"";
+    default: return "a string";
+  }
+}
+
+std::string knownFields(std::string_view table) {
+  std::string list;
+  for (const NamedKey& entry : namedKeys()) {
+    if (entry.table != table || entry.kind == ValueKind::FromFiles) continue;
+    if (!list.empty()) list += ", ";
+    list += entry.field;
+  }
+  return list;
+}
+
+std::string knownTables() {
+  std::string list;
+  std::set<std::string_view> seen;
+  for (const NamedKey& entry : namedKeys()) {
+    if (entry.kind == ValueKind::FromFiles || !seen.insert(entry.table).second) continue;
+    list += entry.table;
+    list += ", ";
+  }
+  return list + "raw, raw_wide, [[files]]";
+}
+
+std::optional<std::int32_t> parseKeyNumber(std::string_view text) {
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return value;
+}
+
+class ConfigLoader {
+ public:
+  ConfigLoader(std::string configName, fs::path baseDirectory)
+      : configName_(std::move(configName)), baseDirectory_(std::move(baseDirectory)) {}
+
+  Expected<PackPlan> load(const toml::table& root);
+
+ private:
+  void loadRootEntry(const toml::key& key, const toml::node& node);
+  void loadNamedTable(std::string_view tableName, const toml::table& table);
+  void loadField(const NamedKey& entry, const toml::node& value);
+  std::optional<std::string> fieldText(const NamedKey& entry, const toml::node& value);
+  std::optional<std::string> joinedList(const NamedKey& entry, const toml::node& value);
+  void loadRaw(const toml::node& node, bool wide);
+  void loadFiles(const toml::node& node);
+  void loadFile(const toml::node& element, std::size_t index);
+  void checkFileNames(const std::vector<Line>& lines);
+  void checkRequired(const toml::table& root);
+  void checkServiceName(const std::string& name, Line line);
+  void applyDefaults();
+
+  std::optional<std::string> toNarrow(std::string_view utf8, std::size_t capacity,
+                                      const std::string& what, Line line);
+  std::optional<WideString> toWide(std::string_view utf8, std::size_t capacity,
+                                   const std::string& what, Line line);
+  bool claim(std::map<std::int32_t, Origin>& origins, std::int32_t key, Origin origin);
+  void setNarrow(std::int32_t key, std::string text, Origin origin);
+  void setWide(std::int32_t key, WideString text, Origin origin);
+  void report(Line line, std::string message) { problems_.push_back({line, std::move(message)}); }
+  std::string joinedProblems();
+
+  std::string configName_;
+  fs::path baseDirectory_;
+  PackPlan plan_;
+  std::vector<Problem> problems_;
+  std::map<std::int32_t, Origin> narrowOrigins_;
+  std::map<std::int32_t, Origin> wideOrigins_;
+};
+
+Expected<PackPlan> ConfigLoader::load(const toml::table& root) {
+  // [raw] last, so that a clash with a named field is reported at the raw entry.
+  auto isRaw = [](const toml::key& key) { return key.str() == "raw" || key.str() == "raw_wide"; };
+  for (const auto& [key, node] : root) {
+    if (!isRaw(key)) loadRootEntry(key, node);
+  }
+  for (const auto& [key, node] : root) {
+    if (isRaw(key)) loadRootEntry(key, node);
+  }
+  checkRequired(root);
+  applyDefaults();
+  if (!problems_.empty()) return failure(joinedProblems());
+  return std::move(plan_);
+}
+
+void ConfigLoader::loadRootEntry(const toml::key& key, const toml::node& node) {
+  const std::string_view name = key.str();
+  if (name == "files") return loadFiles(node);
+  if (name == "raw" || name == "raw_wide") return loadRaw(node, name == "raw_wide");
+  if (!isNamedTable(name)) {
+    return report(key.source().begin.line, "unknown table [" + std::string(name) +
+                                               "] (known: " + knownTables() + ")");
+  }
+  const toml::table* table = node.as_table();
+  if (!table) return report(lineOf(node), "[" + std::string(name) + "] must be a table");
+  loadNamedTable(name, *table);
+}
+
+void ConfigLoader::loadNamedTable(std::string_view tableName, const toml::table& table) {
+  for (const auto& [key, value] : table) {
+    const NamedKey* entry = findNamedKey(tableName, key.str());
+    if (!entry) {
+      report(key.source().begin.line, "unknown field \"" + std::string(key.str()) + "\" in [" +
+                                          std::string(tableName) + "] (known: " +
+                                          knownFields(tableName) + ")");
+      continue;
+    }
+    loadField(*entry, value);
+  }
+}
+
+void ConfigLoader::loadField(const NamedKey& entry, const toml::node& value) {
+  const std::string name = entry.qualifiedName();
+  const Line line = lineOf(value);
+  const std::optional<std::string> utf8 = fieldText(entry, value);
+  if (!utf8) return;
+
+  if (entry.kind == ValueKind::WideText) {
+    if (auto wide = toWide(*utf8, entry.capacity, name, line)) setWide(entry.key, *wide, {name, line});
+    return;
+  }
+  if (entry.kind == ValueKind::Flavour && utf8->empty()) {
+    // The runvo flavour is the launcher's own default: nothing to write, but
+    // the key still counts as set for conflicts with [raw].
+    claim(narrowOrigins_, entry.key, {name, line});
+    return;
+  }
+  if (entry.key == kServiceNameKey) checkServiceName(*utf8, line);
+  if (auto narrow = toNarrow(*utf8, entry.capacity, name, line)) {
+    setNarrow(entry.key, std::move(*narrow), {name, line});
+  }
+}
+
+// The field's text in UTF-8 before the table's encoding is applied; nothing
+// (after a report) when the value does not fit the field.
+std::optional<std::string> ConfigLoader::fieldText(const NamedKey& entry, const toml::node& value) {
+  const std::string name = entry.qualifiedName();
+  auto wrongType = [&] {
+    report(lineOf(value), name + " must be " + expectedType(entry.kind) + ", not " + typeName(value));
+    return std::nullopt;
+  };
+  switch (entry.kind) {
+    case ValueKind::Flag:
+      if (const auto* flag = value.as_boolean()) return std::string(flag->get() ? "1" : "0");
+      return wrongType();
+    case ValueKind::Integer: {
+      const auto* number = value.as_integer();
+      if (!number) return wrongType();
+      if (number->get() < INT32_MIN || number->get() > INT32_MAX) {
+        report(lineOf(value), name + " must fit in 32 bits");
+        return std::nullopt;
+      }
+      return std::to_string(number->get());
+    }
+    case ValueKind::Flavour: {
+      const auto* text = value.as_string();
+      if (!text) return wrongType();
+      if (text->get() != "runvo" && text->get() != "installer") {
+        report(lineOf(value), name + " must be " + expectedType(entry.kind) + ", not \"" + text->get() + "\"");
+        return std::nullopt;
+      }
+      return std::string(text->get() == "installer" ? "i" : "");
+    }
+    case ValueKind::List:
+    case ValueKind::Words:
+      if (value.is_array()) return joinedList(entry, value);
+      [[fallthrough]];
+    default:
+      if (const auto* text = value.as_string()) return text->get();
+      return wrongType();
+  }
+}
+
+std::optional<std::string> ConfigLoader::joinedList(const NamedKey& entry, const toml::node& value) {
+  const std::string name = entry.qualifiedName();
+  std::vector<std::string> elements;
+  bool usable = true;
+  for (const toml::node& element : *value.as_array()) {
+    const auto* text = element.as_string();
+    if (!text) {
+      report(lineOf(element), name + " must hold only strings, not " + typeName(element));
+      usable = false;
+    } else if (entry.kind == ValueKind::List &&
+               (text->get().empty() || text->get().find(entry.separator) != std::string::npos)) {
+      report(lineOf(element), name + ": the entry \"" + text->get() +
+                                  "\" is empty or holds the separator '" + entry.separator + "'");
+      usable = false;
+    } else {
+      elements.push_back(text->get());
+    }
+  }
+  if (!usable) return std::nullopt;
+
+  if (entry.kind == ValueKind::Words) {
+    auto joined = joinWordsForSplitter(elements);
+    if (!joined) {
+      report(lineOf(value), name + ": " + joined.error().message);
+      return std::nullopt;
+    }
+    return *joined;
+  }
+  std::string joined;
+  for (const std::string& element : elements) {
+    if (!joined.empty()) joined += entry.separator;
+    joined += element;
+  }
+  return joined;
+}
+
+void ConfigLoader::loadRaw(const toml::node& node, bool wide) {
+  const std::string tableName = wide ? "raw_wide" : "raw";
+  const toml::table* table = node.as_table();
+  if (!table) return report(lineOf(node), "[" + tableName + "] must be a table");
+
+  for (const auto& [key, value] : *table) {
+    const Line line = key.source().begin.line;
+    const std::string where = "[" + tableName + "] \"" + std::string(key.str()) + "\"";
+    const std::optional<std::int32_t> number = parseKeyNumber(key.str());
+    if (!number) {
+      report(line, where + ": a key must be a 32-bit decimal number");
+      continue;
+    }
+    const auto* text = value.as_string();
+    if (!text) {
+      report(lineOf(value), where + " must be a string, not " + typeName(value));
+      continue;
+    }
+    const NamedKey* known = findNamedKeyByNumber(*number, wide);
+    const std::size_t capacity = known ? known->capacity : SIZE_MAX;
+    if (wide) {
+      if (auto converted = toWide(text->get(), capacity, where, line)) {
+        setWide(*number, std::move(*converted), {where, line});
+      }
+    } else if (auto converted = toNarrow(text->get(), capacity, where, line)) {
+      setNarrow(*number, std::move(*converted), {where, line});
+    }
+  }
+}
+
+void ConfigLoader::loadFiles(const toml::node& node) {
+  const toml::array* array = node.as_array();
+  if (!array || (!array->empty() && !array->is_array_of_tables())) {
+    return report(lineOf(node), "files must be an array of tables, written [[files]]");
+  }
+  for (std::size_t i = 0; i < array->size(); ++i) loadFile(*array->get(i), i);
+  if (plan_.files.size() != array->size()) return;  // problems are reported
+
+  std::vector<Line> lines;
+  std::string names;
+  for (std::size_t i = 0; i < array->size(); ++i) {
+    lines.push_back(lineOf(*array->get(i)));
+    if (i > 0) names += ';';
+    names += plan_.files[i].storedName;
+  }
+  checkFileNames(lines);
+  const Line first = lines.empty() ? kNoLine : lines.front();
+  if (names.size() >= kTextCapacity) {
+    return report(first, "the embedded file names take " + std::to_string(names.size()) +
+                             " bytes together; the launcher reads at most " +
+                             std::to_string(kTextCapacity - 1));
+  }
+  if (plan_.files.empty()) return;
+  setNarrow(kFileCountKey, std::to_string(plan_.files.size()), {"[[files]]", first});
+  setNarrow(kFileNamesKey, std::move(names), {"[[files]]", first});
+}
+
+void ConfigLoader::loadFile(const toml::node& element, std::size_t index) {
+  const toml::table& table = *element.as_table();
+  const std::string where = "files[" + std::to_string(index + 1) + "]";
+  const Line line = lineOf(element);
+  for (const auto& [key, value] : table) {
+    if (key.str() != "source" && key.str() != "name") {
+      report(key.source().begin.line, "unknown field \"" + std::string(key.str()) + "\" in " +
+                                          where + " (known: source, name)");
+    }
+  }
+  const toml::node* sourceNode = table.get("source");
+  const toml::node* nameNode = table.get("name");
+  if (!sourceNode) return report(line, where + " needs a source");
+  if (!sourceNode->is_string()) {
+    return report(lineOf(*sourceNode), where + ".source must be a string, not " + typeName(*sourceNode));
+  }
+  if (nameNode && !nameNode->is_string()) {
+    return report(lineOf(*nameNode), where + ".name must be a string, not " + typeName(*nameNode));
+  }
+
+  const fs::path given = pathFromUtf8(sourceNode->as_string()->get());
+  const fs::path source = given.is_absolute() ? given : baseDirectory_ / given;
+  auto content = readWholeFile(source);
+  if (!content) return report(lineOf(*sourceNode), where + ".source: " + content.error().message);
+  if (content->empty()) {
+    return report(lineOf(*sourceNode), where + ".source: \"" + displayPath(source) +
+                                           "\" is empty, and the launcher creates no file for an "
+                                           "empty record");
+  }
+
+  const std::string name = nameNode ? nameNode->as_string()->get() : displayPath(given.filename());
+  const Line nameLine = nameNode ? lineOf(*nameNode) : lineOf(*sourceNode);
+  const std::string stored = storedEmbeddedName(name);
+  if (auto problem = embeddedNameProblem(stored)) {
+    return report(nameLine, where + ": cannot use the name \"" + name + "\": " + *problem);
+  }
+  auto narrow = toNarrow(stored, SIZE_MAX, where + ".name", nameLine);
+  if (!narrow) return;
+  plan_.files.push_back({std::move(*narrow), source, std::move(*content)});
+}
+
+// Windows sees "Lib\A.jar" and "lib\a.jar" as one file, and a file "lib"
+// cannot live beside a directory "lib".
+void ConfigLoader::checkFileNames(const std::vector<Line>& lines) {
+  std::map<std::string, std::size_t> files;
+  std::map<std::string, std::size_t> directories;
+  for (std::size_t i = 0; i < plan_.files.size(); ++i) {
+    const std::string& name = plan_.files[i].storedName;
+    const std::string folded = foldedForComparison(name);
+    if (auto [it, fresh] = files.emplace(folded, i); !fresh) {
+      report(lines[i], "files[" + std::to_string(i + 1) + "]: the name \"" + name +
+                           "\" is already used by files[" + std::to_string(it->second + 1) + "]");
+    }
+    const std::string_view directory = directoryPart(folded);
+    if (!directory.empty()) directories.emplace(std::string(directory), i);
+  }
+  for (const auto& [directory, index] : directories) {
+    if (auto clash = files.find(directory); clash != files.end()) {
+      report(lines[index], "files[" + std::to_string(index + 1) + "]: its directory has the name of files[" +
+                               std::to_string(clash->second + 1) + "]");
+    }
+  }
+}
+
+void ConfigLoader::checkRequired(const toml::table& root) {
+  for (const NamedKey& entry : namedKeys()) {
+    if (!entry.required) continue;
+    const toml::node* table = root.get(entry.table);
+    if (!table) {
+      report(kNoLine, "missing table [" + std::string(entry.table) + "], which must set " +
+                          std::string(entry.field));
+    } else if (table->is_table() && !table->as_table()->contains(entry.field)) {
+      report(lineOf(*table), "missing required field " + entry.qualifiedName());
+    }
+  }
+}
+
+void ConfigLoader::checkServiceName(const std::string& name, Line line) {
+  if (name.empty()) report(line, "service.name must not be empty");
+  if (name.find_first_of("/\\") != std::string::npos) {
+    report(line, "service.name must not hold '/' or '\\'");
+  }
+  if (name.size() > kLongestServiceName) {
+    report(line, "service.name is longer than " + std::to_string(kLongestServiceName) + " bytes");
+  }
+}
+
+void ConfigLoader::applyDefaults() {
+  for (const NamedKey& entry : namedKeys()) {
+    if (entry.defaultText.empty() || narrowOrigins_.contains(entry.key)) continue;
+    plan_.table.setNarrow(entry.key, std::string(entry.defaultText));
+  }
+}
+
+std::optional<std::string> ConfigLoader::toNarrow(std::string_view utf8, std::size_t capacity,
+                                                  const std::string& what, Line line) {
+  if (utf8.find('\0') != std::string_view::npos) {
+    report(line, what + " holds a NUL character, where the launcher's text would end");
+    return std::nullopt;
+  }
+  auto narrow = utf8ToWindows1252(utf8);
+  if (!narrow) {
+    report(line, what + ": " + narrow.error().message);
+    return std::nullopt;
+  }
+  if (narrow->size() >= capacity) {
+    report(line, what + " is " + std::to_string(narrow->size()) +
+                     " bytes long; the launcher reads at most " + std::to_string(capacity - 1));
+    return std::nullopt;
+  }
+  return std::move(*narrow);
+}
+
+std::optional<WideString> ConfigLoader::toWide(std::string_view utf8, std::size_t capacity,
+                                               const std::string& what, Line line) {
+  if (utf8.find('\0') != std::string_view::npos) {
+    report(line, what + " holds a NUL character, where the launcher's text would end");
+    return std::nullopt;
+  }
+  WideString wide = utf8ToUtf16(utf8);
+  if (wide.size() >= capacity) {
+    report(line, what + " is " + std::to_string(wide.size()) +
+                     " UTF-16 units long; the launcher reads at most " + std::to_string(capacity - 1));
+    return std::nullopt;
+  }
+  return wide;
+}
+
+bool ConfigLoader::claim(std::map<std::int32_t, Origin>& origins, std::int32_t key, Origin origin) {
+  const auto [it, fresh] = origins.emplace(key, origin);
+  if (!fresh) {
+    report(origin.line, origin.where + " sets key " + std::to_string(key) + ", which " +
+                            it->second.where + " at line " + std::to_string(it->second.line) +
+                            " already sets");
+  }
+  return fresh;
+}
+
+void ConfigLoader::setNarrow(std::int32_t key, std::string text, Origin origin) {
+  if (claim(narrowOrigins_, key, std::move(origin))) plan_.table.setNarrow(key, std::move(text));
+}
+
+void ConfigLoader::setWide(std::int32_t key, WideString text, Origin origin) {
+  if (claim(wideOrigins_, key, std::move(origin))) plan_.table.setWide(key, std::move(text));
+}
+
+// In the order of the config's lines, whatever order the tables were read in.
+std::string ConfigLoader::joinedProblems() {
+  std::ranges::stable_sort(problems_, {}, [](const Problem& p) {
+    return p.line == kNoLine ? UINT32_MAX : p.line;
+  });
+  std::string joined;
+  for (const Problem& problem : problems_) {
+    if (!joined.empty()) joined += '\n';
+    joined += configName_ + ":";
+    if (problem.line != kNoLine) joined += std::to_string(problem.line) + ":";
+    joined += " " + problem.message;
+  }
+  return joined;
+}
+
+}  // namespace
+
+Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& configName,
+                                      const fs::path& baseDirectory) {
+  toml::table root;
+  try {
+    root = toml::parse(text, std::string_view(configName));
+  } catch (const toml::parse_error& error) {
+    const toml::source_position where = error.source().begin;
+    return failure(configName + ":" + std::to_string(where.line) + ":" +
+                   std::to_string(where.column) + ": " + std::string(error.description()));
+  }
+  return ConfigLoader(configName, baseDirectory).load(root);
+}
+
+Expected<PackPlan> loadPackConfig(const fs::path& configPath) {
+  auto text = readWholeFile(configPath);
+  if (!text) return failure("cannot load the config: " + text.error().message);
+  const std::string_view view(reinterpret_cast<const char*>(text->data()), text->size());
+  return loadPackConfigText(view, displayPath(configPath), configPath.parent_path());
+}
+
+}  // namespace runvo::pack

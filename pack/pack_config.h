@@ -1,0 +1,35 @@
+// The builder's input: a TOML config turned into the configuration table and
+// the embedded files, with every problem reported against the config's lines.
+#pragma once
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pack/expected.h"
+#include "payload/config_table.h"
+#include "payload/payload_writer.h"
+
+namespace runvo::pack {
+
+struct EmbeddedFile {
+  std::string storedName;  // Windows-1252, one backslash at most
+  std::filesystem::path source;
+  Bytes content;
+};
+
+struct PackPlan {
+  ConfigTable table;
+  std::vector<EmbeddedFile> files;  // in the order of the name list (key 2003)
+};
+
+// On failure the message holds every problem found, one per line, each
+// "CONFIG:LINE: text" (or "CONFIG: text" for something missing entirely).
+Expected<PackPlan> loadPackConfig(const std::filesystem::path& configPath);
+
+// The same for config text already in memory: `configName` is what messages
+// call it, and relative source paths are taken against `baseDirectory`.
+Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& configName,
+                                      const std::filesystem::path& baseDirectory);
+
+}  // namespace runvo::pack

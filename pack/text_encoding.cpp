@@ -1,0 +1,129 @@
+#include "pack/text_encoding.h"
+
+#include <array>
+#include <cstdio>
+
+namespace runvo::pack {
+
+namespace {
+
+constexpr char32_t kUndefined = 0;
+
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F.
+constexpr std::array<char32_t, 32> kHighControlRange = {
+    0x20AC, kUndefined, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030,     0x0160, 0x2039, 0x0152, kUndefined, 0x017D, kUndefined,
+    kUndefined, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122,     0x0161, 0x203A, 0x0153, kUndefined, 0x017E, 0x0178,
+};
+
+std::optional<std::uint8_t> unicodeToWindows1252(char32_t codePoint) {
+  if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
+    return static_cast<std::uint8_t>(codePoint);
+  }
+  for (std::size_t i = 0; i < kHighControlRange.size(); ++i) {
+    if (kHighControlRange[i] != kUndefined && kHighControlRange[i] == codePoint) {
+      return static_cast<std::uint8_t>(0x80 + i);
+    }
+  }
+  return std::nullopt;
+}
+
+// Decodes one character and advances; a malformed sequence yields U+FFFD so
+// that a caller breaking the precondition gets a visible, not a wrong, result.
+char32_t nextCodePoint(std::string_view text, std::size_t& at) {
+  const auto lead = static_cast<unsigned char>(text[at++]);
+  int followers = 0;
+  char32_t codePoint = 0;
+  if (lead < 0x80) return lead;
+  if ((lead & 0xE0) == 0xC0) {
+    followers = 1;
+    codePoint = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    followers = 2;
+    codePoint = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    followers = 3;
+    codePoint = lead & 0x07;
+  } else {
+    return 0xFFFD;
+  }
+  for (int i = 0; i < followers; ++i) {
+    if (at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) return 0xFFFD;
+    codePoint = (codePoint << 6) | (static_cast<unsigned char>(text[at++]) & 0x3F);
+  }
+  return codePoint;
+}
+
+}  // namespace
+
+Expected<std::string> utf8ToWindows1252(std::string_view utf8) {
+  std::string narrow;
+  narrow.reserve(utf8.size());
+  for (std::size_t at = 0; at < utf8.size();) {
+    const char32_t codePoint = nextCodePoint(utf8, at);
+    const auto byte = unicodeToWindows1252(codePoint);
+    if (!byte) {
+      return failure("character " + describeCharacter(codePoint) +
+                     " has no Windows-1252 form (narrow texts are stored in Windows-1252)");
+    }
+    narrow.push_back(static_cast<char>(*byte));
+  }
+  return narrow;
+}
+
+WideString utf8ToUtf16(std::string_view utf8) {
+  WideString wide;
+  wide.reserve(utf8.size());
+  for (std::size_t at = 0; at < utf8.size();) {
+    const char32_t codePoint = nextCodePoint(utf8, at);
+    if (codePoint >= 0x10000) {
+      const char32_t offset = codePoint - 0x10000;
+      wide.push_back(static_cast<char16_t>(0xD800 + (offset >> 10)));
+      wide.push_back(static_cast<char16_t>(0xDC00 + (offset & 0x3FF)));
+    } else {
+      wide.push_back(static_cast<char16_t>(codePoint));
+    }
+  }
+  return wide;
+}
+
+std::optional<char32_t> windows1252ToUnicode(std::uint8_t byte) {
+  if (byte < 0x80 || byte >= 0xA0) return byte;
+  const char32_t codePoint = kHighControlRange[byte - 0x80];
+  if (codePoint == kUndefined) return std::nullopt;
+  return codePoint;
+}
+
+void appendUtf8(std::string& out, char32_t codePoint) {
+  auto put = [&out](unsigned value) { out.push_back(static_cast<char>(value)); };
+  if (codePoint < 0x80) {
+    put(codePoint);
+  } else if (codePoint < 0x800) {
+    put(0xC0 | (codePoint >> 6));
+    put(0x80 | (codePoint & 0x3F));
+  } else if (codePoint < 0x10000) {
+    put(0xE0 | (codePoint >> 12));
+    put(0x80 | ((codePoint >> 6) & 0x3F));
+    put(0x80 | (codePoint & 0x3F));
+  } else {
+    put(0xF0 | (codePoint >> 18));
+    put(0x80 | ((codePoint >> 12) & 0x3F));
+    put(0x80 | ((codePoint >> 6) & 0x3F));
+    put(0x80 | (codePoint & 0x3F));
+  }
+}
+
+std::string describeCharacter(char32_t codePoint) {
+  char number[16];
+  std::snprintf(number, sizeof number, "U+%04X", static_cast<unsigned>(codePoint));
+  std::string described = number;
+  if (codePoint >= 0x20 && codePoint != 0x7F && !(codePoint >= 0x80 && codePoint < 0xA0)) {
+    described += " '";
+    appendUtf8(described, codePoint);
+    described += "'";
+  }
+  return described;
+}
+
+}  // namespace runvo::pack

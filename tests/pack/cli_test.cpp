@@ -1,0 +1,104 @@
+// Runs the runvo-pack program itself: exit codes, messages and the default stub.
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+
+#include "pack_test_support.h"
+
+namespace runvo::pack::testing {
+namespace {
+
+struct CommandResult {
+  int exitCode = -1;
+  std::string output;  // standard output and standard error together
+};
+
+CommandResult runCommand(const std::string& command) {
+  CommandResult run;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return run;
+  std::array<char, 4096> chunk;
+  while (std::size_t got = std::fread(chunk.data(), 1, chunk.size(), pipe)) run.output.append(chunk.data(), got);
+  const int status = pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+class CliTest : public ScratchDirectory {
+ protected:
+  void SetUp() override {
+    ScratchDirectory::SetUp();
+    write("stub.exe", makeFakeStub());
+    write("app.toml", std::string(kRequiredFields));
+  }
+
+  CommandResult pack(const std::string& arguments) { return runCommand(quoted(RUNVO_PACK_EXE) + " " + arguments); }
+};
+
+TEST_F(CliTest, WrongCommandLinesExitWithTwo) {
+  for (const std::string arguments : {"", "build", "build app.toml", "inspect", "frobnicate", "build --bogus x -o y"}) {
+    SCOPED_TRACE(arguments);
+    EXPECT_EQ(pack(arguments).exitCode, 2);
+  }
+}
+
+TEST_F(CliTest, HelpAndVersionExitWithZero) {
+  const CommandResult help = pack("--help");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.output.find("inspect"), std::string::npos);
+  const CommandResult version = pack("--version");
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_NE(version.output.find("runvo-pack"), std::string::npos);
+}
+
+TEST_F(CliTest, BuildThenInspect) {
+  const CommandResult build = pack("build " + quoted(path("app.toml")) + " -o " + quoted(path("app.exe")) + " --stub " +
+                         quoted(path("stub.exe")));
+  ASSERT_EQ(build.exitCode, 0) << build.output;
+  EXPECT_NE(build.output.find("wrote"), std::string::npos);
+
+  const CommandResult inspect = pack("inspect " + quoted(path("app.exe")));
+  EXPECT_EQ(inspect.exitCode, 0) << inspect.output;
+  EXPECT_NE(inspect.output.find("narrow 101 service.name \"Svc\"\n"), std::string::npos) << inspect.output;
+}
+
+TEST_F(CliTest, FailuresExitWithOneAndSayWhy) {
+  write("bad.toml", "service.name = 'S'\n");
+  const CommandResult badConfig = pack("build " + quoted(path("bad.toml")) + " -o " + quoted(path("app.exe")) +
+                             " --stub " + quoted(path("stub.exe")));
+  EXPECT_EQ(badConfig.exitCode, 1);
+  EXPECT_NE(badConfig.output.find("runvo-pack: " + path("bad.toml").string() + ": missing table [app]"),
+            std::string::npos)
+      << badConfig.output;
+  EXPECT_FALSE(std::filesystem::exists(path("app.exe")));
+
+  const CommandResult noPayload = pack("inspect " + quoted(path("stub.exe")));
+  EXPECT_EQ(noPayload.exitCode, 1);
+  EXPECT_NE(noPayload.output.find("carries no payload"), std::string::npos) << noPayload.output;
+
+  const CommandResult missingStub = pack("build " + quoted(path("app.toml")) + " -o " + quoted(path("app.exe")) +
+                               " --stub " + quoted(path("absent.exe")));
+  EXPECT_EQ(missingStub.exitCode, 1);
+  EXPECT_NE(missingStub.output.find("absent.exe"), std::string::npos) << missingStub.output;
+}
+
+TEST_F(CliTest, TheDefaultStubIsRunvoExeBesideTheProgram) {
+  const std::filesystem::path copy = path("bin/runvo-pack");
+  std::filesystem::create_directories(copy.parent_path());
+  std::filesystem::copy_file(RUNVO_PACK_EXE, copy);
+  const std::string build = quoted(copy) + " build " + quoted(path("app.toml")) + " -o " + quoted(path("app.exe"));
+
+  const CommandResult withoutStub = runCommand(build);
+  EXPECT_EQ(withoutStub.exitCode, 1);
+  EXPECT_NE(withoutStub.output.find(path("bin/runvo.exe").string()), std::string::npos) << withoutStub.output;
+
+  write("bin/runvo.exe", makeFakeStub());
+  const CommandResult withStub = runCommand(build);
+  EXPECT_EQ(withStub.exitCode, 0) << withStub.output;
+}
+
+}  // namespace
+}  // namespace runvo::pack::testing

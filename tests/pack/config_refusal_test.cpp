@@ -1,0 +1,137 @@
+#include "pack_test_support.h"
+
+namespace runvo::pack::testing {
+namespace {
+
+// Each config is complete; `line` is where the problem must be reported
+// (0: the problem has no line, as for a missing table).
+struct RefusalCase {
+  std::string_view what;
+  std::string_view config;
+  unsigned line;
+  std::string_view expected;
+};
+
+const RefusalCase kRefusalCases[] = {
+    {"TOML syntax", "service.name = 'Svc'\napp.main_class = \n", 2, "app.toml:2:18:"},
+    {"unknown table", "service.name = 'Svc'\napp.main_class = 'M'\n[serivce]\n", 3,
+     "unknown table [serivce]"},
+    {"unknown field", "[service]\nname = 'Svc'\n[app]\nmain_class = 'M'\nmian_class = 'M'\n", 5,
+     "unknown field \"mian_class\" in [app]"},
+    {"unknown file field", "service.name = 'S'\napp.main_class = 'M'\n[[files]]\nsource = 'app.jar'\npath = 'x'\n",
+     5, "unknown field \"path\" in files[1]"},
+    {"text given a number", "service.name = 'Svc'\napp.main_class = 42\n", 2,
+     "app.main_class must be a string, not an integer"},
+    {"integer given a string", "service.name = 'S'\napp.main_class = 'M'\napp.type = '4'\n", 3,
+     "app.type must be an integer, not a string"},
+    {"integer too large", "service.name = 'S'\napp.main_class = 'M'\napp.type = 4294967296\n", 3,
+     "app.type must fit in 32 bits"},
+    {"flag given a string", "service.name = 'S'\napp.main_class = 'M'\n\njvm.require_jdk = 'yes'\n", 4,
+     "jvm.require_jdk must be a boolean"},
+    {"list holding a number", "service.name = 'S'\napp.main_class = 'M'\njvm.options = [\n'-Xmx1g',\n2]\n", 5,
+     "jvm.options must hold only strings, not an integer"},
+    {"list entry holding the separator", "service.name = 'S'\napp.main_class = 'M'\nservice.dependencies = ['a,b']\n",
+     3, "holds the separator ','"},
+    {"word with both quotes", "service.name = 'S'\napp.main_class = 'M'\napp.arguments = ['''a\"b'c''']\n", 3,
+     "both a double and a single quote"},
+    {"unknown flavour", "service.name = 'S'\napp.main_class = 'M'\nlauncher.flavour = 'other'\n", 3,
+     "launcher.flavour must be \"runvo\" or \"installer\", not \"other\""},
+    {"missing service table", "app.main_class = 'M'\n", 0, "missing table [service], which must set name"},
+    {"missing main class", "service.name = 'S'\n\n[app]\ntype = 1\n", 3, "missing required field app.main_class"},
+    {"empty service name", "service.name = ''\napp.main_class = 'M'\n", 1, "service.name must not be empty"},
+    {"service name with a slash", "service.name = 'a/b'\napp.main_class = 'M'\n", 1, "must not hold '/'"},
+    {"unrepresentable character", "service.name = 'S'\napp.main_class = 'com.Łódź'\n", 2,
+     "app.main_class: character U+0141 'Ł' has no Windows-1252 form"},
+    {"NUL character", "service.name = 'S'\napp.main_class = \"M\\u0000x\"\n", 2, "holds a NUL character"},
+    {"text longer than the launcher reads", "service.name = 'S'\napp.main_class = 'M'\n\njvm.variant = '%200'\n", 4,
+     "jvm.variant is 200 bytes long; the launcher reads at most 199"},
+    {"key set by name and raw", "service.name = 'S'\napp.main_class = 'M'\n[raw]\n\"101\" = 'T'\n", 4,
+     "[raw] \"101\" sets key 101, which service.name at line 1 already sets"},
+    {"file count set by raw too", "service.name = 'S'\napp.main_class = 'M'\nraw.2002 = '1'\n[[files]]\nsource = 'app.jar'\n",
+     3, "[raw] \"2002\" sets key 2002, which [[files]] at line 4 already sets"},
+    {"raw key not a number", "service.name = 'S'\napp.main_class = 'M'\nraw.abc = 'x'\n", 3,
+     "a key must be a 32-bit decimal number"},
+    {"raw value not a string", "service.name = 'S'\napp.main_class = 'M'\nraw_wide.5 = true\n", 3,
+     "[raw_wide] \"5\" must be a string, not a boolean"},
+    {"files not an array", "service.name = 'S'\napp.main_class = 'M'\n[files]\nsource = 'app.jar'\n", 3,
+     "files must be an array of tables"},
+    {"file without source", "service.name = 'S'\napp.main_class = 'M'\n[[files]]\nname = 'x'\n", 3,
+     "files[1] needs a source"},
+    {"missing source file", "service.name = 'S'\napp.main_class = 'M'\n[[files]]\nsource = 'missing.jar'\n", 4,
+     "files[1].source: cannot read"},
+    {"source is a directory", "service.name = 'S'\napp.main_class = 'M'\n[[files]]\nsource = 'lib'\n", 4,
+     "is not a regular file"},
+    {"empty source file", "service.name = 'S'\napp.main_class = 'M'\n[[files]]\nsource = 'empty.txt'\n", 4,
+     "is empty"},
+    {"duplicate names ignoring case", "service.name = 'S'\napp.main_class = 'M'\n"
+     "[[files]]\nsource = 'app.jar'\n[[files]]\nsource = 'app.jar'\nname = 'APP.JAR'\n", 5,
+     "files[2]: the name \"APP.JAR\" is already used by files[1]"},
+    {"directory named like a file", "service.name = 'S'\napp.main_class = 'M'\n"
+     "[[files]]\nsource = 'app.jar'\nname = 'lib'\n[[files]]\nsource = 'app.jar'\nname = 'Lib/app.jar'\n", 6,
+     "its directory has the name of files[1]"},
+};
+
+// Names that must not leave the extraction directory or confuse Windows.
+const std::string_view kEscapingNames[] = {
+    "../evil.jar", "lib/../../evil.jar", "C:\\\\evil.jar", "/etc/evil", "\\\\evil.jar",
+    "a/b/c.jar",   "lib/",                "a;b.jar",        "a:b.jar",   "con.txt",
+    "lib/NUL",     "trailing.",           "",               "a*b",
+};
+
+class ConfigRefusalTest : public ScratchDirectory {
+ protected:
+  void SetUp() override {
+    ScratchDirectory::SetUp();
+    write("app.jar", "jar");
+    write("empty.txt", "");
+    std::filesystem::create_directory(path("lib"));
+  }
+
+  void expectRefusal(std::string_view config, unsigned line, std::string_view expected) {
+    auto plan = load(config);
+    ASSERT_FALSE(plan.ok());
+    const std::string& message = plan.error().message;
+    const std::string location = line == 0 ? "app.toml: " : "app.toml:" + std::to_string(line) + ":";
+    EXPECT_NE(message.find(location), std::string::npos) << message;
+    EXPECT_NE(message.find(expected), std::string::npos) << message;
+  }
+};
+
+TEST_F(ConfigRefusalTest, BadConfigsAreRefusedNamingFileAndLine) {
+  for (const RefusalCase& testCase : kRefusalCases) {
+    SCOPED_TRACE(testCase.what);
+    std::string config(testCase.config);
+    if (auto long200 = config.find("%200"); long200 != std::string::npos) {
+      config.replace(long200, 4, std::string(200, 'v'));
+    }
+    expectRefusal(config, testCase.line, testCase.expected);
+  }
+}
+
+TEST_F(ConfigRefusalTest, EmbeddedNamesThatEscapeOrConfuseWindowsAreRefused) {
+  for (std::string_view name : kEscapingNames) {
+    SCOPED_TRACE(name);
+    const std::string config = std::string(kRequiredFields) + "[[files]]\nsource = 'app.jar'\nname = \"" +
+                               std::string(name) + "\"\n";
+    expectRefusal(config, 5, "cannot use the name");
+  }
+}
+
+TEST_F(ConfigRefusalTest, EveryProblemIsReportedInLineOrder) {
+  auto plan = load("[service]\nname = 'S'\ncolour = 'red'\n[app]\nmain_class = 1\n[extra]\n");
+  ASSERT_FALSE(plan.ok());
+  EXPECT_EQ(plan.error().message,
+            "app.toml:3: unknown field \"colour\" in [service] (known: name, description, dependencies)\n"
+            "app.toml:5: app.main_class must be a string, not an integer\n"
+            "app.toml:6: unknown table [extra] (known: service, app, output, jvm, launcher, messages, "
+            "raw, raw_wide, [[files]])");
+}
+
+TEST_F(ConfigRefusalTest, AMissingConfigFileIsNamed) {
+  auto plan = loadPackConfig(path("absent.toml"));
+  ASSERT_FALSE(plan.ok());
+  EXPECT_NE(plan.error().message.find("absent.toml"), std::string::npos) << plan.error().message;
+}
+
+}  // namespace
+}  // namespace runvo::pack::testing

@@ -1,0 +1,42 @@
+// Fixtures for the builder's tests: a minimal Windows image to pack onto and
+// a scratch directory per test.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include <gtest/gtest.h>
+
+#include "pack/pack_config.h"
+#include "payload/payload_writer.h"
+
+namespace runvo::pack::testing {
+
+// DOS header, PE header and one section header whose raw data ends the file,
+// so the image end is exactly the file size.
+Bytes makeFakeStub(std::uint32_t sectionRawSize = 0x200);
+inline constexpr std::uint32_t kFakeStubRawOffset = 0x200;
+
+// The minimal config every build needs, as dotted keys so cases can add
+// fields of the same tables.
+inline constexpr std::string_view kRequiredFields =
+    "service.name = \"Svc\"\napp.main_class = \"com.example.Main\"\n";
+
+class ScratchDirectory : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  std::filesystem::path path(std::string_view name) const;
+  std::filesystem::path write(std::string_view name, std::string_view content) const;
+  std::filesystem::path write(std::string_view name, const Bytes& content) const;
+  Bytes read(std::string_view name) const;
+
+  // Loads config text as if it were the file "app.toml" in the scratch directory.
+  Expected<PackPlan> load(std::string_view configText) const;
+
+  std::filesystem::path root_;
+};
+
+}  // namespace runvo::pack::testing
