@@ -44,67 +44,46 @@ bool PayloadReader::fail(Reader reader) {
   return false;
 }
 
-bool PayloadReader::readShort(std::int16_t& value) {
-  unsigned char bytes[2];
+template <typename T>
+bool PayloadReader::readFixed(T& value, Reader reader) {
+  unsigned char bytes[sizeof(T)];
   ReadOutcome outcome;
   if (!readExactly(bytes, sizeof bytes, outcome)) {
-    writeLog("error %d\n", static_cast<int>(outcome.sysError));
-    return fail(Reader::Short);
+    // Only the 32-bit reader says how far it got.
+    if (reader == Reader::Int) {
+      writeLog("error %d %d\n", static_cast<int>(outcome.sysError), static_cast<int>(outcome.got));
+    } else {
+      writeLog("error %d\n", static_cast<int>(outcome.sysError));
+    }
+    return fail(reader);
   }
-  value = fromLittleEndian<std::int16_t>(bytes);
+  value = fromLittleEndian<T>(bytes);
   return true;
 }
 
-bool PayloadReader::readInt(std::int32_t& value) {
-  unsigned char bytes[4];
-  ReadOutcome outcome;
-  if (!readExactly(bytes, sizeof bytes, outcome)) {
-    writeLog("error %d %d\n", static_cast<int>(outcome.sysError), static_cast<int>(outcome.got));
-    return fail(Reader::Int);
-  }
-  value = fromLittleEndian<std::int32_t>(bytes);
-  return true;
-}
+bool PayloadReader::readShort(std::int16_t& value) { return readFixed(value, Reader::Short); }
+bool PayloadReader::readInt(std::int32_t& value) { return readFixed(value, Reader::Int); }
+bool PayloadReader::readLong(std::int64_t& value) { return readFixed(value, Reader::Long); }
 
-bool PayloadReader::readLong(std::int64_t& value) {
-  unsigned char bytes[8];
-  ReadOutcome outcome;
-  if (!readExactly(bytes, sizeof bytes, outcome)) {
-    writeLog("error %d\n", static_cast<int>(outcome.sysError));
-    return fail(Reader::Long);
-  }
-  value = fromLittleEndian<std::int64_t>(bytes);
-  return true;
-}
-
-bool PayloadReader::readString(std::string& value) {
+bool PayloadReader::readCounted(std::string& bytes, Reader reader) {
   std::int32_t length = 0;
   if (!readInt(length)) return false;
-  if (length < 0 || static_cast<std::uint64_t>(length) > source_.remaining()) {
-    return fail(Reader::String);
-  }
-  std::string text(static_cast<std::size_t>(length), '\0');
+  if (length < 0 || static_cast<std::uint64_t>(length) > source_.remaining()) return fail(reader);
+  bytes.assign(static_cast<std::size_t>(length), '\0');
   ReadOutcome outcome;
-  if (!readExactly(text.data(), text.size(), outcome)) return fail(Reader::String);
-  value = std::move(text);
-  return true;
+  return readExactly(bytes.data(), bytes.size(), outcome) || fail(reader);
 }
+
+bool PayloadReader::readString(std::string& value) { return readCounted(value, Reader::String); }
 
 bool PayloadReader::readWString(WideString& value) {
-  std::int32_t length = 0;
-  if (!readInt(length)) return false;
-  if (length < 0 || static_cast<std::uint64_t>(length) > source_.remaining()) {
-    return fail(Reader::WString);
+  std::string bytes;
+  if (!readCounted(bytes, Reader::WString)) return false;
+  value.assign(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    value[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                     (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
   }
-  std::string bytes(static_cast<std::size_t>(length), '\0');
-  ReadOutcome outcome;
-  if (!readExactly(bytes.data(), bytes.size(), outcome)) return fail(Reader::WString);
-  WideString text(bytes.size() / 2, u'\0');
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                    (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-  }
-  value = std::move(text);
   return true;
 }
 

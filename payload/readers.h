@@ -34,6 +34,10 @@ class PayloadReader {
 
  private:
   bool readExactly(void* into, std::size_t count, ReadOutcome& outcome);
+  template <typename T>
+  bool readFixed(T& value, Reader reader);
+  // A 32-bit length, then that many bytes.
+  bool readCounted(std::string& bytes, Reader reader);
   bool fail(Reader reader);
 
   ByteSource& source_;

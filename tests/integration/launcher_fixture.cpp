@@ -94,7 +94,7 @@ void LauncherTest::TearDown() {
   }
 }
 
-fs::path LauncherTest::makeLauncher(const PayloadBytes& payload, const std::string& name) {
+fs::path LauncherTest::makeLauncher(const PayloadBytes& payload, const fs::path& name) {
   const fs::path path = dir_ / name;
   fs::create_directories(path.parent_path());
   std::error_code ignored;

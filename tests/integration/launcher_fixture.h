@@ -28,7 +28,8 @@ class LauncherTest : public ::testing::Test {
   void TearDown() override;
 
   // The stub with `payload` appended, as `name` in this test's folder.
-  std::filesystem::path makeLauncher(const PayloadBytes& payload, const std::string& name = "svc.exe");
+  std::filesystem::path makeLauncher(const PayloadBytes& payload,
+                                     const std::filesystem::path& name = "svc.exe");
 
   struct RunOptions {
     std::wstring arguments;  // what follows the quoted program path
