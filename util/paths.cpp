@@ -53,12 +53,14 @@ std::string computeModulePath() {
         filledBuffer<wchar_t>([](wchar_t* b, DWORD n) { return GetModuleFileNameW(nullptr, b, n); });
     const std::wstring longForm = filledBuffer<wchar_t>(
         [&](wchar_t* b, DWORD n) { return getLongPathNameW(module.c_str(), b, n); });
-    const std::wstring shortForm = filledBuffer<wchar_t>(
-        [&](wchar_t* b, DWORD n) { return GetShortPathNameW(longForm.c_str(), b, n); });
-    if (auto accepted = acceptableModulePath(longForm)) {
-      path = *accepted;
-    } else if (auto acceptedShort = acceptableModulePath(shortForm)) {
-      path = *acceptedShort;
+    auto accepted = acceptableModulePath(longForm);
+    if (!accepted) {
+      const std::wstring shortForm = filledBuffer<wchar_t>(
+          [&](wchar_t* b, DWORD n) { return GetShortPathNameW(longForm.c_str(), b, n); });
+      accepted = acceptableModulePath(shortForm);
+    }
+    if (accepted) {
+      path = std::move(*accepted);
     } else {
       const std::string module8 = ansiModuleName();
       path = filledBuffer<char>([&](char* b, DWORD n) { return GetShortPathNameA(module8.c_str(), b, n); });
