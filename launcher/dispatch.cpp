@@ -7,7 +7,10 @@
 #include "diag/startup.h"
 #include "launcher/command_line.h"
 #include "launcher/command_tail.h"
+#include "jvm/jvm_loader.h"
+#include "launch/native_path.h"
 #include "launcher/service_name.h"
+#include "payload/extraction.h"
 #include "payload/config.h"
 #include "service/service_control.h"
 #include "service/service_host.h"
@@ -36,12 +39,22 @@ int runVerb(const VerbRequest& request) {
   return 1;
 }
 
-// The process that the service host starts: it will extract the embedded
-// files, load a JVM and run the application. Until that lands it says so.
+BOOL WINAPI logConsoleEvent(DWORD) {
+  writeLog("ConsoleCtrlHandler event");
+  return TRUE;
+}
+
+// The process that the service host starts: it extracts the embedded files,
+// finds and loads a JVM and runs the application.
 int runChild(const ArgumentVector& applicationArguments) {
+  if (extractFiles(/*createDirectory=*/true) != CopyResult::Done) fatalErrorByKey(kMsgInternalError, "16");
+  setNativeLibraryPath();
+  writeLog("registering ConsoleCtrlHandler");
+  SetConsoleCtrlHandler(logConsoleEvent, TRUE);
+  if (!LoadDLL(/*fatal=*/true)) return 1;
   writeLog("child run with %d application arguments", static_cast<int>(applicationArguments.size()));
-  writeErrorLog("the child run is not available in this build");
-  std::fprintf(stderr, "runvo: running the application is not available in this build.\n");
+  writeErrorLog("launching the application is not available in this build");
+  std::fprintf(stderr, "runvo: launching the application is not available in this build.\n");
   std::fflush(stderr);
   return 1;
 }

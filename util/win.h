@@ -7,3 +7,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+// Names of ours that windows.h would otherwise rewrite; call the A or W
+// functions by their full names instead.
+#undef SearchPath

@@ -13,7 +13,6 @@ namespace runvo::testing {
 
 namespace fs = std::filesystem;
 
-namespace {
 // ctest hands Unix paths; under Wine they are reachable through drive Z:.
 fs::path fromEnvironment(const char* name) {
   const char* value = std::getenv(name);
@@ -29,6 +28,7 @@ fs::path fromEnvironment(const char* name) {
   return fs::path(path);
 }
 
+namespace {
 std::string unescapeRelayString(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {

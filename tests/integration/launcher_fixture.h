@@ -14,6 +14,8 @@
 
 namespace runvo::testing {
 
+// A path that ctest hands over in an environment variable, as Wine sees it.
+std::filesystem::path fromEnvironment(const char* name);
 std::filesystem::path stubPath();
 
 struct LauncherRun : ProcessResult {

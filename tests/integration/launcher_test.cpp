@@ -87,13 +87,15 @@ TEST_F(Dispatch, WithoutAVerbTheServiceDispatcherIsCalled) {
 }
 
 TEST_F(Dispatch, TheLastArgumentMarksTheChildRun) {
-  const auto launcher = makeLauncher(consoleApp());
+  // The child run goes looking for a JVM; there is none to find here.
+  const auto launcher = makeLauncher(consoleApp({{1016, "no JVM ({0}-bit)"}}));
   const LauncherRun r = run(launcher, {.arguments = L"one \"two three\" __ksx_restart", .log = true});
   EXPECT_EQ(r.exitCode, 1u);
-  EXPECT_EQ(r.err, "runvo: running the application is not available in this build.\r\n");
   const auto lines = splitLines(onlyLog());
-  EXPECT_TRUE(contains(lines, "child run with 2 application arguments"));
+  EXPECT_TRUE(contains(lines, "registering ConsoleCtrlHandler"));
+  EXPECT_TRUE(contains(lines, "ERROR: No JVM found"));
   EXPECT_FALSE(contains(lines, "calling StartServiceCtrlDispatcher"));
+  EXPECT_EQ(r.err.rfind("no JVM (64-bit)\r\n\r\nLog: ", 0), 0u) << r.err;
 }
 
 TEST_F(Dispatch, AnUnmatchedQuoteIsAWrongParameterUsage) {

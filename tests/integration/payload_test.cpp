@@ -88,7 +88,7 @@ TEST_F(PayloadRun, ThePayloadIsFoundFromPathsTheCodePageCannotWrite) {
   // Such a path is reached through its short form; a name that does not end
   // in ".exe" takes the same way.
   const auto payload = Payload::tables({{101, "Found"}, {107, "0"}});
-  for (const std::filesystem::path name : {std::filesystem::path(u8"\u65e5\u672c \u00e9t\u00e9/svc.exe"),
+  for (const std::filesystem::path& name : {std::filesystem::path(u8"\u65e5\u672c \u00e9t\u00e9/svc.exe"),
                                            std::filesystem::path("plain/svc.bin")}) {
     const auto launcher = makeLauncher(payload, name);
     const LauncherRun r = run(launcher, {.arguments = L"/status"});

@@ -1,0 +1,153 @@
+#include "payload/extraction.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "diag/log.h"
+#include "diag/messages.h"
+#include "payload/config.h"
+#include "payload/own_executable.h"
+#include "payload/payload_writer.h"
+#include "payload/temp_dirs.h"
+
+namespace runvo {
+
+namespace {
+constexpr DWORD kChunkSize = 8192;
+
+std::uint32_t unextracted = 0;
+
+std::vector<std::string> splitNames(const std::string& names) {
+  std::vector<std::string> result;
+  std::size_t start = 0;
+  while (start <= names.size()) {
+    std::size_t end = names.find(';', start);
+    if (end == std::string::npos) end = names.size();
+    if (end > start) result.push_back(names.substr(start, end - start));
+    start = end + 1;
+  }
+  return result;
+}
+
+// Names that would land outside the extraction directory are refused.
+bool escapesDirectory(const std::string& name) {
+  if (name.find(':') != std::string::npos || name[0] == '\\' || name[0] == '/') return true;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find_first_of("\\/", start);
+    if (end == std::string::npos) end = name.size();
+    if (name.compare(start, end - start, "..") == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+CopyResult copyData(HANDLE input, HANDLE output, std::int64_t size) {
+  unsigned char chunk[kChunkSize];
+  std::int64_t copied = 0;
+  while (copied < size) {
+    const DWORD wanted = static_cast<DWORD>(std::min<std::int64_t>(kChunkSize, size - copied));
+    DWORD got = 0;
+    if (!ReadFile(input, chunk, wanted, &got, nullptr) || got == 0) {
+      writeErrorLog("ReadFile failed %d %d %I64d", static_cast<int>(got), static_cast<int>(GetLastError()),
+                    copied);
+      return CopyResult::ReadFailed;
+    }
+    for (DWORD i = 0; i < got; ++i) chunk[i] ^= kScrambleKey;
+    for (DWORD written = 0; written < got;) {
+      DWORD now = 0;
+      if (!WriteFile(output, chunk + written, got - written, &now, nullptr)) {
+        writeErrorLog("WriteFile failed %d %d", static_cast<int>(got - written), static_cast<int>(GetLastError()));
+        return CopyResult::WriteFailed;
+      }
+      written += now;
+    }
+    copied += got;
+  }
+  return CopyResult::Done;
+}
+
+CopyResult extractOne(HANDLE input, const std::string& path) {
+  FileSource source(input);
+  PayloadReader sizeReader(source);
+  std::int64_t size = 0;
+  if (!sizeReader.readLong(size)) fatalError(internalErrorText(Reader::Long));
+  writeLog("extracting %s (size: %I64d)", path.c_str(), size);
+  if (size <= 0) return CopyResult::Done;
+  UniqueHandle output(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+  if (!output) fatalErrorByKey(kMsgInternalError, "11");
+  return copyData(input, output.get(), size);
+}
+
+void createFirstLevel(const std::string& directory, const std::string& name) {
+  const std::size_t backslash = name.find('\\');
+  if (backslash == std::string::npos) return;
+  const std::string path = directory + "\\" + name.substr(0, backslash);
+  writeLog("creating directory %s", path.c_str());
+  if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    writeErrorLog("failed to create directory %s", path.c_str());
+  }
+}
+}  // namespace
+
+CopyResult extractFiles(bool createDirectory) {
+  writeLog("extracting files");
+  const int count = getConfigInt(kKeyEmbeddedFileCount);
+  writeLog("Included files: %d", count);
+  if (count == 0) {
+    if (createDirectory) clearExtractionDirectory();
+    return CopyResult::Done;
+  }
+  if (createDirectory) createExtractionDirectory();
+  UniqueHandle executable = openOwnExecutable();
+  SetFilePointer(executable.get(), static_cast<LONG>(tableEndPosition()), nullptr, FILE_BEGIN);
+
+  const std::string& directory = extractionDirectory();
+  int handled = 0;
+  for (const std::string& name : splitNames(getConfigString(kKeyEmbeddedFileNames))) {
+    if (handled++ >= count) break;
+    const std::string target = directory + "\\" + name;
+    CopyResult result = CopyResult::WriteFailed;
+    if (escapesDirectory(name)) {
+      writeErrorLog("refusing to extract %s outside the extraction directory", name.c_str());
+    } else {
+      createFirstLevel(directory, name);
+      result = extractOne(executable.get(), target);
+    }
+    if (result != CopyResult::Done) {
+      writeErrorLog("Failed to extract %s", target.c_str());
+      emptyDirectory(directory);
+      RemoveDirectoryA(directory.c_str());
+      return result;
+    }
+  }
+  unextracted = SetFilePointer(executable.get(), 0, nullptr, FILE_CURRENT);
+  writeLog("extracting files done");
+  return CopyResult::Done;
+}
+
+std::uint32_t unextractedPosition() { return unextracted; }
+
+void emptyDirectory(const std::string& path) {
+  if (path.empty() || path[0] == '.') return;
+  writeLog("emptying %s", path.c_str());
+  const std::string prefix = path.back() == '\\' ? path : path + "\\";
+  WIN32_FIND_DATAA entry;
+  UniqueFindHandle search(FindFirstFileA((prefix + "*.*").c_str(), &entry));
+  if (!search) return;
+  do {
+    const std::string name = entry.cFileName;
+    if (name == "." || name == "..") continue;
+    const std::string full = prefix + name;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      writeLog("attempting to remove %s", full.c_str());
+      RemoveDirectoryA(full.c_str());
+    } else {
+      writeLog("attempting to delete %s", full.c_str());
+      DeleteFileA(full.c_str());
+    }
+  } while (FindNextFileA(search.get(), &entry));
+}
+
+}  // namespace runvo

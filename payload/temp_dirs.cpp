@@ -1,0 +1,114 @@
+#include "payload/temp_dirs.h"
+
+#include <direct.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "diag/log.h"
+#include "diag/messages.h"
+#include "payload/config_keys.h"
+#include "util/paths.h"
+#include "util/win.h"
+
+namespace runvo {
+
+namespace {
+constexpr DWORD kCapacity = 8192;
+
+std::string extractionDir;
+
+std::string environmentValue(const char* name) {
+  char value[kCapacity];
+  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
+}
+
+std::string windowsDirectory() {
+  char directory[kCapacity];
+  const UINT length = GetWindowsDirectoryA(directory, sizeof directory);
+  return length > 0 && length < sizeof directory ? std::string(directory, length) : std::string();
+}
+
+// A temporary path that the ANSI file functions can write: its long form
+// has no "?" standing in for a character of another code page.
+bool expressibleInAnsi(const std::string& path) {
+  char longForm[kCapacity];
+  const DWORD length = GetLongPathNameA(path.c_str(), longForm, sizeof longForm);
+  // A path whose long form cannot be had (it may not exist yet) is kept.
+  if (length == 0 || length >= sizeof longForm) return true;
+  return std::string(longForm, length).find('?') == std::string::npos;
+}
+
+std::string firstWritableFallback() {
+  const std::string windows = windowsDirectory();
+  for (const std::string& candidate : {windows + "\\temp", std::string("c:\\temp"), std::string("c:\\tmp"), windows}) {
+    if (!candidate.empty() && isWritableDir(candidate)) return candidate;
+  }
+  if (isWritableDir("c:\\")) {
+    _mkdir("c:\\tmp");
+    if (isWritableDir("c:\\tmp")) return "c:\\tmp";
+  }
+  return {};
+}
+}  // namespace
+
+std::string findTempPath() {
+  char buffer[kCapacity] = {};
+  const DWORD result = GetTempPathA(sizeof buffer, buffer);
+  writeLog("GetTempPath returned %d (last error %d)", static_cast<int>(result), static_cast<int>(GetLastError()));
+  std::string path = result < sizeof buffer ? std::string(buffer, result) : std::string();
+  if (path.empty()) {
+    path = environmentValue("HOMEDRIVE") + environmentValue("HOMEPATH");
+    writeLog("No temp dir defined. Using home %s", path.c_str());
+  } else {
+    writeLog("make dir returned %d", _mkdir(path.c_str()));
+  }
+  if (expressibleInAnsi(path)) return path;
+
+  std::string fallback = firstWritableFallback();
+  if (fallback.empty()) fatalErrorByKey(kMsgNoTempDir);
+  return fallback;
+}
+
+bool isWritableDir(const std::string& directory) {
+  const std::string testDirectory = directory + "\\rvx_w_testdir";
+  _rmdir(testDirectory.c_str());
+  if (_mkdir(testDirectory.c_str()) != 0) return false;
+  const bool exists = pathExists(testDirectory);
+  _rmdir(testDirectory.c_str());
+  return exists;
+}
+
+std::string createTempFileName() {
+  const std::string tempPath = findTempPath();
+  writeLog("tempPath is %s", tempPath.c_str());
+  char name[MAX_PATH + 1] = {};
+  std::string result;
+  if (GetTempFileNameA(tempPath.c_str(), "rvx", 0, name) != 0) {
+    result = name;
+  } else {
+    writeLog("GetTempFileName failed (last error %d)", static_cast<int>(GetLastError()));
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    result = tempPath + "rvx" + std::to_string(std::rand());
+  }
+  writeLog("tempFile is %s", result.c_str());
+  return result;
+}
+
+void createExtractionDirectory() {
+  extractionDir = createTempFileName() + "_dir";
+  writeLog("Temp dir: %s", extractionDir.c_str());
+  if (!CreateDirectoryA(extractionDir.c_str(), nullptr)) fatalErrorByKey(kMsgInternalError, "7");
+}
+
+void clearExtractionDirectory() { extractionDir.clear(); }
+
+const std::string& extractionDirectory() { return extractionDir; }
+
+std::string processCommFileName(unsigned long processId) {
+  return findTempPath() + "rvx_p" + std::to_string(processId) + ".tmp";
+}
+
+}  // namespace runvo
