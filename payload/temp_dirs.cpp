@@ -31,9 +31,11 @@ std::string windowsDirectory() {
   return length > 0 && length < sizeof directory ? std::string(directory, length) : std::string();
 }
 
-// A temporary path that the ANSI file functions can write: its long form
-// has no "?" standing in for a character of another code page.
+// A temporary path that the ANSI file functions can write: "?" stands in for
+// a character of another code page, and no Windows path holds one, so a "?"
+// in the path or in its long form means the path is unusable.
 bool expressibleInAnsi(const std::string& path) {
+  if (path.find('?') != std::string::npos) return false;
   char longForm[kCapacity];
   const DWORD length = GetLongPathNameA(path.c_str(), longForm, sizeof longForm);
   // A path whose long form cannot be had (it may not exist yet) is kept.

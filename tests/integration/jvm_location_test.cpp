@@ -394,11 +394,35 @@ TEST_F(JvmLocation, AMissingUnpackerIsFatal) {
 TEST_F(JvmLocation, VariablesExpandInSearchEntries) {
   const fs::path java = home("jre");
   const auto launcher = makeLauncher(config({{128, "R%RUNVO_EXEDIR%jre"}}));
-  const ChildRun r = child(launcher);
+  ChildRun r = child(launcher);
   EXPECT_TRUE(has(r.log, "Testing location " + dir_.string() + "\\jre (type R)")) << joined(r.log);
   EXPECT_TRUE(has(r.log, "expanding %RUNVO_EXEDIR% to " + dir_.string() + "\\ in " + dir_.string() + "\\jre."))
       << joined(r.log);
   EXPECT_TRUE(has(r.log, loadedFrom(java)));
+
+  // Environment variables by their own name and in upper case; unknown ones stay.
+  const auto fromEnvironment = makeLauncher(config({{128, "R${Java_Dir}\\${UNKNOWN_PART};R${JAVA_DIR}"}}), "env.exe");
+  r = child(fromEnvironment, {{L"Java_Dir", dir_.wstring() + L"\\jre"}});
+  EXPECT_TRUE(inOrder(r.log, {"Testing location " + dir_.string() + "\\jre\\${UNKNOWN_PART} (type R)",
+                              "Testing location " + dir_.string() + "\\jre (type R)", loadedFrom(java)}))
+      << joined(r.log);
+}
+
+TEST_F(JvmLocation, ATempPathTheCodePageCannotWriteFallsBack) {
+  home("jre");
+  const fs::path unwritable = tmp_ / u8"\u65e5\u672c";
+  fs::create_directories(unwritable);
+  const auto launcher = makeLauncher(config({{128, "Rjre"}}));
+  // The log cannot live there either; it goes to drive C.
+  const auto before = logFiles("C:\\");
+  run(launcher, {.arguments = L"__ksx_restart", .log = true, .temporaryDirectory = unwritable});
+  auto logs = logFiles("C:\\");
+  std::erase_if(logs, [&](const fs::path& log) { return std::find(before.begin(), before.end(), log) != before.end(); });
+  ASSERT_EQ(logs.size(), 1u);
+  const auto lines = splitLines(readFile(logs[0]));
+  fs::remove(logs[0]);
+  EXPECT_TRUE(inOrder(lines, {"make dir returned -1", "tempPath is C:\\windows\\temp", "Loading of JVM-DLL successful"}))
+      << joined(lines);
 }
 
 class JvmRegistry : public JvmLocation {
@@ -484,6 +508,14 @@ TEST_F(JvmRegistry, LocatedRuntimesAgainstJavaSoft) {
   located(HKEY_LOCAL_MACHINE, same);
   r = child(makeLauncher(config({{128, "Y"}}), "same.exe"));
   EXPECT_TRUE(has(r.log, loadedFrom(same))) << joined(r.log);
+}
+
+TEST_F(JvmRegistry, ARegistryRuntimeThatDoesNotLoadShowsTheStartMessage) {
+  const fs::path java = home("damaged", {.jvmVariants = {}});
+  located(HKEY_CURRENT_USER, java);
+  const ChildRun r = child(makeLauncher(config({{128, "Y"}})));
+  EXPECT_TRUE(has(r.log, "ERROR: Could not get DLL-Handle.")) << joined(r.log);
+  EXPECT_EQ(r.run.err.rfind("The JVM could not be started.\r\n\r\nLog: ", 0), 0u) << r.run.err;
 }
 
 TEST_F(JvmRegistry, PreviousInstallations) {
