@@ -1,6 +1,7 @@
 #include "launcher/dispatch.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "diag/log.h"
 #include "diag/messages.h"
@@ -8,6 +9,7 @@
 #include "launcher/command_line.h"
 #include "launcher/command_tail.h"
 #include "jvm/jvm_loader.h"
+#include "launch/java_vm_launcher.h"
 #include "launch/native_path.h"
 #include "launcher/service_name.h"
 #include "payload/extraction.h"
@@ -51,12 +53,9 @@ int runChild(const ArgumentVector& applicationArguments) {
   setNativeLibraryPath();
   writeLog("registering ConsoleCtrlHandler");
   SetConsoleCtrlHandler(logConsoleEvent, TRUE);
-  if (!LoadDLL(/*fatal=*/true)) return 1;
-  writeLog("child run with %d application arguments", static_cast<int>(applicationArguments.size()));
-  writeErrorLog("launching the application is not available in this build");
-  std::fprintf(stderr, "runvo: launching the application is not available in this build.\n");
-  std::fflush(stderr);
-  return 1;
+  if (!LoadDLL(/*fatal=*/true)) std::exit(1);
+  if (!launchJavaApplication(applicationArguments)) std::exit(1);
+  return 0;
 }
 
 int runServiceHost() {

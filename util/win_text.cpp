@@ -13,6 +13,15 @@ std::wstring toWide(std::string_view narrow, UINT codePage) {
   return wide;
 }
 
+std::string toNarrow(std::wstring_view wide, UINT codePage) {
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  const int bytes = WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0) WideCharToMultiByte(codePage, 0, wide.data(), size, narrow.data(), bytes, nullptr, nullptr);
+  return narrow;
+}
+
 std::optional<std::string> toNarrowLossless(std::wstring_view wide, UINT codePage) {
   if (wide.empty()) return std::string();
   const int size = static_cast<int>(wide.size());

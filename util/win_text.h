@@ -13,6 +13,8 @@ namespace runvo {
 UINT fileCodePage();
 
 std::wstring toWide(std::string_view narrow, UINT codePage = fileCodePage());
+// Characters without a counterpart become "?".
+std::string toNarrow(std::wstring_view wide, UINT codePage = fileCodePage());
 // Empty when a character had no counterpart and "?" had to stand in.
 std::optional<std::string> toNarrowLossless(std::wstring_view wide, UINT codePage = fileCodePage());
 

@@ -32,6 +32,12 @@ class PayloadBytes {
     for (char16_t unit : text) u16(unit);
     return *this;
   }
+  // An embedded file record: the size, then the content scrambled with 0xA7.
+  PayloadBytes& fileRecord(const std::string& content) {
+    i64(static_cast<std::int64_t>(content.size()));
+    for (char c : content) bytes_.push_back(static_cast<std::uint8_t>(c) ^ 0xA7);
+    return *this;
+  }
   // A whole payload with both tables and no embedded files.
   static PayloadBytes tables(const std::vector<std::pair<std::int32_t, std::string>>& narrow,
                              const std::vector<std::pair<std::int32_t, std::u16string>>& wide = {}) {

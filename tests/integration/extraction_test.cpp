@@ -1,0 +1,142 @@
+// Extracting the embedded files in the child run: contents, sizes around the
+// copy buffer, one directory level, and how damaged payloads and unsafe names
+// end the run.
+#include <algorithm>
+
+#include "launcher_fixture.h"
+
+namespace runvo::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Payload = PayloadBytes;
+using Entries = std::vector<std::pair<std::int32_t, std::string>>;
+
+std::string pattern(std::size_t size, char seed) {
+  std::string content(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>(seed + i * 7);
+  return content;
+}
+
+class Extraction : public LauncherTest {
+ protected:
+  // A console application with these embedded files and no runtime to find,
+  // so the child run ends right after extracting.
+  Payload withFiles(const std::vector<std::pair<std::string, std::string>>& files, const std::string& names = {},
+                    std::optional<int> count = std::nullopt) {
+    std::string joined = names;
+    if (names.empty()) {
+      for (const auto& [name, content] : files) joined += name + ";";
+    }
+    Payload p = Payload::tables({{101, "X"},
+                                 {107, "0"},
+                                 {1009, "An internal error occurred (error code: {0})"},
+                                 {2002, std::to_string(count.value_or(static_cast<int>(files.size())))},
+                                 {2003, joined}});
+    for (const auto& [name, content] : files) p.fileRecord(content);
+    return p;
+  }
+
+  struct Run {
+    LauncherRun run;
+    std::vector<std::string> log;
+    fs::path extractionDirectory;
+  };
+  Run childRun(const Payload& payload, const std::string& name = "svc.exe") {
+    Run r;
+    r.run = run(makeLauncher(payload, name), {.arguments = L"__ksx_restart", .log = true});
+    auto logs = logFiles();
+    EXPECT_FALSE(logs.empty());
+    if (logs.empty()) return r;
+    r.log = splitLines(readFile(logs.back()));
+    for (const std::string& line : r.log) {
+      if (line.rfind("Temp dir: ", 0) == 0) r.extractionDirectory = line.substr(10);
+    }
+    for (const auto& log : logs) fs::remove(log);
+    return r;
+  }
+  static bool has(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+};
+
+TEST_F(Extraction, ContentsSizesAndADirectoryLevel) {
+  const std::vector<std::pair<std::string, std::string>> files{
+      {"empty.txt", ""},
+      {"exact.bin", pattern(8192, 1)},
+      {"lib\\over.bin", pattern(8193, 2)},
+      {"lib\\small.jar", "PK small"},
+  };
+  const Run r = childRun(withFiles(files));
+  ASSERT_FALSE(r.extractionDirectory.empty());
+  EXPECT_TRUE(r.extractionDirectory.string().ends_with(".tmp_dir")) << r.extractionDirectory;
+  EXPECT_TRUE(fs::exists(r.extractionDirectory.string().substr(0, r.extractionDirectory.string().size() - 4)))
+      << "the unique file that named the directory stays";
+  EXPECT_FALSE(fs::exists(r.extractionDirectory / "empty.txt")) << "a record of size 0 makes no file";
+  for (std::size_t i = 1; i < files.size(); ++i) {
+    EXPECT_EQ(readFile(r.extractionDirectory / files[i].first), files[i].second) << files[i].first;
+  }
+  const std::string dir = r.extractionDirectory.string();
+  EXPECT_TRUE(has(r.log, "extracting " + dir + "\\empty.txt (size: 0)"));
+  EXPECT_TRUE(has(r.log, "creating directory " + dir + "\\lib"));
+  EXPECT_TRUE(has(r.log, "extracting " + dir + "\\lib\\over.bin (size: 8193)"));
+  EXPECT_TRUE(has(r.log, "extracting files done"));
+  fs::remove_all(r.extractionDirectory);
+}
+
+TEST_F(Extraction, NamesAndCounts) {
+  // A trailing ";" adds no name; names beyond the count are not read.
+  Run r = childRun(withFiles({{"a.txt", "A"}, {"b.txt", "B"}}, "a.txt;b.txt;"), "trailing.exe");
+  EXPECT_EQ(readFile(r.extractionDirectory / "b.txt"), "B");
+  fs::remove_all(r.extractionDirectory);
+
+  r = childRun(withFiles({{"a.txt", "A"}}, "a.txt;ignored.txt", 1), "fewer.exe");
+  EXPECT_EQ(readFile(r.extractionDirectory / "a.txt"), "A");
+  EXPECT_FALSE(fs::exists(r.extractionDirectory / "ignored.txt"));
+  fs::remove_all(r.extractionDirectory);
+
+  // No files: no directory at all.
+  r = childRun(withFiles({}, "", 0), "none.exe");
+  EXPECT_TRUE(r.extractionDirectory.empty());
+  EXPECT_TRUE(has(r.log, "Included files: 0"));
+
+  // A negative count still makes the directory and extracts nothing.
+  r = childRun(withFiles({}, "a.txt", -2), "negative.exe");
+  ASSERT_FALSE(r.extractionDirectory.empty());
+  EXPECT_TRUE(fs::is_empty(r.extractionDirectory));
+  EXPECT_TRUE(has(r.log, "extracting files done"));
+  fs::remove_all(r.extractionDirectory);
+}
+
+TEST_F(Extraction, APayloadThatEndsInsideARecordCleansUp) {
+  Payload p = withFiles({{"first.txt", "complete"}}, "first.txt;second.bin", 2);
+  p.i64(20000).raw(pattern(9000, 3));  // the second record is cut short
+  const Run r = childRun(p);
+  EXPECT_EQ(r.run.exitCode, 1u);
+  EXPECT_EQ(r.run.err.rfind("An internal error occurred (error code: 16)", 0), 0u) << r.run.err;
+  const std::string dir = r.extractionDirectory.string();
+  EXPECT_TRUE(has(r.log, "ERROR: ReadFile failed 0 0 9000")) << r.log.size();
+  EXPECT_TRUE(has(r.log, "ERROR: Failed to extract " + dir + "\\second.bin"));
+  EXPECT_TRUE(has(r.log, "attempting to delete " + dir + "\\first.txt"));
+  EXPECT_FALSE(fs::exists(r.extractionDirectory));
+}
+
+TEST_F(Extraction, UnsafeNamesAndDeepDirectoriesEndTheRun) {
+  struct Case {
+    const char* name;
+    const char* code;
+  };
+  int index = 0;
+  for (const Case& c : {Case{"..\\escape.txt", "16"}, Case{"sub\\..\\..\\escape.txt", "16"},
+                        Case{"C:\\absolute.txt", "16"}, Case{"\\rooted.txt", "16"}, Case{"two\\levels\\deep.txt", "11"}}) {
+    const Run r = childRun(withFiles({{c.name, "content"}}), "u" + std::to_string(index++) + ".exe");
+    EXPECT_EQ(r.run.exitCode, 1u) << c.name;
+    EXPECT_EQ(r.run.err.rfind(std::string("An internal error occurred (error code: ") + c.code + ")", 0), 0u)
+        << c.name << ": " << r.run.err;
+    EXPECT_FALSE(fs::exists(dir_ / "escape.txt")) << c.name;
+    EXPECT_FALSE(fs::exists(dir_.root_path() / "rooted.txt")) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace runvo::testing
