@@ -1,5 +1,8 @@
 #include "pack/builder.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "pack/file_io.h"
 #include "pack/pe_image.h"
 #include "pack/platform.h"
@@ -10,6 +13,42 @@ namespace {
 
 // The launcher keeps file positions in 32 bits, partly signed.
 constexpr std::uint64_t kLargestExecutable = 0x7FFFFFFF;
+
+struct RuntimeJar {
+  std::filesystem::path path;
+  Bytes content;
+};
+
+// A jar is a zip file, which starts with a local file header.
+bool looksLikeJar(const Bytes& content) {
+  constexpr std::uint8_t kZipSignature[] = {'P', 'K', 0x03, 0x04};
+  return content.size() >= sizeof kZipSignature && std::equal(std::begin(kZipSignature), std::end(kZipSignature),
+                                                              content.begin());
+}
+
+// The jar --runtime-jar names, or the one that ships beside runvo-pack.
+Expected<RuntimeJar> readRuntimeJar(const std::optional<std::filesystem::path>& named) {
+  std::filesystem::path path;
+  if (named) {
+    path = *named;
+  } else {
+    auto found = defaultRuntimeJarPath();
+    if (!found) return found.error();
+    path = *found;
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+      return failure("the runtime jar \"" + displayPath(path) + "\" is missing: runvo-pack embeds " +
+                     std::string(kRuntimeJarName) + " from its own directory; name another one with "
+                     "--runtime-jar PATH, or set launcher.runtime_jar = false in the config");
+    }
+  }
+  auto content = readWholeFile(path);
+  if (!content) return failure("cannot load the runtime jar: " + content.error().message);
+  if (!looksLikeJar(*content)) {
+    return failure("the runtime jar \"" + displayPath(path) + "\" is not a jar (it does not start like a zip file)");
+  }
+  return RuntimeJar{std::move(path), std::move(*content)};
+}
 
 }  // namespace
 
@@ -39,6 +78,11 @@ Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::s
 Expected<BuildSummary> buildExecutable(const BuildRequest& request) {
   auto plan = loadPackConfig(request.config);
   if (!plan) return plan.error();
+  if (plan->embedsRuntimeJar) {
+    auto jar = readRuntimeJar(request.runtimeJar);
+    if (!jar) return jar.error();
+    addRuntimeJar(*plan, std::move(jar->path), std::move(jar->content));
+  }
 
   std::filesystem::path stubPath;
   if (request.stub) {
@@ -56,13 +100,20 @@ Expected<BuildSummary> buildExecutable(const BuildRequest& request) {
   if (auto written = writeFileAtomically(request.output, assembled->bytes); !written) {
     return written.error();
   }
-  return BuildSummary{assembled->bytes.size(), plan->files.size(), assembled->replacedPayloadSize};
+  return BuildSummary{assembled->bytes.size(), plan->files.size(), assembled->replacedPayloadSize,
+                      plan->embedsRuntimeJar};
 }
 
 Expected<std::filesystem::path> defaultStubPath() {
   auto self = runningExecutablePath();
   if (!self) return self.error();
   return self->parent_path() / "runvo.exe";
+}
+
+Expected<std::filesystem::path> defaultRuntimeJarPath() {
+  auto self = runningExecutablePath();
+  if (!self) return self.error();
+  return self->parent_path() / kRuntimeJarName;
 }
 
 }  // namespace runvo::pack

@@ -16,12 +16,15 @@ struct BuildRequest {
   std::filesystem::path output;
   std::optional<std::filesystem::path> stub;  // default: runvo.exe beside runvo-pack
   bool replacePayload = false;
+  // Embedded unless the config says launcher.runtime_jar = false.
+  std::optional<std::filesystem::path> runtimeJar;  // default: runvo-runtime.jar beside runvo-pack
 };
 
 struct BuildSummary {
   std::uint64_t outputSize = 0;
   std::size_t fileCount = 0;
   std::uint64_t replacedPayloadSize = 0;  // bytes cut from the stub by --replace
+  bool embedsRuntimeJar = false;          // the last of the files is the runtime jar
 };
 
 struct AssembledExecutable {
@@ -37,5 +40,6 @@ Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::s
 Expected<BuildSummary> buildExecutable(const BuildRequest& request);
 
 Expected<std::filesystem::path> defaultStubPath();
+Expected<std::filesystem::path> defaultRuntimeJarPath();
 
 }  // namespace runvo::pack

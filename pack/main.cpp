@@ -34,6 +34,7 @@ int runBuild(const BuildRequest& request) {
   if (!summary) return reportFailure(summary.error().message);
   std::cout << "runvo-pack: wrote \"" << displayPath(request.output) << "\" (" << summary->outputSize
             << " bytes, " << summary->fileCount << " embedded file" << (summary->fileCount == 1 ? "" : "s");
+  if (summary->embedsRuntimeJar) std::cout << " including " << kRuntimeJarName;
   if (summary->replacedPayloadSize > 0) {
     std::cout << "; replaced a payload of " << summary->replacedPayloadSize << " bytes";
   }
@@ -57,12 +58,14 @@ int runPack(int argc, const char* const* argv) {
   app.set_version_flag("--version", kVersion);
   app.require_subcommand(1);
 
-  std::string config, output, stub, inspected;
+  std::string config, output, stub, runtimeJar, inspected;
   bool replace = false;
   CLI::App* build = app.add_subcommand("build", "Build a service executable from a TOML config");
   build->add_option("CONFIG", config, "The TOML config")->required();
   build->add_option("-o,--output", output, "The executable to write")->required();
   build->add_option("--stub", stub, "The launcher stub (default: runvo.exe beside runvo-pack)");
+  build->add_option("--runtime-jar", runtimeJar,
+                    "The runtime jar to embed (default: runvo-runtime.jar beside runvo-pack)");
   build->add_flag("--replace", replace, "Replace a payload the stub already carries");
   CLI::App* inspect = app.add_subcommand("inspect", "List the payload of an executable");
   inspect->add_option("EXE", inspected, "The executable to list")->required();
@@ -76,6 +79,7 @@ int runPack(int argc, const char* const* argv) {
   if (build->parsed()) {
     BuildRequest request{pathFromUtf8(config), pathFromUtf8(output), std::nullopt, replace};
     if (!stub.empty()) request.stub = pathFromUtf8(stub);
+    if (!runtimeJar.empty()) request.runtimeJar = pathFromUtf8(runtimeJar);
     return runBuild(request);
   }
   return runInspect(pathFromUtf8(inspected));

@@ -25,6 +25,9 @@ constexpr std::int32_t kFileNamesKey = 2003;
 constexpr std::int32_t kServiceNameKey = 101;
 // CreateService's limit for a service name.
 constexpr std::size_t kLongestServiceName = 256;
+// The one field that steers the builder and writes no key of its own.
+constexpr std::string_view kRuntimeJarTable = "launcher";
+constexpr std::string_view kRuntimeJarField = "runtime_jar";
 
 using Line = std::uint32_t;
 constexpr Line kNoLine = 0;
@@ -72,7 +75,17 @@ std::string knownFields(std::string_view table) {
     if (!list.empty()) list += ", ";
     list += entry.field;
   }
+  if (table == kRuntimeJarTable) list += ", " + std::string(kRuntimeJarField);
   return list;
+}
+
+std::string joinedFileNames(const std::vector<EmbeddedFile>& files) {
+  std::string names;
+  for (const EmbeddedFile& file : files) {
+    if (!names.empty()) names += ';';
+    names += file.storedName;
+  }
+  return names;
 }
 
 std::string knownTables() {
@@ -106,10 +119,12 @@ class ConfigLoader {
   void loadField(const NamedKey& entry, const toml::node& value);
   std::optional<std::string> fieldText(const NamedKey& entry, const toml::node& value);
   std::optional<std::string> joinedList(const NamedKey& entry, const toml::node& value);
+  void loadRuntimeJarSwitch(const toml::node& value);
   void loadRaw(const toml::node& node, bool wide);
   void loadFiles(const toml::node& node);
   void loadFile(const toml::node& element, std::size_t index);
-  void checkFileNames(const std::vector<Line>& lines);
+  void checkFileNames();
+  void reserveRuntimeJar();
   void checkRequired(const toml::table& root);
   void checkServiceName(const std::string& name, Line line);
   void applyDefaults();
@@ -130,6 +145,8 @@ class ConfigLoader {
   std::vector<Problem> problems_;
   std::map<std::int32_t, Origin> narrowOrigins_;
   std::map<std::int32_t, Origin> wideOrigins_;
+  std::vector<Line> fileLines_;  // where each of plan_.files is configured
+  Line runtimeJarLine_ = kNoLine;
 };
 
 Expected<PackPlan> ConfigLoader::load(const toml::table& root) {
@@ -138,6 +155,7 @@ Expected<PackPlan> ConfigLoader::load(const toml::table& root) {
   for (const auto& [key, node] : root) {
     if (!isRaw(key)) loadRootEntry(key, node);
   }
+  reserveRuntimeJar();
   for (const auto& [key, node] : root) {
     if (isRaw(key)) loadRootEntry(key, node);
   }
@@ -162,6 +180,10 @@ void ConfigLoader::loadRootEntry(const toml::key& key, const toml::node& node) {
 
 void ConfigLoader::loadNamedTable(std::string_view tableName, const toml::table& table) {
   for (const auto& [key, value] : table) {
+    if (tableName == kRuntimeJarTable && key.str() == kRuntimeJarField) {
+      loadRuntimeJarSwitch(value);
+      continue;
+    }
     const NamedKey* entry = findNamedKey(tableName, key.str());
     if (!entry) {
       report(key.source().begin.line, "unknown field \"" + std::string(key.str()) + "\" in [" +
@@ -271,6 +293,16 @@ std::optional<std::string> ConfigLoader::joinedList(const NamedKey& entry, const
   return joined;
 }
 
+void ConfigLoader::loadRuntimeJarSwitch(const toml::node& value) {
+  runtimeJarLine_ = lineOf(value);
+  const auto* flag = value.as_boolean();
+  if (!flag) {
+    return report(runtimeJarLine_, std::string(kRuntimeJarTable) + "." + std::string(kRuntimeJarField) +
+                                       " must be a boolean (true or false), not " + typeName(value));
+  }
+  plan_.embedsRuntimeJar = flag->get();
+}
+
 void ConfigLoader::loadRaw(const toml::node& node, bool wide) {
   const std::string tableName = wide ? "raw_wide" : "raw";
   const toml::table* table = node.as_table();
@@ -309,15 +341,10 @@ void ConfigLoader::loadFiles(const toml::node& node) {
   for (std::size_t i = 0; i < array->size(); ++i) loadFile(*array->get(i), i);
   if (plan_.files.size() != array->size()) return;  // problems are reported
 
-  std::vector<Line> lines;
-  std::string names;
-  for (std::size_t i = 0; i < array->size(); ++i) {
-    lines.push_back(lineOf(*array->get(i)));
-    if (i > 0) names += ';';
-    names += plan_.files[i].storedName;
-  }
-  checkFileNames(lines);
-  const Line first = lines.empty() ? kNoLine : lines.front();
+  for (const toml::node& element : *array) fileLines_.push_back(lineOf(element));
+  checkFileNames();
+  std::string names = joinedFileNames(plan_.files);
+  const Line first = fileLines_.empty() ? kNoLine : fileLines_.front();
   if (names.size() >= kTextCapacity) {
     return report(first, "the embedded file names take " + std::to_string(names.size()) +
                              " bytes together; the launcher reads at most " +
@@ -371,24 +398,56 @@ void ConfigLoader::loadFile(const toml::node& element, std::size_t index) {
 
 // Windows sees "Lib\A.jar" and "lib\a.jar" as one file, and a file "lib"
 // cannot live beside a directory "lib".
-void ConfigLoader::checkFileNames(const std::vector<Line>& lines) {
+void ConfigLoader::checkFileNames() {
   std::map<std::string, std::size_t> files;
   std::map<std::string, std::size_t> directories;
   for (std::size_t i = 0; i < plan_.files.size(); ++i) {
     const std::string& name = plan_.files[i].storedName;
     const std::string folded = foldedForComparison(name);
     if (auto [it, fresh] = files.emplace(folded, i); !fresh) {
-      report(lines[i], "files[" + std::to_string(i + 1) + "]: the name \"" + name +
-                           "\" is already used by files[" + std::to_string(it->second + 1) + "]");
+      report(fileLines_[i], "files[" + std::to_string(i + 1) + "]: the name \"" + name +
+                                "\" is already used by files[" + std::to_string(it->second + 1) + "]");
     }
     const std::string_view directory = directoryPart(folded);
     if (!directory.empty()) directories.emplace(std::string(directory), i);
   }
   for (const auto& [directory, index] : directories) {
     if (auto clash = files.find(directory); clash != files.end()) {
-      report(lines[index], "files[" + std::to_string(index + 1) + "]: its directory has the name of files[" +
-                               std::to_string(clash->second + 1) + "]");
+      report(fileLines_[index], "files[" + std::to_string(index + 1) +
+                                    "]: its directory has the name of files[" +
+                                    std::to_string(clash->second + 1) + "]");
     }
+  }
+}
+
+// The runtime jar follows the config's files; the builder adds its content
+// later, so its name, its room in the name list and, without other files,
+// the file keys are claimed here.
+void ConfigLoader::reserveRuntimeJar() {
+  if (!plan_.embedsRuntimeJar) return;
+  if (plan_.files.empty()) {
+    const Origin origin{"the runtime jar (launcher.runtime_jar)", runtimeJarLine_};
+    claim(narrowOrigins_, kFileCountKey, origin);
+    claim(narrowOrigins_, kFileNamesKey, origin);
+    return;
+  }
+  if (fileLines_.size() != plan_.files.size()) return;  // [[files]] has problems, reported already
+
+  const std::string jarName = foldedForComparison(kRuntimeJarName);
+  for (std::size_t i = 0; i < plan_.files.size(); ++i) {
+    const std::string folded = foldedForComparison(plan_.files[i].storedName);
+    if (folded == jarName || directoryPart(folded) == jarName) {
+      report(fileLines_[i], "files[" + std::to_string(i + 1) + "]: the name \"" + plan_.files[i].storedName +
+                                "\" is taken by the runtime jar that runvo-pack embeds; rename the file, or set "
+                                "launcher.runtime_jar = false to embed a runtime jar of your own");
+    }
+  }
+  const std::size_t namesSize = joinedFileNames(plan_.files).size();
+  const std::size_t withJar = namesSize + 1 + kRuntimeJarName.size();
+  if (namesSize < kTextCapacity && withJar >= kTextCapacity) {
+    report(fileLines_.front(), "the embedded file names and the runtime jar's name take " +
+                                   std::to_string(withJar) + " bytes together; the launcher reads at most " +
+                                   std::to_string(kTextCapacity - 1));
   }
 }
 
@@ -459,9 +518,10 @@ std::optional<WideString> ConfigLoader::toWide(std::string_view utf8, std::size_
 bool ConfigLoader::claim(std::map<std::int32_t, Origin>& origins, std::int32_t key, Origin origin) {
   const auto [it, fresh] = origins.emplace(key, origin);
   if (!fresh) {
-    report(origin.line, origin.where + " sets key " + std::to_string(key) + ", which " +
-                            it->second.where + " at line " + std::to_string(it->second.line) +
-                            " already sets");
+    const std::string firstLine =
+        it->second.line == kNoLine ? "" : " at line " + std::to_string(it->second.line);
+    report(origin.line, origin.where + " sets key " + std::to_string(key) + ", which " + it->second.where +
+                            firstLine + " already sets");
   }
   return fresh;
 }
@@ -502,6 +562,12 @@ Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& 
                    std::to_string(where.column) + ": " + std::string(error.description()));
   }
   return ConfigLoader(configName, baseDirectory).load(root);
+}
+
+void addRuntimeJar(PackPlan& plan, fs::path source, Bytes content) {
+  plan.files.push_back({std::string(kRuntimeJarName), std::move(source), std::move(content)});
+  plan.table.setNarrow(kFileCountKey, std::to_string(plan.files.size()));
+  plan.table.setNarrow(kFileNamesKey, joinedFileNames(plan.files));
 }
 
 Expected<PackPlan> loadPackConfig(const fs::path& configPath) {

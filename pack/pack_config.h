@@ -18,9 +18,16 @@ struct EmbeddedFile {
   Bytes content;
 };
 
+// The runtime jar's name in the extraction directory. The launcher puts the
+// archives found there on the class path, so its classes need no key.
+inline constexpr std::string_view kRuntimeJarName = "runvo-runtime.jar";
+
 struct PackPlan {
   ConfigTable table;
   std::vector<EmbeddedFile> files;  // in the order of the name list (key 2003)
+  // launcher.runtime_jar: the builder adds the runtime jar after the config's
+  // files (addRuntimeJar). The loader has made sure that its name is free.
+  bool embedsRuntimeJar = true;
 };
 
 // On failure the message holds every problem found, one per line, each
@@ -31,5 +38,9 @@ Expected<PackPlan> loadPackConfig(const std::filesystem::path& configPath);
 // call it, and relative source paths are taken against `baseDirectory`.
 Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& configName,
                                       const std::filesystem::path& baseDirectory);
+
+// Appends the runtime jar as the last file and counts and names it in the
+// file keys; the config's files keep their positions.
+void addRuntimeJar(PackPlan& plan, std::filesystem::path source, Bytes content);
 
 }  // namespace runvo::pack

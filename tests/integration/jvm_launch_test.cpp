@@ -195,6 +195,8 @@ TEST_F(JvmLaunch, TheClassPath) {
     if (o.rfind("-Drunvo.tempDir=", 0) == 0) tempDir = o.substr(16);
   }
   ASSERT_FALSE(tempDir.empty());
+  // The records are the last bytes of the file: all were read.
+  EXPECT_TRUE(has(options, "-Drunvo.unextractedPosition=" + std::to_string(fs::file_size(launcher))));
   const std::string dir = dir_.string();
   EXPECT_EQ(options.back(), "-Djava.class.path=" + tempDir + "\\app.jar;" + tempDir + "\\user\\u.zip;" + dir +
                                 "\\a.jar;" + dir + "\\optional-missing.jar;C:\\quoted path\\q.jar;C:\\b.jar;" + dir +
