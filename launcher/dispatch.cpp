@@ -1,8 +1,8 @@
 #include "launcher/dispatch.h"
 
-#include <cstdio>
 #include <cstdlib>
 
+#include "diag/console_events.h"
 #include "diag/log.h"
 #include "diag/messages.h"
 #include "diag/startup.h"
@@ -15,6 +15,7 @@
 #include "payload/extraction.h"
 #include "payload/config.h"
 #include "service/service_control.h"
+#include "service/host_rules.h"
 #include "service/service_host.h"
 #include "util/win.h"
 #include "util/win_text.h"
@@ -22,8 +23,6 @@
 namespace runvo {
 
 namespace {
-constexpr WideView kChildMarker = u"__ksx_restart";
-
 int runVerb(const VerbRequest& request) {
   switch (request.verb) {
     case Verb::Install:
@@ -41,18 +40,12 @@ int runVerb(const VerbRequest& request) {
   return 1;
 }
 
-BOOL WINAPI logConsoleEvent(DWORD) {
-  writeLog("ConsoleCtrlHandler event");
-  return TRUE;
-}
-
 // The process that the service host starts: it extracts the embedded files,
 // finds and loads a JVM and runs the application.
 int runChild(const ArgumentVector& applicationArguments) {
   if (extractFiles(/*createDirectory=*/true) != CopyResult::Done) fatalErrorByKey(kMsgInternalError, "16");
   setNativeLibraryPath();
-  writeLog("registering ConsoleCtrlHandler");
-  SetConsoleCtrlHandler(logConsoleEvent, TRUE);
+  registerConsoleEventLogger();
   if (!LoadDLL(/*fatal=*/true)) std::exit(1);
   if (!launchJavaApplication(applicationArguments)) std::exit(1);
   return 0;

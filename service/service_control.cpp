@@ -1,33 +1,215 @@
-// The verbs parse and reach this point, but talking to the Service Control
-// Manager is not part of this build yet: each verb says so and fails, so no
-// script takes it for success.
+// The service verbs talk to the Service Control Manager directly and report
+// on standard output, one line per outcome, so that scripts can read both the
+// text and the exit code.
 #include "service/service_control.h"
 
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
 
 #include "launcher/service_name.h"
+#include "payload/config.h"
+#include "util/paths.h"
+#include "util/unique_handle.h"
+#include "util/win.h"
+#include "util/win_text.h"
 
 namespace runvo {
 
 namespace {
-int notAvailable(const char* verb, const char* details = "") {
-  std::fprintf(stderr, "runvo: \"%s\" for service '%s'%s is not available in this build.\n", verb,
-               serviceName().c_str(), details);
-  std::fflush(stderr);
-  return 1;
+constexpr DWORD kConfigBufferSize = 8192;
+constexpr DWORD kStopPollMilliseconds = 500;
+
+using ChangeServiceConfig2WFn = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
+
+const char* serviceNameText() { return serviceName().c_str(); }
+
+UniqueServiceHandle openManager(DWORD access) {
+  return UniqueServiceHandle(OpenSCManagerA(nullptr, nullptr, access));
+}
+
+UniqueServiceHandle openService(const UniqueServiceHandle& manager, DWORD access) {
+  return UniqueServiceHandle(OpenServiceA(manager.get(), serviceNameText(), access));
+}
+
+// Names separated by commas become the NUL-separated, double-NUL-terminated
+// list CreateService takes; empty pieces carry no name. Empty when no name.
+std::string dependencyList(std::string_view commaSeparated) {
+  std::string list;
+  while (!commaSeparated.empty()) {
+    const std::size_t comma = commaSeparated.find(',');
+    const std::string_view piece = commaSeparated.substr(0, comma);
+    if (!piece.empty()) list.append(piece).push_back('\0');
+    commaSeparated.remove_prefix(comma == std::string_view::npos ? commaSeparated.size() : comma + 1);
+  }
+  if (!list.empty()) list.push_back('\0');
+  return list;
+}
+
+// The SCM starts the program by its command line, so a path with a space has
+// to be quoted: unquoted, Windows would first try to run "C:\Program.exe",
+// and the service host would split its own path into two arguments.
+std::string registeredProgramPath() {
+  const std::string& path = modulePath();
+  return path.find(' ') == std::string::npos ? path : '"' + path + '"';
+}
+
+// Looked up at run time: systems without it install the service anyway,
+// only without a description.
+void setDescription(SC_HANDLE service) {
+  std::wstring description(asWin(getConfigWString(kKeyServiceDescription)));
+  if (description.empty()) return;
+  HMODULE advapi = GetModuleHandleA("advapi32.dll");
+  auto change = advapi ? reinterpret_cast<ChangeServiceConfig2WFn>(
+                             reinterpret_cast<void*>(GetProcAddress(advapi, "ChangeServiceConfig2W")))
+                       : nullptr;
+  if (change == nullptr) return;
+  SERVICE_DESCRIPTIONW record{description.data()};
+  change(service, SERVICE_CONFIG_DESCRIPTION, &record);
+}
+
+// The configured path may be quoted and may carry arguments after the program.
+bool isOwnProgram(const char* configuredPath) {
+  std::string_view configured = configuredPath ? configuredPath : "";
+  if (!configured.empty() && configured.front() == '"') configured.remove_prefix(1);
+  const std::string& own = modulePath();
+  return configured.size() >= own.size() && _strnicmp(configured.data(), own.c_str(), own.size()) == 0;
+}
+
+// Ends stopped, false on a failed query or when the service stays pending
+// longer than its wait hint without advancing its checkpoint.
+bool waitForStop(SC_HANDLE service) {
+  SERVICE_STATUS status{};
+  if (!QueryServiceStatus(service, &status)) return false;
+  DWORD timerStart = GetTickCount();
+  DWORD checkpoint = status.dwCheckPoint;
+  while (status.dwCurrentState == SERVICE_STOP_PENDING) {
+    Sleep(kStopPollMilliseconds);
+    if (!QueryServiceStatus(service, &status)) return false;
+    if (status.dwCheckPoint > checkpoint) {  // progress: the timer starts again
+      timerStart = GetTickCount();
+      checkpoint = status.dwCheckPoint;
+      continue;
+    }
+    if (GetTickCount() - timerStart > status.dwWaitHint) break;
+  }
+  return status.dwCurrentState == SERVICE_STOPPED;
+}
+
+// Exit code 0 running, 3 not running, 1 when the configuration cannot be read
+// or names another program.
+int reportConfiguration(SC_HANDLE service, int stateResult) {
+  alignas(QUERY_SERVICE_CONFIGA) unsigned char buffer[kConfigBufferSize];
+  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer);
+  DWORD needed = 0;
+  if (!QueryServiceConfigA(service, config, sizeof buffer, &needed)) {
+    std::printf("Could not get config (%d, %d).\n", static_cast<int>(GetLastError()),
+                static_cast<int>(needed));
+    return 1;
+  }
+  if (!isOwnProgram(config->lpBinaryPathName)) {
+    std::printf("Different service executable: %s\n",
+                config->lpBinaryPathName ? config->lpBinaryPathName : "");
+    return 1;
+  }
+  if (config->dwStartType == SERVICE_AUTO_START) std::printf("%s.\n", "Auto-start");
+  return stateResult;
 }
 }  // namespace
 
 int installService(std::uint32_t startType, bool interactive) {
-  char details[64];
-  std::snprintf(details, sizeof details, " (start type %u, %s)", static_cast<unsigned>(startType),
-                interactive ? "interactive" : "non-interactive");
-  return notAvailable("install", details);
+  uninstallService(/*verbose=*/false);
+  const UniqueServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
+  if (!manager) {
+    std::printf("Could not open SCManager.\n");
+    return 1;
+  }
+  const std::string dependencies = dependencyList(getConfigString(kKeyDependencies));
+  const DWORD serviceType = SERVICE_WIN32_OWN_PROCESS | (interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
+  const UniqueServiceHandle service(
+      CreateServiceA(manager.get(), serviceNameText(), serviceNameText(), SERVICE_ALL_ACCESS, serviceType,
+                     startType, SERVICE_ERROR_NORMAL, registeredProgramPath().c_str(), nullptr, nullptr,
+                     dependencies.empty() ? nullptr : dependencies.c_str(), nullptr, nullptr));
+  if (!service) {
+    std::printf("Could not create service.\n");
+    return 1;
+  }
+  setDescription(service.get());
+  std::printf("Installed service '%s'.\n", serviceNameText());
+  return 0;
 }
 
-int uninstallService(bool) { return notAvailable("uninstall"); }
-int startService() { return notAvailable("start"); }
-int stopService(bool) { return notAvailable("stop"); }
-int queryServiceStatus() { return notAvailable("status"); }
+int uninstallService(bool verbose) {
+  stopService(/*verbose=*/false);
+  const UniqueServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
+  if (!manager) {
+    if (verbose) std::printf("Could not open SCManager.\n");
+    return 1;
+  }
+  const UniqueServiceHandle service = openService(manager, DELETE);
+  if (!service || !DeleteService(service.get())) {
+    if (verbose) std::printf("Could not delete service.\n");
+    return 1;
+  }
+  if (verbose) std::printf("Uninstalled service '%s'.\n", serviceNameText());
+  return 0;
+}
+
+int startService() {
+  const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
+  if (!manager) {
+    std::printf("Could not open SCManager.\n");
+    return 1;
+  }
+  const UniqueServiceHandle service = openService(manager, SERVICE_START);
+  if (service && StartServiceA(service.get(), 0, nullptr)) {
+    std::printf("Starting service '%s'.\n", serviceNameText());
+    return 0;
+  }
+  const DWORD error = GetLastError();
+  if (error == ERROR_SERVICE_ALREADY_RUNNING) {
+    std::printf("Service is already running.\n");
+    return 0;
+  }
+  std::printf("Could not start service. Error code: %d\n", static_cast<int>(error));
+  return 1;
+}
+
+int stopService(bool verbose) {
+  const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
+  if (!manager) {
+    if (verbose) std::printf("Could not open SCManager.\n");
+    return 1;
+  }
+  const UniqueServiceHandle service = openService(manager, SERVICE_STOP | SERVICE_QUERY_STATUS);
+  SERVICE_STATUS status{};
+  if (!service || !ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+    if (verbose) std::printf("Could not stop service.\n");
+    return 1;
+  }
+  // Shown before a wait that can take the service's whole wait hint.
+  std::printf("Stopping service '%s'.\n", serviceNameText());
+  std::fflush(stdout);
+  std::fputs(waitForStop(service.get()) ? "Service stopped\n" : "Error while stopping service\n", stdout);
+  return 0;
+}
+
+int queryServiceStatus() {
+  const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
+  if (!manager) {
+    std::printf("Could not open SCManager.\n");
+    return 1;
+  }
+  const UniqueServiceHandle service = openService(manager, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS);
+  SERVICE_STATUS status{};
+  if (!service || !QueryServiceStatus(service.get(), &status)) {
+    std::printf("Could not get status.\n");
+    return 1;
+  }
+  const bool running = status.dwCurrentState == SERVICE_RUNNING;
+  std::fputs(running ? "Running.\n" : "Not running.\n", stdout);
+  return reportConfiguration(service.get(), running ? 0 : 3);
+}
 
 }  // namespace runvo

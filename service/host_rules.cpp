@@ -1,0 +1,64 @@
+#include "service/host_rules.h"
+
+#include <cstring>
+
+#include "launcher/command_tail.h"
+
+namespace runvo {
+
+namespace {
+void appendItem(WideString& line, WideView item) {
+  if (!line.empty()) line += u' ';
+  const bool quoted = item.find(u' ') != WideView::npos;
+  if (quoted) line += u'"';
+  line += item;
+  if (quoted) line += u'"';
+}
+}  // namespace
+
+WideString childCommandLine(const ArgumentVector& hostArguments, WideView serviceName,
+                            const ArgumentVector& startParameters) {
+  WideString line;
+  if (!hostArguments.empty()) appendItem(line, hostArguments.front());
+  appendItem(line, serviceName);
+  for (std::size_t i = 1; i < hostArguments.size(); ++i) appendItem(line, hostArguments[i]);
+  for (const WideString& parameter : startParameters) appendItem(line, parameter);
+  appendItem(line, kChildMarker);
+  return line;
+}
+
+std::string_view serviceNameArgument(unsigned long argc, const char* const* argv) {
+  if (argc >= 1 && argv != nullptr && argv[0] != nullptr) {
+    const std::size_t length = std::strlen(argv[0]);
+    if (length >= 1 && length < kServiceNameCapacity) return argv[0];
+  }
+  return "unknown";
+}
+
+ControlOutcome applyControl(HostStatus& status, std::uint32_t control) {
+  switch (control) {
+    case kControlStop:
+      status.state = kStateStopPending;
+      return {true, "SetServiceStatus 2 failed %d"};
+    case kControlShutdown:
+      ++status.checkPoint;
+      status.state = kStateStopPending;
+      return {true, "SetServiceStatus 1 failed %d"};
+    default:
+      return {false, "SetServiceStatus 3 failed %d"};
+  }
+}
+
+void markStartFailed(HostStatus& status) {
+  status.state = kStateStopped;
+  status.win32ExitCode = 1066;  // ERROR_SERVICE_SPECIFIC_ERROR
+  status.serviceSpecificExitCode = 5000;
+}
+
+bool markChildEnded(HostStatus& status, std::uint32_t exitCode) {
+  if (exitCode != 0 && status.state != kStateStopPending) return false;
+  status.state = kStateStopped;
+  return true;
+}
+
+}  // namespace runvo

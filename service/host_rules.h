@@ -1,0 +1,55 @@
+// What the service host decides, apart from the calls that carry it out:
+// the child's command line and the status it reports on each event.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "launcher/command_line.h"
+
+namespace runvo {
+
+inline constexpr WideView kChildMarker = u"__ksx_restart";
+
+// The executable as it was started, the service name, the host's other
+// arguments, the start parameters and the child marker; an item that holds
+// a space is put in double quotes, nothing else is escaped.
+WideString childCommandLine(const ArgumentVector& hostArguments, WideView serviceName,
+                            const ArgumentVector& startParameters);
+
+// The name the Service Control Manager passed, or "unknown" when there is
+// none or it does not fit the service name buffer.
+std::string_view serviceNameArgument(unsigned long argc, const char* const* argv);
+
+// The fields of the status record the host reports.
+struct HostStatus {
+  std::uint32_t serviceType = 0x30;
+  std::uint32_t state = 4;  // running
+  std::uint32_t controlsAccepted = 5;  // stop and shutdown
+  std::uint32_t win32ExitCode = 0;
+  std::uint32_t serviceSpecificExitCode = 0;
+  std::uint32_t checkPoint = 0;
+  std::uint32_t waitHint = 50000;
+};
+
+inline constexpr std::uint32_t kStateStopped = 1;
+inline constexpr std::uint32_t kStateStopPending = 3;
+inline constexpr std::uint32_t kStateRunning = 4;
+inline constexpr std::uint32_t kControlStop = 1;
+inline constexpr std::uint32_t kControlShutdown = 5;
+
+struct ControlOutcome {
+  bool sendStopLine = false;
+  const char* reportFailureLog;  // logged with the error code when the report fails
+};
+
+// Applies a control to the status; the record is then reported.
+ControlOutcome applyControl(HostStatus& status, std::uint32_t control);
+// The child could not be started (or given its pipes).
+void markStartFailed(HostStatus& status);
+// Whether the end of the child is reported: after a stop request, or when it
+// ended cleanly; a child that failed on its own is left to the manager.
+bool markChildEnded(HostStatus& status, std::uint32_t exitCode);
+
+}  // namespace runvo

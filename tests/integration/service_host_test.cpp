@@ -1,0 +1,182 @@
+// The service host under Wine's Service Control Manager: a launcher installed
+// as a service runs its child with the jvm.dll test double, whose trace shows
+// what reached the application; stop requests and the end of the child show
+// in the states the manager reports.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "java_home.h"
+#include "launcher_fixture.h"
+#include "registry_scope.h"
+#include "util/unique_handle.h"
+
+namespace runvo::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Payload = PayloadBytes;
+using Lines = std::vector<std::string>;
+using namespace std::chrono_literals;
+
+bool has(const Lines& lines, const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
+
+std::string joined(const Lines& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+std::string uniqueServiceName(const std::string& label) {
+  static std::atomic<int> counter{0};
+  return "runvo-test " + label + " " + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64()) +
+         "-" + std::to_string(counter++);
+}
+
+// A service of the test's own; stopped and deleted again however the test ends.
+class TestService {
+ public:
+  TestService(const std::string& name, const fs::path& binary) : name_(name) {
+    manager_.reset(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    const std::string path = "\"" + binary.string() + "\"";
+    service_.reset(CreateServiceA(manager_.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                                  SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                  path.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_TRUE(service_) << "CreateService " << GetLastError();
+  }
+  ~TestService() {
+    if (!service_) return;
+    SERVICE_STATUS status{};
+    ControlService(service_.get(), SERVICE_CONTROL_STOP, &status);
+    waitForState(SERVICE_STOPPED, 10s);
+    DeleteService(service_.get());
+  }
+
+  bool start(const std::vector<std::string>& parameters = {}) {
+    std::vector<const char*> argv;
+    for (const std::string& p : parameters) argv.push_back(p.c_str());
+    return StartServiceA(service_.get(), static_cast<DWORD>(argv.size()), argv.empty() ? nullptr : argv.data());
+  }
+  bool control(DWORD code) {
+    SERVICE_STATUS status{};
+    return ControlService(service_.get(), code, &status);
+  }
+  SERVICE_STATUS status() const {
+    SERVICE_STATUS s{};
+    QueryServiceStatus(service_.get(), &s);
+    return s;
+  }
+  bool waitForState(DWORD state, std::chrono::milliseconds limit) const {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (status().dwCurrentState != state) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(50ms);
+    }
+    return true;
+  }
+  const std::string& name() const { return name_; }
+  DWORD processId() const {
+    SERVICE_STATUS_PROCESS s{};
+    DWORD needed = 0;
+    QueryServiceStatusEx(service_.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&s), sizeof s, &needed);
+    return s.dwProcessId;
+  }
+
+ private:
+  std::string name_;
+  UniqueServiceHandle manager_;
+  UniqueServiceHandle service_;
+};
+
+class ServiceHost : public LauncherTest {
+ protected:
+  void SetUp() override {
+    LauncherTest::SetUp();
+    const fs::path javaExe = makeJavaHome(dir_ / "jre", {});
+    jvmDir_ = javaExe.parent_path() / "server";
+    std::string key = javaExe.string();
+    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::replace(key.begin(), key.end(), '\\', '/');
+    registry_.removeAtEnd(HKEY_CURRENT_USER, "SOFTWARE\\tallowmere-soft\\runvo\\jvms\\" + key);
+  }
+  fs::path launcher(const fs::path& name = "svc.exe") {
+    return makeLauncher(Payload::tables({{101, "configured"},
+                                         {107, "0"},
+                                         {122, "com.example.App"},
+                                         {128, "R" + (dir_ / "jre").string()}}),
+                        name);
+  }
+  void script(const std::string& text) { std::ofstream(jvmDir_ / "jvm.dll.script") << text; }
+  Lines trace() const { return splitLines(readFile(jvmDir_ / "jvm.dll.trace")); }
+  // Waits until the trace holds the line.
+  bool traced(const std::string& line, std::chrono::milliseconds limit = 10s) const {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!has(trace(), line)) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(50ms);
+    }
+    return true;
+  }
+  Lines mainArguments() const {
+    Lines arguments;
+    for (const std::string& line : trace()) {
+      if (line.rfind("arg[", 0) == 0) arguments.push_back(line.substr(line.find('=') + 1));
+    }
+    return arguments;
+  }
+
+  fs::path jvmDir_;
+  RegistryScope registry_;
+};
+
+TEST_F(ServiceHost, AStopRequestReachesTheApplicationAsOneLine) {
+  // main reads its standard input, then, after a pause, reads again.
+  script("main: read-stdin\nmain: sleep-ms 1500\nmain: read-stdin\n");
+  TestService service(uniqueServiceName("stop"), launcher("path with space\\svc.exe"));
+  ASSERT_TRUE(service.start({"a b", "plain"}));
+  ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
+  ASSERT_TRUE(traced("CallStaticVoidMethod com/runvo/runtime/WinLauncher.main args=8")) << joined(trace());
+  // The service name and the start parameters arrive whole, spaces included.
+  EXPECT_EQ(mainArguments(), (Lines{"false", "com.example.App", "", "", "false", service.name(), "a b", "plain"}));
+
+  ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP));
+  const SERVICE_STATUS pending = service.status();
+  EXPECT_TRUE(pending.dwCurrentState == SERVICE_STOP_PENDING || pending.dwCurrentState == SERVICE_STOPPED);
+  EXPECT_TRUE(traced("stdin 0")) << joined(trace());
+  // A second request while the child still runs sends nothing more: the
+  // application reads the end of its input.
+  service.control(SERVICE_CONTROL_STOP);
+  EXPECT_TRUE(traced("stdin <eof>")) << joined(trace());
+  EXPECT_TRUE(service.waitForState(SERVICE_STOPPED, 15s));
+  EXPECT_TRUE(has(trace(), "DestroyJavaVM"));
+  EXPECT_EQ(service.status().dwWin32ExitCode, 0u);
+}
+
+TEST_F(ServiceHost, AChildThatEndsCleanlyByItselfStopsTheService) {
+  script("main: sleep-ms 500\n");
+  TestService service(uniqueServiceName("clean"), launcher());
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(traced("DestroyJavaVM")) << joined(trace());
+  EXPECT_TRUE(service.waitForState(SERVICE_STOPPED, 10s));
+  EXPECT_EQ(service.status().dwWin32ExitCode, 0u);
+}
+
+TEST_F(ServiceHost, AChildThatFailsByItselfLeavesTheEndToTheManager) {
+  script("main: throw\n");
+  TestService service(uniqueServiceName("fails"), launcher());
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
+  const DWORD hostId = service.processId();
+  ASSERT_TRUE(traced("ExceptionDescribe")) << joined(trace());
+  // The host ends without reporting a clean stop: Windows then records the
+  // service as ended unexpectedly, Wine leaves it running.
+  UniqueHandle hostProcess(OpenProcess(SYNCHRONIZE, FALSE, hostId));
+  if (hostProcess) EXPECT_EQ(WaitForSingleObject(hostProcess.get(), 10000), WAIT_OBJECT_0);
+  const SERVICE_STATUS status = service.status();
+  EXPECT_FALSE(status.dwCurrentState == SERVICE_STOPPED && status.dwWin32ExitCode == 0) << status.dwCurrentState;
+}
+
+}  // namespace
+}  // namespace runvo::testing

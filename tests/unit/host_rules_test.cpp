@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "service/host_rules.h"
+
+namespace runvo {
+namespace {
+
+TEST(HostRules, ChildCommandLineQuotesItemsWithSpacesAndSplitsBack) {
+  const ArgumentVector host{u"C:\\Program Files\\svc.exe", u"--extra"};
+  const WideString line = childCommandLine(host, u"My Service", {u"a b", u"plain", u"tab\there"});
+  EXPECT_EQ(line, u"\"C:\\Program Files\\svc.exe\" \"My Service\" --extra \"a b\" plain tab\there __ksx_restart");
+  ArgumentVector split;
+  ASSERT_TRUE(trySplitCommandLine(line, split));
+  EXPECT_EQ(split, (ArgumentVector{u"C:\\Program Files\\svc.exe", u"My Service", u"--extra", u"a b", u"plain",
+                                   u"tab\there", u"__ksx_restart"}));
+  EXPECT_EQ(childCommandLine({u"svc.exe"}, u"Svc", {}), u"svc.exe Svc __ksx_restart");
+}
+
+TEST(HostRules, TheServiceNameArgument) {
+  const std::string tooLong(8192, 'n');
+  const std::string longest(8191, 'n');
+  const char* named[] = {"Svc"};
+  const char* empty[] = {""};
+  const char* overlong[] = {tooLong.c_str()};
+  const char* fits[] = {longest.c_str()};
+  EXPECT_EQ(serviceNameArgument(1, named), "Svc");
+  EXPECT_EQ(serviceNameArgument(0, named), "unknown");
+  EXPECT_EQ(serviceNameArgument(1, empty), "unknown");
+  EXPECT_EQ(serviceNameArgument(1, overlong), "unknown");
+  EXPECT_EQ(serviceNameArgument(1, fits), longest);
+  EXPECT_EQ(serviceNameArgument(1, nullptr), "unknown");
+}
+
+TEST(HostRules, ControlsAndTheEndOfTheChild) {
+  HostStatus status;
+  EXPECT_EQ(status.state, kStateRunning);
+  EXPECT_EQ(status.waitHint, 50000u);
+
+  const ControlOutcome interrogate = applyControl(status, 4);
+  EXPECT_FALSE(interrogate.sendStopLine);
+  EXPECT_EQ(status.state, kStateRunning);
+
+  EXPECT_TRUE(applyControl(status, kControlShutdown).sendStopLine);
+  EXPECT_TRUE(applyControl(status, kControlShutdown).sendStopLine);
+  EXPECT_EQ(status.checkPoint, 2u);
+  EXPECT_EQ(status.state, kStateStopPending);
+  EXPECT_TRUE(applyControl(status, kControlStop).sendStopLine);
+  EXPECT_EQ(status.checkPoint, 2u);
+  EXPECT_EQ(status.waitHint, 50000u);
+
+  // After a stop request any exit code ends the service stopped.
+  EXPECT_TRUE(markChildEnded(status, 1));
+  EXPECT_EQ(status.state, kStateStopped);
+
+  HostStatus running;
+  EXPECT_FALSE(markChildEnded(running, 1));
+  EXPECT_EQ(running.state, kStateRunning);
+  EXPECT_TRUE(markChildEnded(running, 0));
+
+  HostStatus failed;
+  markStartFailed(failed);
+  EXPECT_EQ(failed.state, kStateStopped);
+  EXPECT_EQ(failed.win32ExitCode, 1066u);
+  EXPECT_EQ(failed.serviceSpecificExitCode, 5000u);
+}
+
+}  // namespace
+}  // namespace runvo
