@@ -155,10 +155,12 @@ TEST_F(ServiceHost, AStopRequestReachesTheApplicationAsOneLine) {
 }
 
 TEST_F(ServiceHost, AChildThatEndsCleanlyByItselfStopsTheService) {
-  script("main: sleep-ms 500\n");
+  // Far more output than a pipe holds: the host drains it.
+  script("main: print-bytes 1048576\nmain: sleep-ms 500\n");
   TestService service(uniqueServiceName("clean"), launcher());
   ASSERT_TRUE(service.start());
   ASSERT_TRUE(traced("DestroyJavaVM")) << joined(trace());
+  EXPECT_TRUE(has(trace(), "printed 1048576"));
   EXPECT_TRUE(service.waitForState(SERVICE_STOPPED, 10s));
   EXPECT_EQ(service.status().dwWin32ExitCode, 0u);
 }
@@ -173,7 +175,8 @@ TEST_F(ServiceHost, AChildThatFailsByItselfLeavesTheEndToTheManager) {
   // The host ends without reporting a clean stop: Windows then records the
   // service as ended unexpectedly, Wine leaves it running.
   UniqueHandle hostProcess(OpenProcess(SYNCHRONIZE, FALSE, hostId));
-  if (hostProcess) EXPECT_EQ(WaitForSingleObject(hostProcess.get(), 10000), WAIT_OBJECT_0);
+  ASSERT_TRUE(hostProcess);
+  EXPECT_EQ(WaitForSingleObject(hostProcess.get(), 10000), WAIT_OBJECT_0);
   const SERVICE_STATUS status = service.status();
   EXPECT_FALSE(status.dwCurrentState == SERVICE_STOPPED && status.dwWin32ExitCode == 0) << status.dwCurrentState;
 }
