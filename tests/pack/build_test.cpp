@@ -39,7 +39,9 @@ class BuildTest : public ScratchDirectory {
 
   BuildRequest requestFor(std::string_view configText, std::string_view output) {
     write("stub.exe", makeFakeStub());
-    return {write("app.toml", configText), path(output), path("stub.exe"), false};
+    BuildRequest request{write("app.toml", configText), path(output), path("stub.exe"), false};
+    request.runtimeJar = write("runtime.jar", makeFakeJar());
+    return request;
   }
 };
 
@@ -251,7 +253,7 @@ TEST_F(BuildTest, AFailedBuildLeavesTheOldOutputAndNoTemporaryFile) {
   for (const auto& entry : std::filesystem::directory_iterator(root_)) {
     names.insert(entry.path().filename().string());
   }
-  EXPECT_EQ(names, (std::set<std::string>{"app.exe", "app.toml", "stub.exe"}));
+  EXPECT_EQ(names, (std::set<std::string>{"app.exe", "app.toml", "runtime.jar", "stub.exe"}));
 }
 
 TEST_F(BuildTest, ASuccessfulBuildReplacesTheOldOutput) {

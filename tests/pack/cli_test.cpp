@@ -1,4 +1,5 @@
-// Runs the runvo-pack program itself: exit codes, messages and the default stub.
+// Runs the runvo-pack program itself: exit codes, messages, the default stub
+// and the default runtime jar.
 #include <sys/wait.h>
 
 #include <array>
@@ -32,10 +33,17 @@ class CliTest : public ScratchDirectory {
   void SetUp() override {
     ScratchDirectory::SetUp();
     write("stub.exe", makeFakeStub());
+    write("runtime.jar", makeFakeJar());
     write("app.toml", std::string(kRequiredFields));
   }
 
   CommandResult pack(const std::string& arguments) { return runCommand(quoted(RUNVO_PACK_EXE) + " " + arguments); }
+
+  // build with the test's stub and runtime jar
+  CommandResult packBuild(const std::string& config, const std::string& stub = "stub.exe") {
+    return pack("build " + quoted(path(config)) + " -o " + quoted(path("app.exe")) + " --stub " + quoted(path(stub)) +
+                " --runtime-jar " + quoted(path("runtime.jar")));
+  }
 };
 
 TEST_F(CliTest, WrongCommandLinesExitWithTwo) {
@@ -55,20 +63,21 @@ TEST_F(CliTest, HelpAndVersionExitWithZero) {
 }
 
 TEST_F(CliTest, BuildThenInspect) {
-  const CommandResult build = pack("build " + quoted(path("app.toml")) + " -o " + quoted(path("app.exe")) + " --stub " +
-                         quoted(path("stub.exe")));
+  const CommandResult build = packBuild("app.toml");
   ASSERT_EQ(build.exitCode, 0) << build.output;
   EXPECT_NE(build.output.find("wrote"), std::string::npos);
+  EXPECT_NE(build.output.find(" bytes, 1 embedded file including runvo-runtime.jar)"), std::string::npos) << build.output;
 
   const CommandResult inspect = pack("inspect " + quoted(path("app.exe")));
   EXPECT_EQ(inspect.exitCode, 0) << inspect.output;
   EXPECT_NE(inspect.output.find("narrow 101 service.name \"Svc\"\n"), std::string::npos) << inspect.output;
+  const std::string jarLine = "file 1 " + std::to_string(makeFakeJar().size()) + " \"runvo-runtime.jar\"\n";
+  EXPECT_NE(inspect.output.find(jarLine), std::string::npos) << inspect.output;
 }
 
 TEST_F(CliTest, FailuresExitWithOneAndSayWhy) {
   write("bad.toml", "service.name = 'S'\n");
-  const CommandResult badConfig = pack("build " + quoted(path("bad.toml")) + " -o " + quoted(path("app.exe")) +
-                             " --stub " + quoted(path("stub.exe")));
+  const CommandResult badConfig = packBuild("bad.toml");
   EXPECT_EQ(badConfig.exitCode, 1);
   EXPECT_NE(badConfig.output.find("runvo-pack: " + path("bad.toml").string() + ": missing table [app]"),
             std::string::npos)
@@ -79,25 +88,32 @@ TEST_F(CliTest, FailuresExitWithOneAndSayWhy) {
   EXPECT_EQ(noPayload.exitCode, 1);
   EXPECT_NE(noPayload.output.find("carries no payload"), std::string::npos) << noPayload.output;
 
-  const CommandResult missingStub = pack("build " + quoted(path("app.toml")) + " -o " + quoted(path("app.exe")) +
-                               " --stub " + quoted(path("absent.exe")));
+  const CommandResult missingStub = packBuild("app.toml", "absent.exe");
   EXPECT_EQ(missingStub.exitCode, 1);
   EXPECT_NE(missingStub.output.find("absent.exe"), std::string::npos) << missingStub.output;
 }
 
-TEST_F(CliTest, TheDefaultStubIsRunvoExeBesideTheProgram) {
+TEST_F(CliTest, TheDefaultStubAndRuntimeJarLieBesideTheProgram) {
   const std::filesystem::path copy = path("bin/runvo-pack");
   std::filesystem::create_directories(copy.parent_path());
   std::filesystem::copy_file(RUNVO_PACK_EXE, copy);
   const std::string build = quoted(copy) + " build " + quoted(path("app.toml")) + " -o " + quoted(path("app.exe"));
 
+  const CommandResult withoutJar = runCommand(build);
+  EXPECT_EQ(withoutJar.exitCode, 1);
+  EXPECT_NE(withoutJar.output.find("\"" + path("bin/runvo-runtime.jar").string() + "\" is missing"), std::string::npos)
+      << withoutJar.output;
+  EXPECT_NE(withoutJar.output.find("--runtime-jar PATH"), std::string::npos) << withoutJar.output;
+
+  write("bin/runvo-runtime.jar", makeFakeJar());
   const CommandResult withoutStub = runCommand(build);
   EXPECT_EQ(withoutStub.exitCode, 1);
   EXPECT_NE(withoutStub.output.find(path("bin/runvo.exe").string()), std::string::npos) << withoutStub.output;
 
   write("bin/runvo.exe", makeFakeStub());
-  const CommandResult withStub = runCommand(build);
-  EXPECT_EQ(withStub.exitCode, 0) << withStub.output;
+  const CommandResult withBoth = runCommand(build);
+  EXPECT_EQ(withBoth.exitCode, 0) << withBoth.output;
+  EXPECT_EQ(unpackExecutable(read("app.exe")).files, std::vector<Bytes>{makeFakeJar()});
 }
 
 }  // namespace

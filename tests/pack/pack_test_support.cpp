@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "payload/byte_source.h"
+
 namespace runvo::pack::testing {
 
 namespace {
@@ -34,6 +36,41 @@ Bytes makeFakeStub(std::uint32_t sectionRawSize) {
     stub[kFakeStubRawOffset + i] = static_cast<std::uint8_t>(i * 7 + 1);
   }
   return stub;
+}
+
+Bytes makeFakeJar(std::string_view tag) {
+  const std::string jar = std::string("PK\x03\x04", 4) + std::string(tag);
+  return Bytes(jar.begin(), jar.end());
+}
+
+UnpackedExecutable unpackExecutable(const Bytes& executable) {
+  UnpackedExecutable unpacked;
+  MemorySource source(executable);
+  const PayloadLoad load = readPayload(source, unpacked.table);
+  EXPECT_FALSE(load.fatalText.has_value()) << load.fatalText.value_or("");
+  if (load.fatalText) return unpacked;
+
+  constexpr std::size_t kSizeField = 8;
+  std::size_t at = load.tableEnd;
+  for (int i = 0; i < unpacked.table.getInt(2002); ++i) {
+    if (executable.size() - at < kSizeField) {
+      ADD_FAILURE() << "record " << i + 1 << " has no size field";
+      break;
+    }
+    std::uint64_t size = 0;
+    for (std::size_t b = 0; b < kSizeField; ++b) size |= std::uint64_t{executable[at + b]} << (8 * b);
+    at += kSizeField;
+    if (executable.size() - at < size) {
+      ADD_FAILURE() << "record " << i + 1 << " is cut short";
+      break;
+    }
+    Bytes content(executable.begin() + at, executable.begin() + at + size);
+    for (auto& byte : content) byte ^= kScrambleKey;
+    unpacked.files.push_back(std::move(content));
+    at += size;
+  }
+  EXPECT_EQ(at, executable.size()) << "bytes after the last record";
+  return unpacked;
 }
 
 void ScratchDirectory::SetUp() {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,17 @@ namespace runvo::pack::testing {
 // so the image end is exactly the file size.
 Bytes makeFakeStub(std::uint32_t sectionRawSize = 0x200);
 inline constexpr std::uint32_t kFakeStubRawOffset = 0x200;
+
+// Enough of a jar for the builder, which checks only the zip signature.
+Bytes makeFakeJar(std::string_view tag = "runtime");
+
+// An executable taken apart again: its tables and, as many as key 2002
+// says, the contents of its file records, unscrambled.
+struct UnpackedExecutable {
+  ConfigTable table;
+  std::vector<Bytes> files;
+};
+UnpackedExecutable unpackExecutable(const Bytes& executable);
 
 // The minimal config every build needs, as dotted keys so cases can add
 // fields of the same tables.
