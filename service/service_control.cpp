@@ -55,6 +55,19 @@ std::string registeredProgramPath() {
   return path.find(' ') == std::string::npos ? path : '"' + path + '"';
 }
 
+// Through the wide call, with the texts converted as CreateServiceA converts
+// them: Wine 8's CreateServiceA keeps only the first name of a dependency list.
+UniqueServiceHandle createService(SC_HANDLE manager, DWORD startType, bool interactive) {
+  const std::wstring name = toWide(serviceName(), CP_ACP);
+  const std::wstring program = toWide(registeredProgramPath(), fileCodePage());
+  const std::wstring dependencies = toWide(dependencyList(getConfigString(kKeyDependencies)), CP_ACP);
+  const DWORD serviceType = SERVICE_WIN32_OWN_PROCESS | (interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
+  return UniqueServiceHandle(
+      CreateServiceW(manager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, serviceType, startType,
+                     SERVICE_ERROR_NORMAL, program.c_str(), nullptr, nullptr,
+                     dependencies.empty() ? nullptr : dependencies.c_str(), nullptr, nullptr));
+}
+
 // Looked up at run time: systems without it install the service anyway,
 // only without a description.
 void setDescription(SC_HANDLE service) {
@@ -125,12 +138,7 @@ int installService(std::uint32_t startType, bool interactive) {
     std::printf("Could not open SCManager.\n");
     return 1;
   }
-  const std::string dependencies = dependencyList(getConfigString(kKeyDependencies));
-  const DWORD serviceType = SERVICE_WIN32_OWN_PROCESS | (interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
-  const UniqueServiceHandle service(
-      CreateServiceA(manager.get(), serviceNameText(), serviceNameText(), SERVICE_ALL_ACCESS, serviceType,
-                     startType, SERVICE_ERROR_NORMAL, registeredProgramPath().c_str(), nullptr, nullptr,
-                     dependencies.empty() ? nullptr : dependencies.c_str(), nullptr, nullptr));
+  const UniqueServiceHandle service = createService(manager.get(), startType, interactive);
   if (!service) {
     std::printf("Could not create service.\n");
     return 1;

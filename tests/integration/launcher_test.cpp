@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "launcher_fixture.h"
+#include "service_scope.h"
 
 namespace runvo::testing {
 namespace {
@@ -23,39 +24,80 @@ bool contains(const std::vector<std::string>& lines, const std::string& line) {
 class Dispatch : public LauncherTest {};
 
 TEST_F(Dispatch, VerbsReadTheirOptionsAndTheServiceNameOverride) {
-  struct Case {
+  ServiceScope services;
+  const std::string configured = services.fresh();
+  const auto launcher = makeLauncher(Payload::tables({{101, configured}, {107, "0"}}));
+  auto wide = [](const std::string& text) { return std::wstring(text.begin(), text.end()); };
+
+  struct Install {
     std::wstring arguments;
-    std::string expected;
+    std::string name;
+    DWORD startType;
+    DWORD serviceType;
   };
-  const Case cases[] = {
-      {L"/install", "\"install\" for service 'RunvoTest' (start type 3, interactive)"},
-      {L"-install MyService", "\"install\" for service 'MyService' (start type 3, interactive)"},
-      {L"--install non-interactive", "\"install\" for service 'RunvoTest' (start type 3, non-interactive)"},
-      {L"/install non-interactive My Service",
-       "\"install\" for service 'My Service' (start type 3, non-interactive)"},
-      {L"/install My Service non-interactive",
-       "\"install\" for service 'My Service non-interactive' (start type 3, interactive)"},
-      {L"/install-auto", "\"install\" for service 'RunvoTest' (start type 2, interactive)"},
-      {L"/install-demand X", "\"install\" for service 'X' (start type 3, interactive)"},
-      {L"/uninstall Other", "\"uninstall\" for service 'Other'"},
-      {L"/stop MyService", "\"stop\" for service 'MyService'"},
-      {L"/start", "\"start\" for service 'RunvoTest'"},
-      {L"/status ", "\"status\" for service 'RunvoTest'"},
+  const Install installs[] = {
+      {L"/install", configured, SERVICE_DEMAND_START, 0x110},
+      {L"-install " + wide(configured + "-other"), configured + "-other", SERVICE_DEMAND_START, 0x110},
+      {L"--install non-interactive", configured, SERVICE_DEMAND_START, 0x10},
+      {L"/install non-interactive " + wide(configured + " two words"), configured + " two words",
+       SERVICE_DEMAND_START, 0x10},
+      {L"/install " + wide(configured + " x non-interactive"), configured + " x non-interactive",
+       SERVICE_DEMAND_START, 0x110},
+      {L"/install-auto", configured, SERVICE_AUTO_START, 0x110},
+      {L"/install-demand " + wide(configured + "-d"), configured + "-d", SERVICE_DEMAND_START, 0x110},
   };
-  const auto launcher = makeLauncher(consoleApp());
-  for (const Case& c : cases) {
+  for (const Install& c : installs) {
+    SCOPED_TRACE(std::string(c.arguments.begin(), c.arguments.end()));
+    services.add(c.name);
     const LauncherRun r = run(launcher, {.arguments = c.arguments});
-    EXPECT_EQ(r.exitCode, 1u) << std::string(c.arguments.begin(), c.arguments.end());
-    EXPECT_EQ(r.err, "runvo: " + c.expected + " is not available in this build.\r\n");
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(r.out, "Installed service '" + c.name + "'.\r\n");
+    const auto config = queryServiceConfig(c.name);
+    ASSERT_TRUE(config);
+    EXPECT_EQ(config->startType, c.startType);
+    EXPECT_EQ(config->serviceType, c.serviceType);
   }
+
+  // The other verbs take the same override; a lone trailing space keeps key 101.
+  struct Other {
+    std::wstring arguments;
+    std::string out;
+    unsigned long exitCode;
+  };
+  const Other others[] = {
+      {L"/status " + wide(configured + "-other"), "Not running.\r\n", 3},
+      {L"/status ", "Not running.\r\nAuto-start.\r\n", 3},
+      {L"/start " + wide(configured + "-missing"), "Could not start service. Error code: 1060\r\n", 1},
+      {L"/stop " + wide(configured + "-missing"), "Could not stop service.\r\n", 1},
+      {L"/uninstall " + wide(configured + "-d"), "Uninstalled service '" + configured + "-d'.\r\n", 0},
+  };
+  for (const Other& c : others) {
+    SCOPED_TRACE(std::string(c.arguments.begin(), c.arguments.end()));
+    const LauncherRun r = run(launcher, {.arguments = c.arguments});
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.exitCode, c.exitCode);
+  }
+  EXPECT_FALSE(serviceExists(configured + "-d"));
 }
 
 TEST_F(Dispatch, InstallStartsAutomaticallyOnlyForApplicationType4) {
-  for (const auto& [type, startType] : {std::pair{"4", '2'}, {"5", '3'}, {"", '3'}, {"04", '2'}}) {
-    const auto launcher =
-        makeLauncher(Payload::tables({{101, "S"}, {107, type}}), std::string("t") + type + ".exe");
+  // A missing key reads as 0.
+  const std::pair<std::optional<std::string>, DWORD> cases[] = {
+      {"4", SERVICE_AUTO_START}, {"04", SERVICE_AUTO_START}, {"5", SERVICE_DEMAND_START},
+      {"", SERVICE_DEMAND_START}, {std::nullopt, SERVICE_DEMAND_START}};
+  ServiceScope services;
+  int caseNumber = 0;
+  for (const auto& [type, startType] : cases) {
+    SCOPED_TRACE(type.value_or("(no key 107)"));
+    const std::string name = services.fresh();
+    Entries entries{{101, name}};
+    if (type) entries.push_back({107, *type});
+    const auto launcher = makeLauncher(Payload::tables(entries), "t" + std::to_string(caseNumber++) + ".exe");
     const LauncherRun r = run(launcher, {.arguments = L"/install"});
-    EXPECT_NE(r.err.find(std::string("start type ") + startType), std::string::npos) << type << r.err;
+    EXPECT_EQ(r.exitCode, 0u) << r.out;
+    const auto config = queryServiceConfig(name);
+    ASSERT_TRUE(config);
+    EXPECT_EQ(config->startType, startType);
   }
 }
 

@@ -1,0 +1,247 @@
+// The service verbs against Wine's real Service Control Manager: what they
+// register, what they print and the exit codes scripts rely on. Stopping a
+// running service and its status "Running." need a working service host and
+// are tested with it.
+#include <cctype>
+
+#include "launcher_fixture.h"
+#include "service_scope.h"
+
+namespace runvo::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+using NarrowEntries = std::vector<std::pair<std::int32_t, std::string>>;
+using WideEntries = std::vector<std::pair<std::int32_t, std::u16string>>;
+
+std::wstring widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+std::string upperCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+class ServiceControl : public LauncherTest {
+ protected:
+  // A launcher whose configured service name (key 101) is `name`.
+  fs::path launcherFor(const std::string& name, NarrowEntries narrow = {}, const WideEntries& wide = {},
+                       const fs::path& file = "svc.exe") {
+    narrow.insert(narrow.begin(), {101, name});
+    return makeLauncher(PayloadBytes::tables(narrow, wide), file);
+  }
+  LauncherRun verb(const fs::path& launcher, const std::wstring& arguments) {
+    return run(launcher, {.arguments = arguments});
+  }
+  // Installs from a launcher that only differs in the configured key 149 or 20017.
+  std::string installWith(const NarrowEntries& narrow, const WideEntries& wide, int caseNumber) {
+    const std::string name = services_.fresh();
+    const auto launcher = launcherFor(name, narrow, wide, "case" + std::to_string(caseNumber) + ".exe");
+    const LauncherRun r = verb(launcher, L"/install");
+    EXPECT_EQ(r.out, "Installed service '" + name + "'.\r\n") << r.err;
+    EXPECT_EQ(r.exitCode, 0u);
+    return name;
+  }
+
+  ServiceScope services_;
+};
+
+TEST_F(ServiceControl, InstallRegistersThisExecutableAsAnOwnProcessServiceOfLocalSystem) {
+  struct Case {
+    std::wstring arguments;
+    DWORD startType;
+    DWORD serviceType;
+  };
+  const Case cases[] = {
+      {L"/install-auto", SERVICE_AUTO_START, 0x110},
+      {L"/install-auto non-interactive", SERVICE_AUTO_START, 0x10},
+      {L"/install-demand", SERVICE_DEMAND_START, 0x110},
+      {L"/install-demand non-interactive", SERVICE_DEMAND_START, 0x10},
+  };
+  const std::string name = services_.fresh();
+  const auto launcher = launcherFor(name);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.arguments.begin(), c.arguments.end()));
+    const LauncherRun r = verb(launcher, c.arguments);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(r.out, "Installed service '" + name + "'.\r\n");
+    const auto config = queryServiceConfig(name);
+    ASSERT_TRUE(config);
+    EXPECT_EQ(config->startType, c.startType);
+    EXPECT_EQ(config->serviceType, c.serviceType);
+    EXPECT_EQ(config->errorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
+    EXPECT_EQ(config->binaryPath, launcher.string());
+    EXPECT_EQ(config->displayName, name);
+    EXPECT_EQ(config->account, "LocalSystem");
+  }
+}
+
+TEST_F(ServiceControl, AProgramPathWithASpaceIsRegisteredQuotedAndStillCountsAsOwn) {
+  // Unquoted, the service manager would try "...\with.exe" first, and the
+  // service host would see its own path as two arguments.
+  const std::string name = services_.fresh();
+  const auto launcher = launcherFor(name, {}, {}, fs::path("with space") / "svc.exe");
+  ASSERT_EQ(verb(launcher, L"/install").exitCode, 0u);
+  const auto config = queryServiceConfig(name);
+  ASSERT_TRUE(config);
+  EXPECT_EQ(config->binaryPath, "\"" + launcher.string() + "\"");
+  const LauncherRun status = verb(launcher, L"/status");
+  EXPECT_EQ(status.out, "Not running.\r\n");
+  EXPECT_EQ(status.exitCode, 3u);
+}
+
+TEST_F(ServiceControl, DependenciesAreTheNonEmptyPiecesOfTheCommaSeparatedList) {
+  struct Case {
+    std::optional<std::string> configured;
+    std::optional<std::wstring> stored;  // empty: no dependencies at all
+  };
+  using namespace std::string_literals;
+  const Case cases[] = {
+      {",Tcpip,,Dnscache,", L"Tcpip\0Dnscache\0\0"s},
+      {"Tcpip", L"Tcpip\0\0"s},
+      {"Rpc Ss, Tcpip", L"Rpc Ss\0 Tcpip\0\0"s},
+      {"", std::nullopt},
+      {",,", std::nullopt},
+      {std::nullopt, std::nullopt},
+  };
+  int caseNumber = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.configured.value_or("(no key 149)"));
+    NarrowEntries narrow;
+    if (c.configured) narrow.push_back({149, *c.configured});
+    const std::string name = installWith(narrow, {}, caseNumber++);
+    EXPECT_EQ(storedDependencies(name), c.stored);
+  }
+}
+
+TEST_F(ServiceControl, TheDescriptionIsSetOnlyWhenConfigured) {
+  struct Case {
+    std::optional<std::u16string> configured;
+    std::wstring expected;
+  };
+  const Case cases[] = {
+      {u"Serves the hello application", L"Serves the hello application"},
+      // Wide all the way: none of this fits the ANSI code page.
+      {u"\u041F\u0440\u0438\u0432\u0435\u0442 \u2615 \u65E5\u672C",
+       L"\u041F\u0440\u0438\u0432\u0435\u0442 \u2615 \u65E5\u672C"},
+      {u"", L""},
+      {std::nullopt, L""},
+  };
+  int caseNumber = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(caseNumber);
+    WideEntries wide;
+    if (c.configured) wide.push_back({20017, *c.configured});
+    const std::string name = installWith({}, wide, caseNumber++);
+    EXPECT_EQ(serviceDescription(name), c.expected);
+  }
+}
+
+TEST_F(ServiceControl, InstallingAgainReplacesTheRegistrationWithoutFurtherLines) {
+  const std::string name = services_.fresh();
+  const auto launcher = launcherFor(name);
+  const std::string installed = "Installed service '" + name + "'.\r\n";
+  const LauncherRun first = verb(launcher, L"/install-auto");
+  const LauncherRun second = verb(launcher, L"/install-demand non-interactive");
+  EXPECT_EQ(first.out, installed);
+  EXPECT_EQ(second.out, installed);
+  EXPECT_EQ(first.exitCode, 0u);
+  EXPECT_EQ(second.exitCode, 0u);
+  const auto config = queryServiceConfig(name);
+  ASSERT_TRUE(config);
+  EXPECT_EQ(config->startType, static_cast<DWORD>(SERVICE_DEMAND_START));
+  EXPECT_EQ(config->serviceType, 0x10u);
+}
+
+TEST_F(ServiceControl, StatusComparesTheRegisteredProgramWithThisExecutable) {
+  const auto launcher = launcherFor("unused");
+  const std::string own = launcher.string();
+  const std::string cmd = "C:\\windows\\system32\\cmd.exe";
+  struct Case {
+    std::string registered;
+    DWORD startType;
+    std::string out;
+    unsigned long exitCode;
+  };
+  const Case cases[] = {
+      {own, SERVICE_DEMAND_START, "Not running.\r\n", 3},
+      {own, SERVICE_AUTO_START, "Not running.\r\nAuto-start.\r\n", 3},
+      {upperCase(own), SERVICE_AUTO_START, "Not running.\r\nAuto-start.\r\n", 3},
+      {own + " --with arguments", SERVICE_DEMAND_START, "Not running.\r\n", 3},
+      {"\"" + own + "\"", SERVICE_DEMAND_START, "Not running.\r\n", 3},
+      {cmd, SERVICE_AUTO_START, "Not running.\r\nDifferent service executable: " + cmd + "\r\n", 1},
+      {own.substr(0, own.size() - 4), SERVICE_DEMAND_START,
+       "Not running.\r\nDifferent service executable: " + own.substr(0, own.size() - 4) + "\r\n", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.registered);
+    const std::string name = uniqueServiceName();
+    services_.createForeign(name, c.registered, c.startType);
+    const LauncherRun r = verb(launcher, L"/status " + widen(name));
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.exitCode, c.exitCode);
+  }
+}
+
+TEST_F(ServiceControl, StatusNamesTheSizeOfAConfigurationTooLargeForItsBuffer) {
+  const std::string name = uniqueServiceName();
+  services_.createForeign(name, "C:\\" + std::string(9000, 'x') + ".exe", SERVICE_DEMAND_START);
+  const DWORD needed = configBytesNeeded(name);
+  ASSERT_GT(needed, 8192u);
+  const LauncherRun r = verb(launcherFor(name), L"/status");
+  EXPECT_EQ(r.out, "Not running.\r\nCould not get config (122, " + std::to_string(needed) + ").\r\n");
+  EXPECT_EQ(r.exitCode, 1u);
+}
+
+TEST_F(ServiceControl, EveryVerbFailsOnAMissingService) {
+  struct Case {
+    std::wstring verb;
+    std::string out;
+  };
+  const Case cases[] = {
+      {L"/status", "Could not get status.\r\n"},
+      {L"/start", "Could not start service. Error code: 1060\r\n"},
+      {L"/stop", "Could not stop service.\r\n"},
+      {L"/uninstall", "Could not delete service.\r\n"},
+  };
+  const auto launcher = launcherFor(services_.fresh());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.verb.begin(), c.verb.end()));
+    const LauncherRun r = verb(launcher, c.verb);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.exitCode, 1u);
+  }
+}
+
+TEST_F(ServiceControl, AnInstalledServiceThatDoesNotRunCannotBeStoppedButCanBeRemoved) {
+  const std::string name = services_.fresh();
+  const auto launcher = launcherFor(name);
+  ASSERT_EQ(verb(launcher, L"/install").exitCode, 0u);
+
+  const LauncherRun stop = verb(launcher, L"/stop");
+  EXPECT_EQ(stop.out, "Could not stop service.\r\n");
+  EXPECT_EQ(stop.exitCode, 1u);
+
+  const LauncherRun uninstall = verb(launcher, L"/uninstall");
+  EXPECT_EQ(uninstall.out, "Uninstalled service '" + name + "'.\r\n");
+  EXPECT_EQ(uninstall.exitCode, 0u);
+  EXPECT_FALSE(serviceExists(name));
+
+  const LauncherRun again = verb(launcher, L"/uninstall");
+  EXPECT_EQ(again.out, "Could not delete service.\r\n");
+  EXPECT_EQ(again.exitCode, 1u);
+}
+
+TEST_F(ServiceControl, StartHandsTheServiceToTheManager) {
+  // Only the manager's acceptance counts here; what the started service then
+  // does is the service host's business, and the scope stops and removes it.
+  const std::string name = services_.fresh();
+  const auto launcher = launcherFor(name);
+  ASSERT_EQ(verb(launcher, L"/install-demand").exitCode, 0u);
+  const LauncherRun start = verb(launcher, L"/start");
+  EXPECT_EQ(start.out, "Starting service '" + name + "'.\r\n");
+  EXPECT_EQ(start.exitCode, 0u);
+}
+
+}  // namespace
+}  // namespace runvo::testing
