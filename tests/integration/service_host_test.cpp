@@ -11,6 +11,7 @@
 #include "java_home.h"
 #include "launcher_fixture.h"
 #include "registry_scope.h"
+#include "service_scope.h"
 #include "util/unique_handle.h"
 
 namespace runvo::testing {
@@ -179,6 +180,47 @@ TEST_F(ServiceHost, AChildThatFailsByItselfLeavesTheEndToTheManager) {
   EXPECT_EQ(WaitForSingleObject(hostProcess.get(), 10000), WAIT_OBJECT_0);
   const SERVICE_STATUS status = service.status();
   EXPECT_FALSE(status.dwCurrentState == SERVICE_STOPPED && status.dwWin32ExitCode == 0) << status.dwCurrentState;
+}
+
+TEST_F(ServiceHost, TheVerbsOnARunningService) {
+  script("main: read-stdin\n");
+  ServiceScope services;
+  const std::string name = services.fresh();
+  const fs::path exe = launcher();
+  auto verb = [&](const std::string& text) {
+    return run(exe, {.arguments = std::wstring(text.begin(), text.end()) + L" " +
+                                  std::wstring(name.begin(), name.end())});
+  };
+  const std::string quoted = "'" + name + "'";
+
+  ASSERT_EQ(verb("/install-auto").exitCode, 0u);
+  LauncherRun r = verb("/start");
+  EXPECT_EQ(r.out, "Starting service " + quoted + ".\r\n");
+  EXPECT_EQ(r.exitCode, 0u);
+  ASSERT_TRUE(traced("CallStaticVoidMethod com/runvo/runtime/WinLauncher.main args=6")) << joined(trace());
+
+  r = verb("/start");
+  EXPECT_EQ(r.out, "Service is already running.\r\n");
+  EXPECT_EQ(r.exitCode, 0u);
+  r = verb("/status");
+  EXPECT_EQ(r.out, "Running.\r\nAuto-start.\r\n");
+  EXPECT_EQ(r.exitCode, 0u);
+
+  r = verb("/stop");
+  EXPECT_EQ(r.out, "Stopping service " + quoted + ".\r\nService stopped\r\n");
+  EXPECT_EQ(r.exitCode, 0u);
+  EXPECT_TRUE(has(trace(), "stdin 0")) << joined(trace());
+  r = verb("/status");
+  EXPECT_EQ(r.out, "Not running.\r\nAuto-start.\r\n");
+  EXPECT_EQ(r.exitCode, 3u);
+
+  // Uninstalling a running service stops it first.
+  fs::remove(jvmDir_ / "jvm.dll.trace");
+  ASSERT_EQ(verb("/start").exitCode, 0u);
+  ASSERT_TRUE(traced("CallStaticVoidMethod com/runvo/runtime/WinLauncher.main args=6")) << joined(trace());
+  r = verb("/uninstall");
+  EXPECT_EQ(r.out, "Stopping service " + quoted + ".\r\nService stopped\r\nUninstalled service " + quoted + ".\r\n");
+  EXPECT_EQ(r.exitCode, 0u);
 }
 
 }  // namespace
