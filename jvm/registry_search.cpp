@@ -7,6 +7,7 @@
 #include "diag/log.h"
 #include "jvm/java_check.h"
 #include "payload/config.h"
+#include "util/text.h"
 #include "util/unique_handle.h"
 
 namespace runvo {
@@ -149,16 +150,12 @@ bool findPreviousInstallation(HKEY hive, std::string& javaExe, const VersionBoun
   auto installations = readString(hive, kInstallationsKey, valueName.c_str(), 8192);
   if (!installations || installations->empty()) return false;
   writeLog("found installations: %s", installations->c_str());
-  std::size_t start = 0;
-  while (start <= installations->size()) {
-    std::size_t end = installations->find(';', start);
-    if (end == std::string::npos) end = installations->size();
+  for (const std::string& installation : splitNonEmpty(*installations, ';')) {
     JvmCandidate found;
-    if (end > start && acceptHome(installations->substr(start, end - start) + "\\jre", found, bounds)) {
+    if (acceptHome(installation + "\\jre", found, bounds)) {
       javaExe = found.javaExe;
       return true;
     }
-    start = end + 1;
   }
   return false;
 }

@@ -1,5 +1,7 @@
 #include "jvm/search_sequence.h"
 
+#include "util/text.h"
+
 namespace runvo {
 
 namespace {
@@ -16,12 +18,8 @@ bool isAbsoluteLocation(std::string_view location) {
 
 std::vector<SearchEntry> parseSearchSequence(std::string_view sequence) {
   std::vector<SearchEntry> entries;
-  while (!sequence.empty()) {
-    const std::size_t separator = sequence.find(';');
-    const std::string_view entry = sequence.substr(0, separator);
-    if (!entry.empty()) entries.push_back({.type = entry.front(), .location = std::string(entry.substr(1))});
-    if (separator == std::string_view::npos) break;
-    sequence.remove_prefix(separator + 1);
+  for (const std::string& entry : splitNonEmpty(sequence, ';')) {
+    entries.push_back({.type = entry.front(), .location = entry.substr(1)});
   }
   return entries;
 }

@@ -8,23 +8,12 @@
 #include "util/environment.h"
 #include "util/expand.h"
 #include "util/paths.h"
+#include "util/text.h"
 #include "util/unique_handle.h"
 
 namespace runvo {
 
 namespace {
-std::vector<std::string> splitList(const std::string& list) {
-  std::vector<std::string> pieces;
-  std::size_t start = 0;
-  while (start <= list.size()) {
-    std::size_t end = list.find(';', start);
-    if (end == std::string::npos) end = list.size();
-    if (end > start) pieces.push_back(list.substr(start, end - start));
-    start = end + 1;
-  }
-  return pieces;
-}
-
 void addArchives(std::string& classPath, const std::string& directory) {
   addArchivesOfDirectory(classPath, directory, "jar");
   addArchivesOfDirectory(classPath, directory, "zip");
@@ -73,7 +62,7 @@ bool addConfiguredEntry(std::string& classPath, const std::string& entry, std::s
 void addConfiguredEntries(std::string& classPath) {
   const std::string configured = getConfigString(kKeyClassPath);
   writeLog("classpath entry %s", configured.c_str());
-  for (const std::string& entry : splitList(configured)) {
+  for (const std::string& entry : splitNonEmpty(configured, ';')) {
     std::string expanded;
     const bool found = addConfiguredEntry(classPath, entry, expanded);
     // A required entry of an unknown type, or whose variable is empty, is missing too.

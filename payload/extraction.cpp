@@ -9,6 +9,7 @@
 #include "payload/own_executable.h"
 #include "payload/payload_writer.h"
 #include "payload/temp_dirs.h"
+#include "util/text.h"
 
 namespace runvo {
 
@@ -16,18 +17,6 @@ namespace {
 constexpr DWORD kChunkSize = 8192;
 
 std::uint32_t unextracted = 0;
-
-std::vector<std::string> splitNames(const std::string& names) {
-  std::vector<std::string> result;
-  std::size_t start = 0;
-  while (start <= names.size()) {
-    std::size_t end = names.find(';', start);
-    if (end == std::string::npos) end = names.size();
-    if (end > start) result.push_back(names.substr(start, end - start));
-    start = end + 1;
-  }
-  return result;
-}
 
 // Names that would land outside the extraction directory are refused.
 bool escapesDirectory(const std::string& name) {
@@ -105,7 +94,7 @@ CopyResult extractFiles(bool createDirectory) {
 
   const std::string& directory = extractionDirectory();
   int handled = 0;
-  for (const std::string& name : splitNames(getConfigString(kKeyEmbeddedFileNames))) {
+  for (const std::string& name : splitNonEmpty(getConfigString(kKeyEmbeddedFileNames), ';')) {
     if (handled++ >= count) break;
     const std::string target = directory + "\\" + name;
     CopyResult result = CopyResult::WriteFailed;

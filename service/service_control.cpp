@@ -11,6 +11,7 @@
 #include "launcher/service_name.h"
 #include "payload/config.h"
 #include "util/paths.h"
+#include "util/text.h"
 #include "util/unique_handle.h"
 #include "util/win.h"
 #include "util/win_text.h"
@@ -37,12 +38,7 @@ UniqueServiceHandle openService(const UniqueServiceHandle& manager, DWORD access
 // list CreateService takes; empty pieces carry no name. Empty when no name.
 std::string dependencyList(std::string_view commaSeparated) {
   std::string list;
-  while (!commaSeparated.empty()) {
-    const std::size_t comma = commaSeparated.find(',');
-    const std::string_view piece = commaSeparated.substr(0, comma);
-    if (!piece.empty()) list.append(piece).push_back('\0');
-    commaSeparated.remove_prefix(comma == std::string_view::npos ? commaSeparated.size() : comma + 1);
-  }
+  for (const std::string& name : splitNonEmpty(commaSeparated, ',')) list.append(name).push_back('\0');
   if (!list.empty()) list.push_back('\0');
   return list;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "util/path_rules.h"
+#include "util/text.h"
 #include "util/unique_handle.h"
 #include "util/win_text.h"
 
@@ -142,15 +143,9 @@ bool pathExists(std::string_view path, FILETIME* lastWrite) {
 
 std::string absolutePathList(std::string_view list) {
   std::string result;
-  std::size_t start = 0;
-  while (start <= list.size()) {
-    std::size_t end = list.find(';', start);
-    if (end == std::string_view::npos) end = list.size();
-    if (end > start) {
-      if (!result.empty()) result += ';';
-      result += absoluteAgainstLauncher(list.substr(start, end - start));
-    }
-    start = end + 1;
+  for (const std::string& piece : splitNonEmpty(list, ';')) {
+    if (!result.empty()) result += ';';
+    result += absoluteAgainstLauncher(piece);
   }
   return result;
 }

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "java_home.h"
+#include "log_lines.h"
 #include "launcher_fixture.h"
 #include "registry_scope.h"
 
@@ -14,12 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using Payload = PayloadBytes;
 using Entries = std::vector<std::pair<std::int32_t, std::string>>;
-using Lines = std::vector<std::string>;
-
-std::string lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
 
 // The options the VM was created with, "option[i]=" removed.
 Lines vmOptions(const Lines& trace) {
@@ -30,31 +25,13 @@ Lines vmOptions(const Lines& trace) {
   return options;
 }
 
-Lines mainArguments(const Lines& trace) {
-  Lines arguments;
-  for (const std::string& line : trace) {
-    if (line.rfind("arg[", 0) == 0) arguments.push_back(line.substr(line.find('=') + 1));
-  }
-  return arguments;
-}
-
-bool has(const Lines& lines, const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
-
-std::string joined(const Lines& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
-  return text;
-}
-
 class JvmLaunch : public LauncherTest {
  protected:
   void SetUp() override {
     LauncherTest::SetUp();
     const fs::path javaExe = makeJavaHome(dir_ / "jre", {});
     jvmDir_ = javaExe.parent_path() / "server";
-    std::string key = lower(javaExe.string());
-    std::replace(key.begin(), key.end(), '\\', '/');
-    registry_.removeAtEnd(HKEY_CURRENT_USER, "SOFTWARE\\tallowmere-soft\\runvo\\jvms\\" + key);
+    registry_.removeAtEnd(HKEY_CURRENT_USER, versionCacheKey(javaExe));
   }
 
   void script(const std::string& text) { std::ofstream(jvmDir_ / "jvm.dll.script") << text; }

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "java_home.h"
+#include "log_lines.h"
 #include "launcher_fixture.h"
 #include "registry_scope.h"
 
@@ -16,39 +17,6 @@ namespace fs = std::filesystem;
 using Payload = PayloadBytes;
 using Entries = std::vector<std::pair<std::int32_t, std::string>>;
 
-constexpr char kCacheRoot[] = "SOFTWARE\\tallowmere-soft\\runvo\\jvms\\";
-
-std::string lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
-
-std::string cacheKey(const fs::path& javaExe) {
-  std::string name = lower(javaExe.string());
-  std::replace(name.begin(), name.end(), '\\', '/');
-  return kCacheRoot + name;
-}
-
-bool has(const std::vector<std::string>& lines, const std::string& line) {
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-// Whether the lines hold `expected` in this order (other lines between).
-bool inOrder(const std::vector<std::string>& lines, const std::vector<std::string>& expected) {
-  auto at = lines.begin();
-  for (const std::string& line : expected) {
-    at = std::find(at, lines.end(), line);
-    if (at == lines.end()) return false;
-    ++at;
-  }
-  return true;
-}
-
-std::string joined(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
-  return text;
-}
 
 class JvmLocation : public LauncherTest {
  protected:
@@ -73,8 +41,8 @@ class JvmLocation : public LauncherTest {
 
   fs::path home(const std::string& name, const JavaHomeSpec& spec = {}) {
     const fs::path javaExe = makeJavaHome(dir_ / name, spec);
-    registry_.removeAtEnd(HKEY_CURRENT_USER, cacheKey(javaExe));
-    registry_.removeAtEnd(HKEY_CURRENT_USER, cacheKey(javaExe.parent_path() / "javaw.exe"));
+    registry_.removeAtEnd(HKEY_CURRENT_USER, versionCacheKey(javaExe));
+    registry_.removeAtEnd(HKEY_CURRENT_USER, versionCacheKey(javaExe.parent_path() / "javaw.exe"));
     return javaExe;
   }
 
@@ -205,8 +173,8 @@ TEST_F(JvmLocation, TheVersionCacheSavesProbes) {
   ChildRun r = child(launcher);
   EXPECT_TRUE(has(r.log, "got version from registry 1.8.0_45")) << joined(r.log);
   EXPECT_EQ(probeCount(java), 1);
-  EXPECT_EQ(readRegistryString(HKEY_CURRENT_USER, cacheKey(java), "Version"), "1.8.0_45");
-  const auto stamp = readRegistryBinary(HKEY_CURRENT_USER, cacheKey(java), "LastWriteTime");
+  EXPECT_EQ(readRegistryString(HKEY_CURRENT_USER, versionCacheKey(java), "Version"), "1.8.0_45");
+  const auto stamp = readRegistryBinary(HKEY_CURRENT_USER, versionCacheKey(java), "LastWriteTime");
   ASSERT_TRUE(stamp);
   EXPECT_EQ(stamp->size(), 8u);
 
@@ -223,8 +191,8 @@ TEST_F(JvmLocation, ProbesThatFailAreRememberedAsVersionOneZeroZero) {
   ChildRun r = child(launcher);
   EXPECT_TRUE(inOrder(r.log, {"Exit Code 3", "couldn't get version", "Exit Code 0", "couldn't get version"}))
       << joined(r.log);
-  EXPECT_EQ(readRegistryString(HKEY_CURRENT_USER, cacheKey(broken), "Version"), "1.0.0");
-  EXPECT_FALSE(readRegistryString(HKEY_CURRENT_USER, cacheKey(silent), "Version"));
+  EXPECT_EQ(readRegistryString(HKEY_CURRENT_USER, versionCacheKey(broken), "Version"), "1.0.0");
+  EXPECT_FALSE(readRegistryString(HKEY_CURRENT_USER, versionCacheKey(silent), "Version"));
 
   // "1.0.0" is within empty bounds, so the cached broken runtime now passes.
   r = child(launcher);
@@ -243,7 +211,7 @@ TEST_F(JvmLocation, AHangingProbeIsEndedAfterItsLimit) {
   }
   const ChildRun r = child(launcher);
   EXPECT_TRUE(inOrder(r.log, {"Exit Code 259", "Terminating process", "couldn't get version"})) << joined(r.log);
-  EXPECT_FALSE(readRegistryString(HKEY_CURRENT_USER, cacheKey(java), "Version"));
+  EXPECT_FALSE(readRegistryString(HKEY_CURRENT_USER, versionCacheKey(java), "Version"));
 }
 
 TEST_F(JvmLocation, VersionRules) {

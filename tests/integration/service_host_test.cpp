@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "java_home.h"
+#include "log_lines.h"
 #include "launcher_fixture.h"
 #include "registry_scope.h"
 #include "service_scope.h"
@@ -19,16 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Payload = PayloadBytes;
-using Lines = std::vector<std::string>;
 using namespace std::chrono_literals;
-
-bool has(const Lines& lines, const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
-
-std::string joined(const Lines& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
-  return text;
-}
 
 std::string uniqueServiceName(const std::string& label) {
   static std::atomic<int> counter{0};
@@ -97,10 +89,7 @@ class ServiceHost : public LauncherTest {
     LauncherTest::SetUp();
     const fs::path javaExe = makeJavaHome(dir_ / "jre", {});
     jvmDir_ = javaExe.parent_path() / "server";
-    std::string key = javaExe.string();
-    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
-    std::replace(key.begin(), key.end(), '\\', '/');
-    registry_.removeAtEnd(HKEY_CURRENT_USER, "SOFTWARE\\tallowmere-soft\\runvo\\jvms\\" + key);
+    registry_.removeAtEnd(HKEY_CURRENT_USER, versionCacheKey(javaExe));
   }
   fs::path launcher(const fs::path& name = "svc.exe") {
     return makeLauncher(Payload::tables({{101, "configured"},
@@ -120,14 +109,6 @@ class ServiceHost : public LauncherTest {
     }
     return true;
   }
-  Lines mainArguments() const {
-    Lines arguments;
-    for (const std::string& line : trace()) {
-      if (line.rfind("arg[", 0) == 0) arguments.push_back(line.substr(line.find('=') + 1));
-    }
-    return arguments;
-  }
-
   fs::path jvmDir_;
   RegistryScope registry_;
 };
@@ -140,7 +121,7 @@ TEST_F(ServiceHost, AStopRequestReachesTheApplicationAsOneLine) {
   ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
   ASSERT_TRUE(traced("CallStaticVoidMethod com/runvo/runtime/WinLauncher.main args=8")) << joined(trace());
   // The service name and the start parameters arrive whole, spaces included.
-  EXPECT_EQ(mainArguments(), (Lines{"false", "com.example.App", "", "", "false", service.name(), "a b", "plain"}));
+  EXPECT_EQ(mainArguments(trace()), (Lines{"false", "com.example.App", "", "", "false", service.name(), "a b", "plain"}));
 
   ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP));
   const SERVICE_STATUS pending = service.status();

@@ -39,3 +39,20 @@ TEST(PathRules, CollapseBackslashes) {
 
 }  // namespace
 }  // namespace runvo
+
+#include "util/text.h"
+
+namespace runvo {
+namespace {
+
+TEST(Text, SplitDropsEmptyPieces) {
+  using Pieces = std::vector<std::string>;
+  EXPECT_EQ(splitNonEmpty("a;;b;", ';'), (Pieces{"a", "b"}));
+  EXPECT_EQ(splitNonEmpty(";", ';'), Pieces{});
+  EXPECT_EQ(splitNonEmpty("", ';'), Pieces{});
+  EXPECT_EQ(splitNonEmpty("one", ';'), Pieces{"one"});
+  EXPECT_EQ(splitNonEmpty(",x,,y", ','), (Pieces{"x", "y"}));
+}
+
+}  // namespace
+}  // namespace runvo
