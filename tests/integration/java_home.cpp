@@ -19,23 +19,23 @@ namespace {
 
 constexpr const char* kReleaseDate = "2025-04-15";
 
-std::vector<std::string> versionText(const JavaHomeSpec& spec) {
-  if (spec.errorOutput) return *spec.errorOutput;
-  std::vector<std::string> lines = spec.extraLinesBefore;
-  if (spec.openjdkStyle) {
-    lines.push_back("openjdk version \"" + spec.version + "\" " + kReleaseDate);
+std::vector<std::string> versionText(const JavaHomeLayout& layout) {
+  if (layout.errorOutput) return *layout.errorOutput;
+  std::vector<std::string> lines = layout.extraLinesBefore;
+  if (layout.openjdkStyle) {
+    lines.push_back("openjdk version \"" + layout.version + "\" " + kReleaseDate);
   } else {
-    lines.push_back("java version \"" + spec.version + "\"");
+    lines.push_back("java version \"" + layout.version + "\"");
   }
-  lines.push_back("Runtime Environment (build " + spec.version + ")");
-  lines.push_back("64-Bit Server VM (build " + spec.version + ", mixed mode)");
+  lines.push_back("Runtime Environment (build " + layout.version + ")");
+  lines.push_back("64-Bit Server VM (build " + layout.version + ", mixed mode)");
   return lines;
 }
 
 // The script that java.exe and javaw.exe of the home both read.
-std::optional<std::string> javaScript(const JavaHomeSpec& spec) {
+std::optional<std::string> javaScript(const JavaHomeLayout& layout) {
   std::string script = "# java -version as this home answers it\n";
-  for (const std::string& line : versionText(spec)) {
+  for (const std::string& line : versionText(layout)) {
     if (line.find_first_of("\r\n") != std::string::npos) {
       ADD_FAILURE() << "an output line cannot hold a line break: " << line;
       return std::nullopt;
@@ -43,8 +43,8 @@ std::optional<std::string> javaScript(const JavaHomeSpec& spec) {
     script += "stderr: " + line + "\n";
   }
   // A negative code stands for the same 32 bits, as Windows sees it.
-  script += "exit: " + std::to_string(static_cast<std::uint32_t>(spec.exitCode)) + "\n";
-  script += "delay-ms: " + std::to_string(static_cast<std::uint32_t>(std::max(spec.delayMs, 0))) + "\n";
+  script += "exit: " + std::to_string(static_cast<std::uint32_t>(layout.exitCode)) + "\n";
+  script += "delay-ms: " + std::to_string(static_cast<std::uint32_t>(std::max(layout.delayMs, 0))) + "\n";
   return script;
 }
 
@@ -66,29 +66,29 @@ bool copyFixture(const std::string& fixture, const fs::path& to) {
   return !error;
 }
 
-bool layOutRuntime(const fs::path& bin, const JavaHomeSpec& spec) {
-  const std::optional<std::string> script = javaScript(spec);
+bool layOutRuntime(const fs::path& bin, const JavaHomeLayout& layout) {
+  const std::optional<std::string> script = javaScript(layout);
   bool ok = script && writeFile(bin / "java.script", *script) && copyFixture("java.exe", bin / "java.exe");
-  if (ok && spec.javaw) ok = copyFixture("javaw.exe", bin / "javaw.exe");
-  const std::string jvm = spec.jvmWithoutCreate ? "jvm_nocreate.dll" : "jvm.dll";
-  for (const std::string& variant : spec.jvmVariants) {
+  if (ok && layout.javaw) ok = copyFixture("javaw.exe", bin / "javaw.exe");
+  const std::string jvm = layout.jvmWithoutCreate ? "jvm_nocreate.dll" : "jvm.dll";
+  for (const std::string& variant : layout.jvmVariants) {
     if (ok) ok = copyFixture(jvm, bin / variant / "jvm.dll");
   }
   return ok;
 }
 
-bool layOutJdkMarks(const fs::path& home, const JavaHomeSpec& spec) {
+bool layOutJdkMarks(const fs::path& home, const JavaHomeLayout& layout) {
   bool ok = true;
-  if (spec.toolsJar) ok = writeFile(home / "lib" / "tools.jar", "tools archive");
+  if (layout.toolsJar) ok = writeFile(home / "lib" / "tools.jar", "tools archive");
   // javac is only looked at, never run.
-  if (ok && spec.javac) ok = writeFile(home / "bin" / "javac.exe", "javac");
+  if (ok && layout.javac) ok = writeFile(home / "bin" / "javac.exe", "javac");
   return ok;
 }
 
-bool layOutPackedArchives(const fs::path& home, const JavaHomeSpec& spec) {
-  if (spec.packedArchives.empty()) return true;
+bool layOutPackedArchives(const fs::path& home, const JavaHomeLayout& layout) {
+  if (layout.packedArchives.empty()) return true;
   bool ok = copyFixture("unpack200.exe", home / "bin" / "unpack200.exe");
-  for (const std::string& archive : spec.packedArchives) {
+  for (const std::string& archive : layout.packedArchives) {
     if (ok) ok = writeFile(home / "lib" / (archive + ".pack"), "pack of " + archive);
   }
   return ok;
@@ -98,9 +98,9 @@ bool layOutPackedArchives(const fs::path& home, const JavaHomeSpec& spec) {
 
 fs::path fixtureDirectory() { return fromEnvironment("RUNVO_TEST_FIXTURES"); }
 
-fs::path makeJavaHome(const fs::path& home, const JavaHomeSpec& spec) {
-  const fs::path bin = spec.jreFolder ? home / "jre" / "bin" : home / "bin";
-  const bool ok = layOutRuntime(bin, spec) && layOutJdkMarks(home, spec) && layOutPackedArchives(home, spec);
+fs::path makeJavaHome(const fs::path& home, const JavaHomeLayout& layout) {
+  const fs::path bin = layout.jreFolder ? home / "jre" / "bin" : home / "bin";
+  const bool ok = layOutRuntime(bin, layout) && layOutJdkMarks(home, layout) && layOutPackedArchives(home, layout);
   return ok ? bin / "java.exe" : fs::path();
 }
 

@@ -11,7 +11,7 @@
 
 namespace runvo::testing {
 
-struct JavaHomeSpec {
+struct JavaHomeLayout {
   // What "java -version" prints to standard error, line by line:
   // extraLinesBefore, then `openjdk version "V" 2025-04-15` (or, with
   // openjdkStyle off, `java version "V"`), then two lines about the build.
@@ -39,10 +39,10 @@ struct JavaHomeSpec {
 // The folder of the built stand-ins (RUNVO_TEST_FIXTURES).
 std::filesystem::path fixtureDirectory();
 
-// Lays out `spec` in `home` (created as needed; files already there are
+// Lays out `layout` in `home` (created as needed; files already there are
 // replaced) and returns the path of its java.exe. On failure it records a
 // test failure and returns an empty path.
-std::filesystem::path makeJavaHome(const std::filesystem::path& home, const JavaHomeSpec& spec);
+std::filesystem::path makeJavaHome(const std::filesystem::path& home, const JavaHomeLayout& layout);
 
 // The calls a stand-in recorded ("<program>.runs"), oldest first: command
 // lines of java.exe, javaw.exe and unpack200.exe; for jvm.dll "loaded" and

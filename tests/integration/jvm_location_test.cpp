@@ -39,8 +39,8 @@ class JvmLocation : public LauncherTest {
     return Payload::tables(entries);
   }
 
-  fs::path home(const std::string& name, const JavaHomeSpec& spec = {}) {
-    const fs::path javaExe = makeJavaHome(dir_ / name, spec);
+  fs::path home(const std::string& name, const JavaHomeLayout& layout = {}) {
+    const fs::path javaExe = makeJavaHome(dir_ / name, layout);
     registry_.removeAtEnd(HKEY_CURRENT_USER, versionCacheKey(javaExe));
     registry_.removeAtEnd(HKEY_CURRENT_USER, versionCacheKey(javaExe.parent_path() / "javaw.exe"));
     return javaExe;
@@ -216,7 +216,7 @@ TEST_F(JvmLocation, AHangingProbeIsEndedAfterItsLimit) {
 
 TEST_F(JvmLocation, VersionRules) {
   struct Case {
-    JavaHomeSpec spec;
+    JavaHomeLayout layout;
     Entries config;
     bool accepted;
     const char* label;
@@ -234,7 +234,7 @@ TEST_F(JvmLocation, VersionRules) {
   int index = 0;
   for (const Case& c : cases) {
     const std::string name = "h" + std::to_string(index++);
-    const fs::path java = home(name, c.spec);
+    const fs::path java = home(name, c.layout);
     Entries entries = c.config;
     // Absolute, so that the fallback pass does not take it regardless.
     entries.push_back({128, "R" + (dir_ / name).string()});
