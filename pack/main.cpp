@@ -1,6 +1,6 @@
-// runvo-pack: builds a service executable from a TOML config and lists what
-// an executable carries. Exit codes: 0 success, 1 bad input or failure,
-// 2 wrong command line.
+// runvo-pack: builds a service executable from a TOML config, lists what
+// an executable carries, and smoke-tests one under Wine. Exit codes:
+// 0 success, 1 bad input or failure, 2 wrong command line.
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <sstream>
@@ -10,9 +10,15 @@
 #include "pack/builder.h"
 #include "pack/file_io.h"
 #include "pack/inspector.h"
+#include "pack/platform.h"
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #endif
 
 namespace {
@@ -53,6 +59,24 @@ int runInspect(const std::filesystem::path& executablePath) {
   return inspection->damaged ? kFailure : 0;
 }
 
+// The smoke test lives in a script beside the jvm.dll bridge (bridge/runvo-smoke),
+// which parses its own arguments.
+int runSmoke(const std::vector<std::string>& arguments) {
+#ifdef _WIN32
+  (void)arguments;
+  return reportFailure("smoke runs an executable under Wine: use runvo-pack for Linux");
+#else
+  auto self = runningExecutablePath();
+  if (!self) return reportFailure(self.error().message);
+  const std::string script = (self->parent_path() / "bridge" / "runvo-smoke").string();
+  std::vector<char*> argv{const_cast<char*>(script.c_str())};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  execv(script.c_str(), argv.data());
+  return reportFailure("cannot run " + script + ": " + std::strerror(errno));
+#endif
+}
+
 int runPack(int argc, const char* const* argv) {
   CLI::App app{"Builds runvo service executables and lists their payloads.", "runvo-pack"};
   app.set_version_flag("--version", kVersion);
@@ -69,6 +93,11 @@ int runPack(int argc, const char* const* argv) {
   build->add_flag("--replace", replace, "Replace a payload the stub already carries");
   CLI::App* inspect = app.add_subcommand("inspect", "List the payload of an executable");
   inspect->add_option("EXE", inspected, "The executable to list")->required();
+  CLI::App* smoke = app.add_subcommand(
+      "smoke", "Run a packed executable as a service under Wine with this machine's JVM (smoke EXE --help)");
+  // Everything after "smoke", --help included, is the script's.
+  smoke->prefix_command();
+  smoke->set_help_flag();
 
   try {
     app.parse(argc, argv);
@@ -82,6 +111,7 @@ int runPack(int argc, const char* const* argv) {
     if (!runtimeJar.empty()) request.runtimeJar = pathFromUtf8(runtimeJar);
     return runBuild(request);
   }
+  if (smoke->parsed()) return runSmoke(smoke->remaining());
   return runInspect(pathFromUtf8(inspected));
 }
 
