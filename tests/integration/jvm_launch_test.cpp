@@ -4,8 +4,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "java_home.h"
-#include "log_lines.h"
+#include "jvm_double_fixture.h"
 #include "launcher_fixture.h"
 #include "registry_scope.h"
 
@@ -25,22 +24,12 @@ Lines vmOptions(const Lines& trace) {
   return options;
 }
 
-class JvmLaunch : public LauncherTest {
+class JvmLaunch : public JvmDoubleTest {
  protected:
-  void SetUp() override {
-    LauncherTest::SetUp();
-    const fs::path javaExe = makeJavaHome(dir_ / "jre", {});
-    jvmDir_ = javaExe.parent_path() / "server";
-    registry_.removeAtEnd(HKEY_CURRENT_USER, versionCacheKey(javaExe));
-  }
-
-  void script(const std::string& text) { std::ofstream(jvmDir_ / "jvm.dll.script") << text; }
-  Lines trace() const { return splitLines(readFile(jvmDir_ / "jvm.dll.trace")); }
-
   Payload config(Entries extra = {}) {
     Entries entries{{101, "LaunchTest"},
                     {107, "0"},
-                    {128, "R" + (dir_ / "jre").string()},
+                    {128, searchEntry()},
                     {122, "com.example.App"},
                     {1006, "File or directory {0} not found or empty"},
                     {1008, "The environment variable {0} has to be defined"},
@@ -72,8 +61,6 @@ class JvmLaunch : public LauncherTest {
     return r;
   }
 
-  fs::path jvmDir_;
-  RegistryScope registry_;
   int runs_ = 0;
 };
 

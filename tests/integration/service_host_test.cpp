@@ -8,8 +8,7 @@
 #include <fstream>
 #include <thread>
 
-#include "java_home.h"
-#include "log_lines.h"
+#include "jvm_double_fixture.h"
 #include "launcher_fixture.h"
 #include "registry_scope.h"
 #include "service_scope.h"
@@ -83,23 +82,15 @@ class TestService {
   UniqueServiceHandle service_;
 };
 
-class ServiceHost : public LauncherTest {
+class ServiceHost : public JvmDoubleTest {
  protected:
-  void SetUp() override {
-    LauncherTest::SetUp();
-    const fs::path javaExe = makeJavaHome(dir_ / "jre", {});
-    jvmDir_ = javaExe.parent_path() / "server";
-    registry_.removeAtEnd(HKEY_CURRENT_USER, versionCacheKey(javaExe));
-  }
   fs::path launcher(const fs::path& name = "svc.exe") {
     return makeLauncher(Payload::tables({{101, "configured"},
                                          {107, "0"},
                                          {122, "com.example.App"},
-                                         {128, "R" + (dir_ / "jre").string()}}),
+                                         {128, searchEntry()}}),
                         name);
   }
-  void script(const std::string& text) { std::ofstream(jvmDir_ / "jvm.dll.script") << text; }
-  Lines trace() const { return splitLines(readFile(jvmDir_ / "jvm.dll.trace")); }
   // Waits until the trace holds the line.
   bool traced(const std::string& line, std::chrono::milliseconds limit = 10s) const {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -108,10 +99,7 @@ class ServiceHost : public LauncherTest {
       std::this_thread::sleep_for(50ms);
     }
     return true;
-  }
-  fs::path jvmDir_;
-  RegistryScope registry_;
-};
+  }};
 
 TEST_F(ServiceHost, AStopRequestReachesTheApplicationAsOneLine) {
   // main reads its standard input, then, after a pause, reads again.
