@@ -10,6 +10,7 @@
 #include "jvm/registry_search.h"
 #include "jvm/search_sequence.h"
 #include "payload/config.h"
+#include "util/environment.h"
 #include "util/expand.h"
 #include "util/paths.h"
 
@@ -43,10 +44,8 @@ bool testDirectoryLocation(std::string& javaExe, const std::string& location, co
 }
 
 bool testEnvironmentLocation(std::string& javaExe, const std::string& variable, const VersionBounds& bounds) {
-  char value[kLineCapacity];
-  const DWORD length = GetEnvironmentVariableA(variable.c_str(), value, sizeof value);
-  if (length == 0 || length >= sizeof value) return false;
-  std::string home(value, length);
+  std::string home = environmentVariable(variable.c_str());
+  if (home.empty()) return false;
   std::replace(home.begin(), home.end(), '/', '\\');
   std::string version;
   return javaExeForHome(javaExe, home) && checkJavaExe(javaExe, version, bounds, /*allowBeta=*/false);

@@ -9,6 +9,7 @@
 #include "diag/log.h"
 #include "diag/messages.h"
 #include "payload/config_keys.h"
+#include "util/environment.h"
 #include "util/paths.h"
 #include "util/win.h"
 
@@ -18,12 +19,6 @@ namespace {
 constexpr DWORD kCapacity = 8192;
 
 std::string extractionDir;
-
-std::string environmentValue(const char* name) {
-  char value[kCapacity];
-  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-  return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
-}
 
 std::string windowsDirectory() {
   char directory[kCapacity];
@@ -62,7 +57,7 @@ std::string findTempPath() {
   writeLog("GetTempPath returned %d (last error %d)", static_cast<int>(result), static_cast<int>(GetLastError()));
   std::string path = result < sizeof buffer ? std::string(buffer, result) : std::string();
   if (path.empty()) {
-    path = environmentValue("HOMEDRIVE") + environmentValue("HOMEPATH");
+    path = environmentVariable("HOMEDRIVE") + environmentVariable("HOMEPATH");
     writeLog("No temp dir defined. Using home %s", path.c_str());
   } else {
     writeLog("make dir returned %d", _mkdir(path.c_str()));

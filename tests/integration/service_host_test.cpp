@@ -3,7 +3,6 @@
 // what reached the application; stop requests and the end of the child show
 // in the states the manager reports.
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -21,11 +20,8 @@ namespace fs = std::filesystem;
 using Payload = PayloadBytes;
 using namespace std::chrono_literals;
 
-std::string uniqueServiceName(const std::string& label) {
-  static std::atomic<int> counter{0};
-  return "runvo-test " + label + " " + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64()) +
-         "-" + std::to_string(counter++);
-}
+// Names with spaces, so that quoting on the way to the child is seen.
+std::string spacedServiceName(const std::string& label) { return "runvo test " + label + " " + uniqueServiceName(); }
 
 // A service of the test's own; stopped and deleted again however the test ends.
 class TestService {
@@ -104,7 +100,7 @@ class ServiceHost : public JvmDoubleTest {
 TEST_F(ServiceHost, AStopRequestReachesTheApplicationAsOneLine) {
   // main reads its standard input, then, after a pause, reads again.
   script("main: read-stdin\nmain: sleep-ms 1500\nmain: read-stdin\n");
-  TestService service(uniqueServiceName("stop"), launcher("path with space\\svc.exe"));
+  TestService service(spacedServiceName("stop"), launcher("path with space\\svc.exe"));
   ASSERT_TRUE(service.start({"a b", "plain"}));
   ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
   ASSERT_TRUE(traced("CallStaticVoidMethod com/runvo/runtime/WinLauncher.main args=8")) << joined(trace());
@@ -127,7 +123,7 @@ TEST_F(ServiceHost, AStopRequestReachesTheApplicationAsOneLine) {
 TEST_F(ServiceHost, AChildThatEndsCleanlyByItselfStopsTheService) {
   // Far more output than a pipe holds: the host drains it.
   script("main: print-bytes 1048576\nmain: sleep-ms 500\n");
-  TestService service(uniqueServiceName("clean"), launcher());
+  TestService service(spacedServiceName("clean"), launcher());
   ASSERT_TRUE(service.start());
   ASSERT_TRUE(traced("DestroyJavaVM")) << joined(trace());
   EXPECT_TRUE(has(trace(), "printed 1048576"));
@@ -137,7 +133,7 @@ TEST_F(ServiceHost, AChildThatEndsCleanlyByItselfStopsTheService) {
 
 TEST_F(ServiceHost, AChildThatFailsByItselfLeavesTheEndToTheManager) {
   script("main: throw\n");
-  TestService service(uniqueServiceName("fails"), launcher());
+  TestService service(spacedServiceName("fails"), launcher());
   ASSERT_TRUE(service.start());
   ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
   const DWORD hostId = service.processId();
