@@ -1,53 +1,61 @@
 #include "diag/messages.h"
 
-#include <atomic>
 #include <cstdio>
+#include <mutex>
 
 #include "diag/log.h"
 #include "diag/message_text.h"
-#include "payload/config.h"
+#include "util/filled_buffer.h"
 #include "util/win.h"
 
 namespace runvo {
 
 namespace {
-std::atomic<bool> messageBoxMode{true};
+struct DisplayState {
+  std::mutex lock;
+  MessageDisplay display;
+};
+
+DisplayState& displayState() {
+  static DisplayState state;
+  return state;
+}
+
+MessageDisplay currentDisplay() {
+  DisplayState& state = displayState();
+  std::lock_guard guard(state.lock);
+  return state.display;
+}
 
 std::optional<std::string> longLogPath() {
   auto path = getLogPath();
   if (!path) return path;
-  char longForm[kTextCapacity];
-  const DWORD length = GetLongPathNameA(path->c_str(), longForm, sizeof longForm);
-  if (length > 0 && length < sizeof longForm) return std::string(longForm, length);
-  return path;
+  std::string longForm =
+      filledBuffer<char>([&](char* b, DWORD n) { return GetLongPathNameA(path->c_str(), b, n); });
+  return longForm.empty() ? path : longForm;
 }
 }  // namespace
 
-void useConsoleForMessages() { messageBoxMode = false; }
+void setMessageDisplay(MessageDisplay display) {
+  DisplayState& state = displayState();
+  std::lock_guard guard(state.lock);
+  state.display = std::move(display);
+}
 
 void showMessage(std::string_view text) {
   const std::string composed = withLogPath(text, longLogPath());
-  if (messageBoxMode) {
-    const std::string caption = getConfigString(kKeyMessageCaption);
-    MessageBoxA(nullptr, composed.c_str(), caption.c_str(), MB_ICONERROR);
+  const MessageDisplay display = currentDisplay();
+  if (display.messageBox) {
+    MessageBoxA(nullptr, composed.c_str(), display.caption.c_str(), MB_ICONERROR);
     return;
   }
   std::fprintf(stderr, "%s\n", composed.c_str());
   std::fflush(stderr);
 }
 
-void showMessageByKey(std::int32_t key, const std::optional<std::string>& argument) {
-  showMessage(substituteFirst(getConfigString(key), argument));
-}
-
-void fatalError(std::string_view text) {
+void showMessageAndExit(std::string_view text, int exitCode) {
   showMessage(text);
-  ExitProcess(1);
-}
-
-void fatalErrorByKey(std::int32_t key, const std::optional<std::string>& argument) {
-  showMessageByKey(key, argument);
-  ExitProcess(1);
+  ExitProcess(static_cast<UINT>(exitCode));
 }
 
 }  // namespace runvo

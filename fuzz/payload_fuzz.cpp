@@ -2,16 +2,8 @@
 // own executable: image locator, header and both tables.
 #include <cstddef>
 #include <cstdint>
-#include <cstdarg>
 
-#include "diag/log.h"
 #include "payload/config_table.h"
-
-namespace runvo {
-void writeLog(const char*, ...) {}
-void writeErrorLog(const char*, ...) {}
-std::optional<std::string> getLogPath() { return std::nullopt; }
-}  // namespace runvo
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   runvo::MemorySource source(data, size);

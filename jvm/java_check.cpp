@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "diag/log.h"
-#include "payload/config.h"
 #include "payload/temp_dirs.h"
 #include "util/paths.h"
+#include "util/filled_buffer.h"
 #include "util/unique_handle.h"
 
 namespace runvo {
@@ -21,9 +21,9 @@ constexpr int kLineCapacity = 100;
 std::string cacheKeyPath(const std::string& javaExe) { return kCacheRoot + versionCacheKeyName(javaExe); }
 
 std::string shortPath(const std::string& path) {
-  char buffer[8192];
-  const DWORD length = GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
-  return length > 0 && length < sizeof buffer ? std::string(buffer, length) : path;
+  std::string shortForm =
+      filledBuffer<char>([&](char* b, DWORD n) { return GetShortPathNameA(path.c_str(), b, n); });
+  return shortForm.empty() ? path : shortForm;
 }
 
 UniqueHandle createInheritableOutput(const std::string& path) {
@@ -58,59 +58,64 @@ std::vector<std::string> firstLines(const std::string& path) {
 bool sameTime(const BYTE* stored, const FILETIME& time) { return std::memcmp(stored, &time, sizeof time) == 0; }
 }  // namespace
 
-bool javaExeForHome(std::string& javaExe, const std::string& home) {
+HomeExecutable javaExeForHome(const std::string& home, bool requireJdk) {
   const std::string jreJava = home + "\\jre\\bin\\java.exe";
-  if (getConfigInt(kKeyRequireJdk) != 0) {
-    // JDK 9 and later have neither tools.jar nor a private runtime; javac marks them.
-    const bool isJdk = pathExists(home + "\\lib\\tools.jar") || pathExists(home + "\\bin\\javac.exe");
-    javaExe = pathExists(jreJava) ? jreJava : home + "\\bin\\java.exe";
-    return isJdk;
-  }
-  javaExe = pathExists(jreJava) ? jreJava : home + "\\bin\\java.exe";
-  return true;
+  HomeExecutable found{pathExists(jreJava) ? jreJava : home + "\\bin\\java.exe"};
+  // JDK 9 and later have neither tools.jar nor a private runtime; javac marks them.
+  if (requireJdk) found.qualifies = pathExists(home + "\\lib\\tools.jar") || pathExists(home + "\\bin\\javac.exe");
+  return found;
 }
 
-bool checkJavaExe(std::string& javaExe, std::string& version, const VersionBounds& bounds, bool allowBeta) {
-  writeLog("checkJavaExe (%s, [out], %s, %s, %d)", javaExe.c_str(), bounds.min.c_str(), bounds.max.c_str(),
-           allowBeta ? 1 : 0);
-  javaExe = fullPath(javaExe, /*keepCase=*/false);
-  version.clear();
-  bool accepted = false;
-  FILETIME lastWrite{};
-  if (!pathExists(javaExe, &lastWrite)) {
-    writeLog("file doesn't exist");
+namespace {
+// The version from the cache while the file is unchanged, else from a probe.
+Outcome<std::optional<std::string>> findVersion(const std::string& javaExe, const FILETIME& lastWrite) {
+  if (auto cached = readVersionCache(javaExe, lastWrite)) {
+    writeLog("got version from registry %s", cached->c_str());
+    return cached;
+  }
+  auto probed = probeJavaVersion(javaExe, lastWrite);
+  if (!probed) return probed;
+  if (*probed) {
+    writeLog("got version from execution %s", (*probed)->c_str());
+    writeVersionCache(javaExe, lastWrite, **probed);
   } else {
-    writeLog("file exists");
-    bool known = false;
-    if (readVersionCache(javaExe, lastWrite, version)) {
-      writeLog("got version from registry %s", version.c_str());
-      known = true;
-    } else if (probeJavaVersion(javaExe, lastWrite, version)) {
-      writeLog("got version from execution %s", version.c_str());
-      writeVersionCache(javaExe, lastWrite, version);
-      known = true;
-    } else {
-      writeLog("couldn't get version");
-    }
-    if (known) {
-      const bool allowPrerelease = allowBeta || getConfigInt(kKeyAllowPrerelease) != 0;
-      const VersionVerdict verdict = judgeVersion(version, bounds, allowPrerelease);
-      if (verdict == VersionVerdict::Prerelease) writeLog("beta vm not allowed");
-      accepted = verdict == VersionVerdict::Accepted;
-      if (accepted && getConfigInt(kKeyApplicationType) == kAppTypeWindowed) {
-        javaExe.replace(javaExe.size() - 4, 4, "w.exe");
-        accepted = pathExists(javaExe);
-      }
-    }
+    writeLog("couldn't get version");
   }
-  writeLog("checkJavaExe returning %d", accepted ? 1 : 0);
-  return accepted;
+  return probed;
+}
+}  // namespace
+
+Outcome<JvmCandidate> checkJavaExe(const std::string& javaExe, std::string origin, const JvmSettings& settings,
+                                   bool allowBeta) {
+  writeLog("checkJavaExe (%s, [out], %s, %s, %d)", javaExe.c_str(), settings.bounds.min.c_str(),
+           settings.bounds.max.c_str(), allowBeta ? 1 : 0);
+  JvmCandidate candidate{fullPath(javaExe, /*keepCase=*/false), std::move(origin)};
+  JavaExeFacts facts;
+  FILETIME lastWrite{};
+  facts.exists = pathExists(candidate.javaExe, &lastWrite);
+  writeLog(facts.exists ? "file exists" : "file doesn't exist");
+  if (facts.exists) {
+    auto version = findVersion(candidate.javaExe, lastWrite);
+    if (!version) return version.takeFailure();
+    facts.version = *version;
+  }
+  candidate.version = facts.version;
+  candidate.rejection = rejectionReason(facts, settings, allowBeta);
+  const bool prereleasesAllowed = allowBeta || settings.allowPrerelease;
+  if (facts.version && !prereleasesAllowed && isPrereleaseVersion(*facts.version)) writeLog("beta vm not allowed");
+  if (candidate.accepted() && settings.windowed) {
+    candidate.javaExe = windowedExecutable(candidate.javaExe);
+    if (!pathExists(candidate.javaExe)) candidate.rejection = "no javaw.exe beside it";
+  }
+  writeLog("checkJavaExe returning %d", candidate.accepted() ? 1 : 0);
+  return candidate;
 }
 
-bool probeJavaVersion(const std::string& javaExe, const FILETIME& lastWrite, std::string& version) {
+Outcome<std::optional<std::string>> probeJavaVersion(const std::string& javaExe, const FILETIME& lastWrite) {
   std::string commandLine = shortPath(javaExe) + " -version";
-  const std::string outputPath = createTempFileName();
-  UniqueHandle output = createInheritableOutput(outputPath);
+  const auto outputPath = createTempFileName();
+  if (!outputPath) return outputPath.failure();
+  UniqueHandle output = createInheritableOutput(*outputPath);
 
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -120,11 +125,11 @@ bool probeJavaVersion(const std::string& javaExe, const FILETIME& lastWrite, std
   PROCESS_INFORMATION process{};
   if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
                       nullptr, &startup, &process)) {
-    writeLog("Could not create process %s > %s (error %d)", commandLine.c_str(), outputPath.c_str(),
+    writeLog("Could not create process %s > %s (error %d)", commandLine.c_str(), outputPath->c_str(),
              static_cast<int>(GetLastError()));
     output.reset();
-    DeleteFileA(outputPath.c_str());
-    return false;
+    DeleteFileA(outputPath->c_str());
+    return std::optional<std::string>();
   }
   UniqueHandle processHandle(process.hProcess);
   UniqueHandle threadHandle(process.hThread);
@@ -143,38 +148,34 @@ bool probeJavaVersion(const std::string& javaExe, const FILETIME& lastWrite, std
   }
   output.reset();
 
-  bool found = false;
+  std::optional<std::string> version;
   if (exitCode == 0) {
-    if (auto parsed = parseVersionOutput(firstLines(outputPath))) {
-      version = *parsed;
-      writeLog("Java version: %s", version.c_str());
-      found = true;
-    }
+    version = parseVersionOutput(firstLines(*outputPath));
+    if (version) writeLog("Java version: %s", version->c_str());
   }
-  DeleteFileA(outputPath.c_str());
-  return found;
+  DeleteFileA(outputPath->c_str());
+  return version;
 }
 
-bool readVersionCache(const std::string& javaExe, const FILETIME& lastWrite, std::string& version) {
+std::optional<std::string> readVersionCache(const std::string& javaExe, const FILETIME& lastWrite) {
   UniqueHKey key;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, cacheKeyPath(javaExe).c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
-    return false;
+    return std::nullopt;
   }
   BYTE stored[sizeof(FILETIME)];
   DWORD size = sizeof stored;
   if (RegQueryValueExA(key.get(), "LastWriteTime", nullptr, nullptr, stored, &size) != ERROR_SUCCESS ||
       size != sizeof stored || !sameTime(stored, lastWrite)) {
-    return false;
+    return std::nullopt;
   }
   char text[8192];
   size = sizeof text - 1;
   if (RegQueryValueExA(key.get(), "Version", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size) !=
       ERROR_SUCCESS) {
-    return false;
+    return std::nullopt;
   }
   // Stored without a terminating zero.
-  version.assign(text, strnlen(text, size));
-  return true;
+  return std::string(text, strnlen(text, size));
 }
 
 void writeVersionCache(const std::string& javaExe, const FILETIME& lastWrite, const std::string& version) {

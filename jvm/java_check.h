@@ -2,9 +2,11 @@
 // the file is unchanged, otherwise from running it with "-version"; then the
 // configured bounds and the pre-release rule decide.
 #pragma once
+#include <optional>
 #include <string>
 
-#include "jvm/version_rules.h"
+#include "jvm/candidate_rules.h"
+#include "util/outcome.h"
 #include "util/win.h"
 
 namespace runvo {
@@ -14,17 +16,24 @@ namespace runvo {
 // shorter limit and see a hanging probe end quickly.
 extern const DWORD kProbeTimeoutMs;
 
-// The Java executable of a home. With a JDK required (key 131), the home must
-// hold "lib\tools.jar" or "bin\javac.exe"; the JDK's own runtime under "jre"
-// is used when it has one.
-bool javaExeForHome(std::string& javaExe, const std::string& home);
+struct HomeExecutable {
+  std::string javaExe;
+  bool qualifies = true;  // false: a JDK is required and the home is none
+};
 
-// Leaves the full, lower-case path in javaExe (javaw.exe for a windowed
-// application once accepted) and the version found in `version`.
-bool checkJavaExe(std::string& javaExe, std::string& version, const VersionBounds& bounds, bool allowBeta);
+// The Java executable of a home: the JDK's own runtime under "jre" when it
+// has one. A JDK holds "lib\tools.jar" or "bin\javac.exe".
+HomeExecutable javaExeForHome(const std::string& home, bool requireJdk);
 
-bool probeJavaVersion(const std::string& javaExe, const FILETIME& lastWrite, std::string& version);
-bool readVersionCache(const std::string& javaExe, const FILETIME& lastWrite, std::string& version);
+// Judges a Java executable: the full, lower-case path (javaw.exe for a
+// windowed application), the version found, and the verdict. Fails only when
+// a version probe has no usable temporary folder.
+Outcome<JvmCandidate> checkJavaExe(const std::string& javaExe, std::string origin, const JvmSettings& settings,
+                                   bool allowBeta);
+
+// Empty when the probe did not give a version; fails without a temporary folder.
+Outcome<std::optional<std::string>> probeJavaVersion(const std::string& javaExe, const FILETIME& lastWrite);
+std::optional<std::string> readVersionCache(const std::string& javaExe, const FILETIME& lastWrite);
 void writeVersionCache(const std::string& javaExe, const FILETIME& lastWrite, const std::string& version);
 
 }  // namespace runvo

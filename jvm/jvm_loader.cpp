@@ -3,27 +3,14 @@
 #include <cstring>
 
 #include "diag/log.h"
-#include "diag/messages.h"
-#include "payload/config.h"
+#include "payload/config_keys.h"
 #include "util/environment.h"
 #include "util/paths.h"
 
 namespace runvo {
 
 namespace {
-// The largest environment value Windows keeps, so an old PATH is never cut.
-constexpr unsigned long kPathCapacity = 32768;
 constexpr const char* kBuiltInVariants[] = {"hotspot", "client", "server", "classic", "jrockit"};
-
-struct LoadedJvm {
-  CreateJavaVmFn createJavaVm = nullptr;
-  std::string home;
-};
-
-LoadedJvm& loaded() {
-  static LoadedJvm jvm;
-  return jvm;
-}
 
 bool endsWith(const std::string& text, const char* suffix) {
   const std::size_t length = std::strlen(suffix);
@@ -45,13 +32,12 @@ HMODULE tryJvmDll(const std::string& binDirectory, const std::string& variant) {
   return library;
 }
 
-HMODULE tryBinDirectory(const std::string& javaExe) {
+HMODULE tryBinDirectory(const std::string& javaExe, const std::string& preferredVariant) {
   const std::string binDirectory = binDirectoryOf(javaExe);
-  const std::string oldPath = environmentVariable("PATH", kPathCapacity);
+  const std::string oldPath = wholePathVariable();
   setPathEverywhere(oldPath + ";" + binDirectory, "PATH");
   HMODULE library = nullptr;
-  const std::string preferred = getConfigString(kKeyJvmVariant, 200);
-  if (!preferred.empty()) library = tryJvmDll(binDirectory, preferred);
+  if (!preferredVariant.empty()) library = tryJvmDll(binDirectory, preferredVariant);
   for (const char* variant : kBuiltInVariants) {
     if (library != nullptr) break;
     library = tryJvmDll(binDirectory, variant);
@@ -60,23 +46,27 @@ HMODULE tryBinDirectory(const std::string& javaExe) {
   return library;
 }
 
-HMODULE loadJvmLibrary(const std::string& javaExe) {
-  if (HMODULE library = tryBinDirectory(javaExe)) return library;
+HMODULE loadJvmLibrary(const std::string& javaExe, const std::string& preferredVariant) {
+  if (HMODULE library = tryBinDirectory(javaExe, preferredVariant)) return library;
   // A JDK whose own bin holds no JVM may still have its private runtime.
-  return tryBinDirectory(binDirectoryOf(javaExe) + "\\..\\jre\\bin\\java.exe");
+  return tryBinDirectory(binDirectoryOf(javaExe) + "\\..\\jre\\bin\\java.exe", preferredVariant);
 }
 
-bool resolveCreateJavaVM(HMODULE library) {
-  if (library == nullptr) return false;
-  auto entry = reinterpret_cast<CreateJavaVmFn>(reinterpret_cast<void*>(GetProcAddress(library, "JNI_CreateJavaVM")));
-  if (entry == nullptr) return false;
-  loaded().createJavaVm = entry;
-  return true;
+CreateJavaVmFn resolveCreateJavaVM(HMODULE library) {
+  if (library == nullptr) return nullptr;
+  return reinterpret_cast<CreateJavaVmFn>(reinterpret_cast<void*>(GetProcAddress(library, "JNI_CreateJavaVM")));
 }
 
-void setJvmHome(const std::string& javaExe) {
+std::string jvmHomeOf(const std::string& javaExe) {
   const std::size_t cut = endsWith(javaExe, "javaw.exe") ? 9 : 8;
-  loaded().home = javaExe.substr(0, javaExe.size() > cut ? javaExe.size() - cut : 0) + "..";
+  return javaExe.substr(0, javaExe.size() > cut ? javaExe.size() - cut : 0) + "..";
+}
+
+void logRejected(const std::vector<JvmCandidate>& rejected) {
+  for (const JvmCandidate& candidate : rejected) {
+    writeLog("rejected %s (%s): %s", candidate.javaExe.c_str(), candidate.origin.c_str(),
+             candidate.rejection.c_str());
+  }
 }
 }  // namespace
 
@@ -91,32 +81,26 @@ LoadFailureMessage loadFailureMessage(const JvmSearchResult& found) {
   return {kMsgNoJvmFound, "64"};
 }
 
-bool LoadDLL(bool fatal) {
-  writeLog("LoadDLL (%d, %s, %d)", fatal ? 1 : 0, "(null)", 0);
-  const JvmSearchResult found = searchJvm();
-  if (found.kind == JvmSourceKind::None) {
+Outcome<LoadedJvm> loadJvm(const JvmSettings& settings, const LauncherValues& values) {
+  writeLog("LoadDLL (%d, %s, %d)", 1, "(null)", 0);
+  auto found = searchJvm(settings, values);
+  if (!found) return found.takeFailure();
+  if (found->kind == JvmSourceKind::None) {
     writeErrorLog("No JVM found");
-    if (fatal) showMessageByKey(kMsgNoJvmFound, "64");
-    return false;
+    logRejected(found->rejected);
+    return keyedFailure(kMsgNoJvmFound, "64", "searching for a Java runtime");
   }
-  writeLog("Trying to load JVM-DLL from %s", found.javaExe.c_str());
-  HMODULE library = loadJvmLibrary(found.javaExe);
-  setJvmHome(found.javaExe);
+  writeLog("Trying to load JVM-DLL from %s", found->javaExe.c_str());
+  HMODULE library = loadJvmLibrary(found->javaExe, settings.variant);
   if (library == nullptr) writeErrorLog("Could not get DLL-Handle.");
-  const bool resolved = resolveCreateJavaVM(library);
-  if (!resolved) writeErrorLog("Could not load functions");
-  if (library != nullptr && resolved) {
-    writeLog("Loading of JVM-DLL successful");
-    return true;
+  const CreateJavaVmFn createJavaVm = resolveCreateJavaVM(library);
+  if (createJavaVm == nullptr) {
+    writeErrorLog("Could not load functions");
+    const LoadFailureMessage message = loadFailureMessage(*found);
+    return keyedFailure(message.key, message.argument, "loading jvm.dll of " + found->javaExe);
   }
-  if (fatal) {
-    const LoadFailureMessage message = loadFailureMessage(found);
-    showMessageByKey(message.key, message.argument);
-  }
-  return false;
+  writeLog("Loading of JVM-DLL successful");
+  return LoadedJvm{createJavaVm, jvmHomeOf(found->javaExe)};
 }
-
-CreateJavaVmFn createJavaVmEntry() { return loaded().createJavaVm; }
-const std::string& jvmHome() { return loaded().home; }
 
 }  // namespace runvo

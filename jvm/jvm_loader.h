@@ -1,22 +1,24 @@
-// Loads jvm.dll of the runtime that the search accepted into this process and
-// keeps its JNI_CreateJavaVM entry and the runtime's home.
+// Loads jvm.dll of the runtime that the search accepted into this process.
 #pragma once
 #include <optional>
 #include <string>
 
 #include "jvm/jvm_search.h"
+#include "util/outcome.h"
 
 namespace runvo {
 
-// With `fatal`, a failure also shows the one configured message for its kind.
-bool LoadDLL(bool fatal);
-
 using CreateJavaVmFn = long(__stdcall*)(void** vm, void** env, void* args);
-// Null until LoadDLL succeeded.
-CreateJavaVmFn createJavaVmEntry();
-// The accepted Java executable's directory followed by "..": empty until a
-// runtime has been chosen.
-const std::string& jvmHome();
+
+struct LoadedJvm {
+  CreateJavaVmFn createJavaVm = nullptr;
+  // The accepted Java executable's directory followed by "..".
+  std::string home;
+};
+
+// Searches, loads and resolves JNI_CreateJavaVM. A failure carries the one
+// configured message for its kind.
+Outcome<LoadedJvm> loadJvm(const JvmSettings& settings, const LauncherValues& values);
 
 // The message key and its argument for a failed load of a runtime found this way.
 struct LoadFailureMessage {

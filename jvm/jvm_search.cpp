@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <optional>
 
 #include "diag/log.h"
@@ -9,7 +10,6 @@
 #include "jvm/packed_runtime.h"
 #include "jvm/registry_search.h"
 #include "jvm/search_sequence.h"
-#include "payload/config.h"
 #include "util/environment.h"
 #include "util/expand.h"
 #include "util/paths.h"
@@ -19,145 +19,174 @@ namespace runvo {
 namespace {
 constexpr int kLineCapacity = 8192;
 
-// The first line of a file under the application directory, line ends removed.
-std::optional<std::string> readLocationFile(const char* relativeName) {
-  const std::string path = fullPath(getConfigString(kKeyApplicationDirectory), /*keepCase=*/true) + relativeName;
-  FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) return std::nullopt;
-  char line[kLineCapacity];
-  const bool read = std::fgets(line, sizeof line, file) != nullptr;
-  std::fclose(file);
-  if (!read) return std::nullopt;
-  std::string text(line);
-  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
-  return text;
-}
+using StepResult = Outcome<std::optional<JvmSearchResult>>;
 
-bool testDirectoryLocation(std::string& javaExe, const std::string& location, const VersionBounds& bounds,
-                           bool skipVersionCheck) {
-  const std::string home = fullPath(location, /*keepCase=*/false);
-  prepareJre(home);
-  const bool qualifies = javaExeForHome(javaExe, home);
-  if (skipVersionCheck) return true;
-  std::string version;
-  return qualifies && checkJavaExe(javaExe, version, bounds, /*allowBeta=*/true);
-}
+class JvmSearch {
+ public:
+  JvmSearch(const JvmSettings& settings, const LauncherValues& values, const RegistryRoots& roots)
+      : settings_(settings), values_(values), roots_(roots) {}
 
-bool testEnvironmentLocation(std::string& javaExe, const std::string& variable, const VersionBounds& bounds) {
-  std::string home = environmentVariable(variable.c_str());
-  if (home.empty()) return false;
-  std::replace(home.begin(), home.end(), '/', '\\');
-  std::string version;
-  return javaExeForHome(javaExe, home) && checkJavaExe(javaExe, version, bounds, /*allowBeta=*/false);
-}
+  Outcome<JvmSearchResult> run() {
+    writeLog("Searching for a JVM");
+    const std::vector<SearchEntry> entries = parseSearchSequence(settings_.searchSequence);
+    std::vector<std::function<StepResult()>> steps;
+    steps.push_back([&] {
+      return tryLocationFile("\\.kestrelix\\pref_jre.cfg", "Has preferred location %s", "Using preferred location");
+    });
+    for (const SearchEntry& entry : entries) steps.push_back([&] { return testEntry(entry); });
+    steps.push_back([&] {
+      return tryLocationFile("\\.kestrelix\\inst_jre.cfg", "Has installer location %s", "Using installer location");
+    });
+    for (const SearchEntry& entry : entries) steps.push_back([&] { return fallbackEntry(entry); });
+    steps.push_back([&] {
+      return previousInstallation(roots_.user, "found JRE from previous installation (user) %s");
+    });
+    steps.push_back([&] {
+      return previousInstallation(roots_.machine, "found JRE from previous installation (machine) %s");
+    });
+    steps.push_back([&]() -> StepResult {
+      writeLog("Search sequence finished");
+      return std::nullopt;
+    });
+    for (const char* variable : {"RUNVO_JAVA_HOME", "KESTRELIX_JAVA_HOME"}) {
+      steps.push_back([this, variable] { return javaHomeVariable(variable); });
+    }
 
-bool testSearchPath(std::string& javaExe, const VersionBounds& bounds) {
-  char found[kLineCapacity];
-  const DWORD length = SearchPathA(nullptr, "java.exe", nullptr, sizeof found, found, nullptr);
-  if (length == 0 || length >= sizeof found) return false;
-  javaExe.assign(found, length);
-  std::string version;
-  return checkJavaExe(javaExe, version, bounds, /*allowBeta=*/false);
-}
-
-std::optional<JvmSearchResult> tryLocationFile(const char* relativeName, const char* hasFormat,
-                                               const char* usingLine, const VersionBounds& bounds) {
-  auto line = readLocationFile(relativeName);
-  if (!line) return std::nullopt;
-  writeLog(hasFormat, line->c_str());
-  std::string javaExe;
-  if (!testDirectoryLocation(javaExe, *line, bounds, false)) return std::nullopt;
-  writeLog("%s", usingLine);
-  return JvmSearchResult{JvmSourceKind::Directory, javaExe, *line};
-}
-
-std::optional<JvmSearchResult> testEntry(const SearchEntry& entry, const VersionBounds& bounds) {
-  std::string location = entry.location;
-  expandVariablesInPlace(location);
-  writeLog("Testing location %s (type %c)", location.c_str(), entry.type);
-  std::string javaExe;
-  switch (entry.type) {
-    case 'A':
-    case 'B':
-    case 'R':
-      if (testDirectoryLocation(javaExe, location, bounds, false)) {
-        return JvmSearchResult{JvmSourceKind::Directory, javaExe, location};
-      }
-      break;
-    case 'E':
-      if (testEnvironmentLocation(javaExe, location, bounds)) {
-        return JvmSearchResult{JvmSourceKind::EnvironmentVariable, javaExe, location};
-      }
-      break;
-    case 'S':
-      if (testSearchPath(javaExe, bounds)) return JvmSearchResult{JvmSourceKind::SearchPath, javaExe, location};
-      break;
-    case 'Y':
-      if (searchRegistry(javaExe, bounds)) return JvmSearchResult{JvmSourceKind::Registry, javaExe, {}};
-      break;
-    default:
-      break;
+    for (const auto& step : steps) {
+      auto found = step();
+      if (!found) return found.takeFailure();
+      if (*found) return finished(std::move(**found));
+    }
+    return finished({});
   }
-  return std::nullopt;
-}
 
-// Without version checks: a relative directory that holds a Java executable
-// is taken as it is.
-std::optional<JvmSearchResult> fallbackEntry(const SearchEntry& entry, const VersionBounds& bounds) {
-  if (!retriedInFallbackPass(entry)) return std::nullopt;
-  writeLog("Testing relative location %s", entry.location.c_str());
-  std::string javaExe;
-  testDirectoryLocation(javaExe, entry.location, bounds, /*skipVersionCheck=*/true);
-  if (!pathExists(javaExe)) return std::nullopt;
-  writeLog("%s exists", javaExe.c_str());
-  return JvmSearchResult{JvmSourceKind::Directory, javaExe, entry.location};
-}
+ private:
+  JvmSearchResult finished(JvmSearchResult result) {
+    result.rejected = std::move(looked_);
+    std::erase_if(result.rejected, [](const JvmCandidate& candidate) { return candidate.accepted(); });
+    return result;
+  }
 
-std::optional<JvmSearchResult> previousInstallation(HKEY hive, const char* format, const VersionBounds& bounds) {
-  std::string javaExe;
-  if (!findPreviousInstallation(hive, javaExe, bounds)) return std::nullopt;
-  writeLog(format, javaExe.c_str());
-  return JvmSearchResult{JvmSourceKind::Registry, javaExe, {}};
-}
+  // The judged candidate, kept for the record; none unless it was accepted.
+  Outcome<std::optional<JvmCandidate>> judge(const std::string& javaExe, std::string origin, bool allowBeta) {
+    auto candidate = checkJavaExe(javaExe, std::move(origin), settings_, allowBeta);
+    if (!candidate) return candidate.takeFailure();
+    looked_.push_back(*candidate);
+    return candidate->accepted() ? std::optional(*candidate) : std::nullopt;
+  }
 
-std::optional<JvmSearchResult> javaHomeVariable(const char* variable, const VersionBounds& bounds) {
-  std::string javaExe;
-  if (!testEnvironmentLocation(javaExe, variable, bounds)) return std::nullopt;
-  return JvmSearchResult{JvmSourceKind::EnvironmentVariable, javaExe, variable};
-}
+  Outcome<std::optional<JvmCandidate>> judgeHome(const std::string& home, std::string origin, bool allowBeta) {
+    const HomeExecutable executable = javaExeForHome(home, settings_.requireJdk);
+    if (!executable.qualifies) {
+      looked_.push_back({executable.javaExe, std::move(origin), std::nullopt, notAJdkReason()});
+      return std::nullopt;
+    }
+    return judge(executable.javaExe, std::move(origin), allowBeta);
+  }
+
+  // The first line of a file under the application directory, line ends removed.
+  std::optional<std::string> readLocationFile(const char* relativeName) const {
+    const std::string path = fullPath(settings_.applicationDirectory, /*keepCase=*/true) + relativeName;
+    FILE* file = std::fopen(path.c_str(), "r");
+    if (file == nullptr) return std::nullopt;
+    char line[kLineCapacity];
+    const bool read = std::fgets(line, sizeof line, file) != nullptr;
+    std::fclose(file);
+    if (!read) return std::nullopt;
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+    return text;
+  }
+
+  Outcome<std::optional<JvmCandidate>> testDirectoryLocation(const std::string& location, std::string origin) {
+    const std::string home = fullPath(location, /*keepCase=*/false);
+    if (auto prepared = prepareJre(home); !prepared) return prepared.takeFailure();
+    return judgeHome(home, std::move(origin), /*allowBeta=*/true);
+  }
+
+  Outcome<std::optional<JvmCandidate>> testEnvironmentLocation(const std::string& variable) {
+    std::string home = environmentVariable(variable.c_str());
+    if (home.empty()) return std::nullopt;
+    std::replace(home.begin(), home.end(), '/', '\\');
+    return judgeHome(home, "variable " + variable, /*allowBeta=*/false);
+  }
+
+  Outcome<std::optional<JvmCandidate>> testSearchPath() {
+    char found[kLineCapacity];
+    const DWORD length = SearchPathA(nullptr, "java.exe", nullptr, sizeof found, found, nullptr);
+    if (length == 0 || length >= sizeof found) return std::nullopt;
+    return judge(std::string(found, length), "PATH", /*allowBeta=*/false);
+  }
+
+  static StepResult resultOf(Outcome<std::optional<JvmCandidate>> found, JvmSourceKind kind,
+                             const std::string& location) {
+    if (!found) return found.takeFailure();
+    if (!*found) return std::nullopt;
+    return std::optional(JvmSearchResult{kind, (*found)->javaExe, location});
+  }
+
+  StepResult tryLocationFile(const char* relativeName, const char* hasFormat, const char* usingLine) {
+    auto line = readLocationFile(relativeName);
+    if (!line) return std::nullopt;
+    writeLog(hasFormat, line->c_str());
+    auto found = resultOf(testDirectoryLocation(*line, relativeName + 1), JvmSourceKind::Directory, *line);
+    if (found && *found) writeLog("%s", usingLine);
+    return found;
+  }
+
+  StepResult testEntry(const SearchEntry& entry) {
+    std::string location = entry.location;
+    expandVariablesInPlace(location, values_);
+    writeLog("Testing location %s (type %c)", location.c_str(), entry.type);
+    switch (entry.type) {
+      case 'A':
+      case 'B':
+      case 'R':
+        return resultOf(testDirectoryLocation(location, "search entry " + std::string(1, entry.type)),
+                        JvmSourceKind::Directory, location);
+      case 'E': return resultOf(testEnvironmentLocation(location), JvmSourceKind::EnvironmentVariable, location);
+      case 'S': return resultOf(testSearchPath(), JvmSourceKind::SearchPath, location);
+      case 'Y': {
+        auto found = searchRegistry(roots_, settings_, looked_);
+        return resultOf(std::move(found), JvmSourceKind::Registry, {});
+      }
+      default: return std::nullopt;
+    }
+  }
+
+  // Without version checks: a relative directory that holds a Java executable
+  // is taken as it is.
+  StepResult fallbackEntry(const SearchEntry& entry) {
+    if (!retriedInFallbackPass(entry)) return std::nullopt;
+    writeLog("Testing relative location %s", entry.location.c_str());
+    const std::string home = fullPath(entry.location, /*keepCase=*/false);
+    if (auto prepared = prepareJre(home); !prepared) return prepared.takeFailure();
+    const std::string javaExe = javaExeForHome(home, settings_.requireJdk).javaExe;
+    if (!pathExists(javaExe)) return std::nullopt;
+    writeLog("%s exists", javaExe.c_str());
+    return std::optional(JvmSearchResult{JvmSourceKind::Directory, javaExe, entry.location});
+  }
+
+  StepResult previousInstallation(HKEY hive, const char* format) {
+    auto found = findPreviousInstallation(hive, settings_, looked_);
+    if (found && *found) writeLog(format, (*found)->javaExe.c_str());
+    return resultOf(std::move(found), JvmSourceKind::Registry, {});
+  }
+
+  StepResult javaHomeVariable(const char* variable) {
+    return resultOf(testEnvironmentLocation(variable), JvmSourceKind::EnvironmentVariable, variable);
+  }
+
+  const JvmSettings& settings_;
+  const LauncherValues& values_;
+  const RegistryRoots& roots_;
+  std::vector<JvmCandidate> looked_;
+};
 }  // namespace
 
-JvmSearchResult searchJvm() {
-  writeLog("Searching for a JVM");
-  const std::vector<SearchEntry> entries = parseSearchSequence(getConfigString(kKeySearchSequence));
-  const VersionBounds bounds{getConfigString(kKeyMinVersion), getConfigString(kKeyMaxVersion)};
-
-  if (auto found = tryLocationFile("\\.kestrelix\\pref_jre.cfg", "Has preferred location %s",
-                                   "Using preferred location", bounds)) {
-    return *found;
-  }
-  for (const SearchEntry& entry : entries) {
-    if (auto found = testEntry(entry, bounds)) return *found;
-  }
-  if (auto found = tryLocationFile("\\.kestrelix\\inst_jre.cfg", "Has installer location %s",
-                                   "Using installer location", bounds)) {
-    return *found;
-  }
-  for (const SearchEntry& entry : entries) {
-    if (auto found = fallbackEntry(entry, bounds)) return *found;
-  }
-  if (auto found = previousInstallation(HKEY_CURRENT_USER, "found JRE from previous installation (user) %s", bounds)) {
-    return *found;
-  }
-  if (auto found =
-          previousInstallation(HKEY_LOCAL_MACHINE, "found JRE from previous installation (machine) %s", bounds)) {
-    return *found;
-  }
-  writeLog("Search sequence finished");
-  for (const char* variable : {"RUNVO_JAVA_HOME", "KESTRELIX_JAVA_HOME"}) {
-    if (auto found = javaHomeVariable(variable, bounds)) return *found;
-  }
-  return {};
+Outcome<JvmSearchResult> searchJvm(const JvmSettings& settings, const LauncherValues& values,
+                                   const RegistryRoots& roots) {
+  return JvmSearch(settings, values, roots).run();
 }
 
 }  // namespace runvo

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "diag/log.h"
-#include "diag/messages.h"
 #include "payload/config_keys.h"
 #include "util/paths.h"
 #include "util/unique_handle.h"
@@ -17,11 +16,11 @@ constexpr const char* kPackedArchives[] = {
     "lib\\deploy.jar",   "lib\\ext\\localedata.jar",   "lib\\jsse.jar",
 };
 
-void runUnpack200(const std::string& home, const std::string& packFile) {
+Status runUnpack200(const std::string& home, const std::string& packFile) {
   const std::string archive = packFile.substr(0, packFile.size() - 5);
   if (!pathExists(packFile)) {
     writeLog("pack path doesn't exists");
-    return;
+    return done();
   }
   const std::string unpacker = home + "\\bin\\unpack200.exe";
   std::string commandLine = "-r \"" + packFile + "\" \"" + archive + "\"";
@@ -35,24 +34,29 @@ void runUnpack200(const std::string& home, const std::string& packFile) {
   PROCESS_INFORMATION process{};
   if (!CreateProcessA(unpacker.c_str(), commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
                       nullptr, nullptr, &startup, &process)) {
+    const DWORD error = GetLastError();
     writeLog("could not create unpack process");
-    fatalErrorByKey(kMsgInternalError, "20");
+    return keyedFailure(kMsgInternalError, "20", "starting " + unpacker, error);
   }
   UniqueHandle processHandle(process.hProcess);
   UniqueHandle threadHandle(process.hThread);
   writeLog("waiting for unpack200 to finish");
   WaitForSingleObject(processHandle.get(), INFINITE);
   writeLog("unpack done");
+  return done();
 }
 }  // namespace
 
-void prepareJre(const std::string& home) {
-  if (!pathExists(home + "\\lib\\rt.jar.pack") || pathExists(home + "\\lib\\jsse.jar")) return;
+Status prepareJre(const std::string& home) {
+  if (!pathExists(home + "\\lib\\rt.jar.pack") || pathExists(home + "\\lib\\jsse.jar")) return done();
   writeLog("Unpacking JRE");
   std::fputs("Preparing JRE ...\n", stdout);
   std::fflush(stdout);
-  for (const char* archive : kPackedArchives) runUnpack200(home, home + "\\" + archive + ".pack");
+  for (const char* archive : kPackedArchives) {
+    if (auto unpacked = runUnpack200(home, home + "\\" + archive + ".pack"); !unpacked) return unpacked;
+  }
   writeLog("Unpacking JRE done");
+  return done();
 }
 
 }  // namespace runvo

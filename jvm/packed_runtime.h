@@ -3,11 +3,13 @@
 #pragma once
 #include <string>
 
+#include "util/outcome.h"
+
 namespace runvo {
 
 // Unpacks the runtime in `home` when "lib\rt.jar.pack" exists and
-// "lib\jsse.jar" does not. An unpacker that cannot be started is fatal
-// (message 1009, "20").
-void prepareJre(const std::string& home);
+// "lib\jsse.jar" does not. An unpacker that cannot be started fails with
+// message 1009, "20".
+Status prepareJre(const std::string& home);
 
 }  // namespace runvo

@@ -6,7 +6,6 @@
 
 #include "diag/log.h"
 #include "jvm/java_check.h"
-#include "payload/config.h"
 #include "util/text.h"
 #include "util/unique_handle.h"
 
@@ -20,8 +19,6 @@ constexpr char kModernJdkKey[] = "SOFTWARE\\JavaSoft\\JDK";
 constexpr char kModernJreKey[] = "SOFTWARE\\JavaSoft\\JRE";
 constexpr char kLocatedKey[] = "SOFTWARE\\tallowmere-soft\\runvo\\locatedjvms\\";
 constexpr char kInstallationsKey[] = "SOFTWARE\\tallowmere-soft\\kestrelix\\installations";
-
-bool jdkRequired() { return getConfigInt(kKeyRequireJdk) != 0; }
 
 std::optional<std::string> readString(HKEY root, const std::string& keyPath, const char* valueName,
                                       DWORD capacity) {
@@ -50,114 +47,126 @@ std::vector<std::string> subkeyNames(HKEY key) {
 }
 
 // A home found in the registry, checked as the registry sources check it.
-bool acceptHome(const std::string& home, JvmCandidate& found, const VersionBounds& bounds) {
-  std::string javaExe;
-  if (!javaExeForHome(javaExe, home)) return false;
-  std::string version;
-  if (!checkJavaExe(javaExe, version, bounds, /*allowBeta=*/false)) return false;
-  found = {javaExe, version};
-  return true;
+CandidateSearch acceptHome(const std::string& home, const char* origin, const JvmSettings& settings,
+                           std::vector<JvmCandidate>& looked) {
+  const HomeExecutable executable = javaExeForHome(home, settings.requireJdk);
+  if (!executable.qualifies) {
+    looked.push_back({executable.javaExe, origin, std::nullopt, notAJdkReason()});
+    return std::nullopt;
+  }
+  auto candidate = checkJavaExe(executable.javaExe, origin, settings, /*allowBeta=*/false);
+  if (!candidate) return candidate.takeFailure();
+  looked.push_back(*candidate);
+  return candidate->accepted() ? std::optional(*candidate) : std::nullopt;
 }
 
-std::string currentVersionInRange(const char* keyPath, const VersionBounds& bounds) {
-  auto version = readString(HKEY_LOCAL_MACHINE, keyPath, "CurrentVersion", 100);
+std::string currentVersionInRange(HKEY machine, const char* keyPath, const VersionBounds& bounds) {
+  auto version = readString(machine, keyPath, "CurrentVersion", 100);
   return version && versionPrefixInRange(*version, bounds) ? *version : std::string();
 }
 
 // The current versions of a JDK key and a JRE key, the higher of the two.
-bool findCurrentVersion(const char* jdkKey, const char* jreKey, JvmCandidate& found, const VersionBounds& bounds) {
-  const std::string jdkVersion = currentVersionInRange(jdkKey, bounds);
-  const std::string jreVersion = jdkRequired() ? std::string() : currentVersionInRange(jreKey, bounds);
+CandidateSearch findCurrentVersion(HKEY machine, const char* jdkKey, const char* jreKey, const JvmSettings& settings,
+                                   std::vector<JvmCandidate>& looked) {
+  const std::string jdkVersion = currentVersionInRange(machine, jdkKey, settings.bounds);
+  const std::string jreVersion =
+      settings.requireJdk ? std::string() : currentVersionInRange(machine, jreKey, settings.bounds);
   const std::string keyPath = compareVersions(jdkVersion, jreVersion) > 0
                                   ? std::string(jdkKey) + "\\" + jdkVersion
                                   : std::string(jreKey) + "\\" + jreVersion;
-  auto home = readString(HKEY_LOCAL_MACHINE, keyPath, "JavaHome", 8192);
-  return home && acceptHome(*home, found, bounds);
+  auto home = readString(machine, keyPath, "JavaHome", 8192);
+  if (!home) return std::nullopt;
+  return acceptHome(*home, "registry (current version)", settings, looked);
 }
 
 // The versioned subkeys in range, tried from the highest down.
-bool findInSubkeys(const char* keyPath, JvmCandidate& found, const VersionBounds& bounds) {
+CandidateSearch findInSubkeys(HKEY machine, const char* keyPath, const JvmSettings& settings,
+                              std::vector<JvmCandidate>& looked) {
   UniqueHKey key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExA(machine, keyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
   std::vector<std::string> names = subkeyNames(key.get());
-  std::erase_if(names, [&](const std::string& name) { return !versionPrefixInRange(name, bounds); });
+  std::erase_if(names, [&](const std::string& name) { return !versionPrefixInRange(name, settings.bounds); });
   std::sort(names.begin(), names.end(),
             [](const std::string& a, const std::string& b) { return compareVersions(a, b) < 0; });
   for (auto name = names.rbegin(); name != names.rend(); ++name) {
     auto home = readString(key.get(), *name, "JavaHome", 8192);
-    if (home && acceptHome(*home, found, bounds)) return true;
+    if (!home) continue;
+    auto found = acceptHome(*home, "registry", settings, looked);
+    if (!found || *found) return found;
   }
-  return false;
+  return std::nullopt;
 }
 
-bool findJavaSoftIn(const char* jdkKey, const char* jreKey, JvmCandidate& found, const VersionBounds& bounds) {
-  if (findCurrentVersion(jdkKey, jreKey, found, bounds)) return true;
-  if (!jdkRequired() && findInSubkeys(jreKey, found, bounds)) return true;
-  return findInSubkeys(jdkKey, found, bounds);
+CandidateSearch findJavaSoftIn(HKEY machine, const char* jdkKey, const char* jreKey, const JvmSettings& settings,
+                               std::vector<JvmCandidate>& looked) {
+  auto found = findCurrentVersion(machine, jdkKey, jreKey, settings, looked);
+  if (!found || *found) return found;
+  if (!settings.requireJdk) {
+    found = findInSubkeys(machine, jreKey, settings, looked);
+    if (!found || *found) return found;
+  }
+  return findInSubkeys(machine, jdkKey, settings, looked);
 }
 
-bool isHigher(const JvmCandidate& a, const JvmCandidate& b) { return compareVersions(a.version, b.version) > 0; }
+// The higher of two searches' results; the second wins a tie.
+CandidateSearch higherOf(CandidateSearch first, CandidateSearch second) {
+  if (!first) return first;
+  if (!second) return second;
+  std::vector<JvmCandidate> both;
+  if (*second) both.push_back(**second);
+  if (*first) both.push_back(**first);
+  return highestAccepted(both);
+}
 }  // namespace
 
-bool findJavaSoftJvm(JvmCandidate& found, const VersionBounds& bounds) {
-  return findJavaSoftIn(kJdkKey, kJreKey, found, bounds) ||
-         findJavaSoftIn(kModernJdkKey, kModernJreKey, found, bounds);
+CandidateSearch findJavaSoftJvm(HKEY machine, const JvmSettings& settings, std::vector<JvmCandidate>& looked) {
+  auto found = findJavaSoftIn(machine, kJdkKey, kJreKey, settings, looked);
+  if (!found || *found) return found;
+  return findJavaSoftIn(machine, kModernJdkKey, kModernJreKey, settings, looked);
 }
 
-bool findLocatedJvmInHive(HKEY hive, JvmCandidate& found, const VersionBounds& bounds) {
+CandidateSearch findLocatedJvmInHive(HKEY hive, const JvmSettings& settings, std::vector<JvmCandidate>& looked) {
   UniqueHKey key;
-  if (RegOpenKeyExA(hive, kLocatedKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
-  std::optional<JvmCandidate> best;
+  if (RegOpenKeyExA(hive, kLocatedKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
+  std::vector<JvmCandidate> judged;
   for (std::string name : subkeyNames(key.get())) {
     std::replace(name.begin(), name.end(), '/', '\\');
-    JvmCandidate candidate{name, {}};
-    if (checkJavaExe(candidate.javaExe, candidate.version, bounds, /*allowBeta=*/true) &&
-        (!best || isHigher(candidate, *best))) {
-      best = candidate;
-    }
+    auto candidate = checkJavaExe(name, "located runtimes", settings, /*allowBeta=*/true);
+    if (!candidate) return candidate.takeFailure();
+    judged.push_back(*candidate);
   }
-  if (best) found = *best;
-  return best.has_value();
+  looked.insert(looked.end(), judged.begin(), judged.end());
+  return highestAccepted(judged);
 }
 
-bool findLocatedJvm(JvmCandidate& found, const VersionBounds& bounds) {
-  JvmCandidate user, machine;
-  const bool inUser = findLocatedJvmInHive(HKEY_CURRENT_USER, user, bounds);
-  const bool inMachine = findLocatedJvmInHive(HKEY_LOCAL_MACHINE, machine, bounds);
-  if (inUser && (!inMachine || isHigher(user, machine))) {
-    found = user;
-  } else if (inMachine) {
-    found = machine;
-  }
-  return inUser || inMachine;
+CandidateSearch findLocatedJvm(const RegistryRoots& roots, const JvmSettings& settings,
+                               std::vector<JvmCandidate>& looked) {
+  auto user = findLocatedJvmInHive(roots.user, settings, looked);
+  auto machine = findLocatedJvmInHive(roots.machine, settings, looked);
+  return higherOf(std::move(user), std::move(machine));
 }
 
-bool searchRegistry(std::string& javaExe, const VersionBounds& bounds) {
-  JvmCandidate javaSoft, located;
-  const bool haveJavaSoft = findJavaSoftJvm(javaSoft, bounds);
-  const bool haveLocated = findLocatedJvm(located, bounds);
-  if (haveJavaSoft) writeLog("found sun %s %s", javaSoft.javaExe.c_str(), javaSoft.version.c_str());
-  if (haveLocated) writeLog("found located %s %s", located.javaExe.c_str(), located.version.c_str());
-  if (!haveJavaSoft && !haveLocated) return false;
-  const bool takeJavaSoft = haveJavaSoft && (!haveLocated || isHigher(javaSoft, located));
-  javaExe = takeJavaSoft ? javaSoft.javaExe : located.javaExe;
-  return true;
+CandidateSearch searchRegistry(const RegistryRoots& roots, const JvmSettings& settings,
+                               std::vector<JvmCandidate>& looked) {
+  auto javaSoft = findJavaSoftJvm(roots.machine, settings, looked);
+  if (!javaSoft) return javaSoft;
+  auto located = findLocatedJvm(roots, settings, looked);
+  if (!located) return located;
+  if (*javaSoft) writeLog("found sun %s %s", (*javaSoft)->javaExe.c_str(), (*javaSoft)->version->c_str());
+  if (*located) writeLog("found located %s %s", (*located)->javaExe.c_str(), (*located)->version->c_str());
+  return higherOf(std::move(javaSoft), std::move(located));
 }
 
-bool findPreviousInstallation(HKEY hive, std::string& javaExe, const VersionBounds& bounds) {
-  const std::string valueName = getConfigString(kKeyInstallationValue);
-  if (valueName.empty()) return false;
-  auto installations = readString(hive, kInstallationsKey, valueName.c_str(), 8192);
-  if (!installations || installations->empty()) return false;
+CandidateSearch findPreviousInstallation(HKEY hive, const JvmSettings& settings, std::vector<JvmCandidate>& looked) {
+  if (settings.installationValue.empty()) return std::nullopt;
+  auto installations = readString(hive, kInstallationsKey, settings.installationValue.c_str(), 8192);
+  if (!installations || installations->empty()) return std::nullopt;
   writeLog("found installations: %s", installations->c_str());
   for (const std::string& installation : splitNonEmpty(*installations, ';')) {
-    JvmCandidate found;
-    if (acceptHome(installation + "\\jre", found, bounds)) {
-      javaExe = found.javaExe;
-      return true;
-    }
+    auto found = acceptHome(installation + "\\jre", "an earlier installation", settings, looked);
+    if (!found || *found) return found;
   }
-  return false;
+  return std::nullopt;
 }
 
 }  // namespace runvo

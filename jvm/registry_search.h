@@ -1,27 +1,36 @@
 // Java runtimes named in the registry: the keys Java installers write under
 // "SOFTWARE\JavaSoft", the launcher's own list of located runtimes, and the
-// record of earlier installations of the application.
+// record of earlier installations of the application. Every walker takes its
+// root keys as parameters, so that tests can point it at keys of their own.
 #pragma once
 #include <string>
+#include <vector>
 
-#include "jvm/version_rules.h"
+#include "jvm/candidate_rules.h"
+#include "util/outcome.h"
 #include "util/win.h"
 
 namespace runvo {
 
-struct JvmCandidate {
-  std::string javaExe;
-  std::string version;
+struct RegistryRoots {
+  HKEY machine = HKEY_LOCAL_MACHINE;
+  HKEY user = HKEY_CURRENT_USER;
 };
 
-// The better of the JavaSoft runtime and the located one.
-bool searchRegistry(std::string& javaExe, const VersionBounds& bounds);
-// A runtime under "<installation>\jre" of an earlier installation, named by
-// the value that key 160 gives, in one hive.
-bool findPreviousInstallation(HKEY hive, std::string& javaExe, const VersionBounds& bounds);
+// The accepted runtime, if any; fails only when a version probe fails. Every
+// candidate judged is appended to `looked`.
+using CandidateSearch = Outcome<std::optional<JvmCandidate>>;
 
-bool findJavaSoftJvm(JvmCandidate& found, const VersionBounds& bounds);
-bool findLocatedJvm(JvmCandidate& found, const VersionBounds& bounds);
-bool findLocatedJvmInHive(HKEY hive, JvmCandidate& found, const VersionBounds& bounds);
+// The better of the JavaSoft runtime and the located one.
+CandidateSearch searchRegistry(const RegistryRoots& roots, const JvmSettings& settings,
+                               std::vector<JvmCandidate>& looked);
+// A runtime under "<installation>\jre" of an earlier installation, named by
+// the configured installation value, in one hive.
+CandidateSearch findPreviousInstallation(HKEY hive, const JvmSettings& settings, std::vector<JvmCandidate>& looked);
+
+CandidateSearch findJavaSoftJvm(HKEY machine, const JvmSettings& settings, std::vector<JvmCandidate>& looked);
+CandidateSearch findLocatedJvm(const RegistryRoots& roots, const JvmSettings& settings,
+                               std::vector<JvmCandidate>& looked);
+CandidateSearch findLocatedJvmInHive(HKEY hive, const JvmSettings& settings, std::vector<JvmCandidate>& looked);
 
 }  // namespace runvo

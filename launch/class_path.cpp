@@ -1,102 +1,113 @@
 #include "launch/class_path.h"
 
 #include "diag/log.h"
-#include "diag/messages.h"
-#include "diag/startup.h"
-#include "payload/config.h"
-#include "payload/temp_dirs.h"
-#include "util/environment.h"
-#include "util/expand.h"
-#include "util/paths.h"
+#include "payload/config_keys.h"
 #include "util/text.h"
-#include "util/unique_handle.h"
 
 namespace runvo {
 
 namespace {
-void addArchives(std::string& classPath, const std::string& directory) {
-  addArchivesOfDirectory(classPath, directory, "jar");
-  addArchivesOfDirectory(classPath, directory, "zip");
+// Appends "<directory>\<name>;" for each "*.<extension>" in the directory;
+// false when the directory does not exist.
+bool addArchivesOfDirectory(std::string& classPath, const std::string& directory, std::string_view extension,
+                            const ClassPathSources& sources) {
+  if (!sources.exists(directory)) return false;
+  for (const std::string& name : sources.archiveNames(directory, extension)) {
+    classPath += sources.absolute(directory + "\\" + name) + ";";
+  }
+  return true;
 }
 
-void addRuntimeJar(std::string& classPath) {
-  if (!isInstallerFlavour()) return;
-  std::string jar = fullPath(getConfigString(kKeyApplicationDirectory), /*keepCase=*/true);
-  if (jar.empty() || jar.back() != '\\') jar += '\\';
-  classPath += jar + ".kestrelix\\ksxruntime.jar;";
+void addArchives(std::string& classPath, const std::string& directory, const ClassPathSources& sources) {
+  addArchivesOfDirectory(classPath, directory, "jar", sources);
+  addArchivesOfDirectory(classPath, directory, "zip", sources);
 }
+
+std::string absolutePathList(std::string_view list, const ClassPathSources& sources) {
+  std::string result;
+  for (const std::string& piece : splitNonEmpty(list, ';')) {
+    if (!result.empty()) result += ';';
+    result += sources.absolute(piece);
+  }
+  return result;
+}
+
+struct EntryCheck {
+  bool found = false;
+  std::string expanded;  // what the messages name
+};
 
 // One configured entry: type letter, '1' when required, then the path or
-// variable name. Returns whether it was found.
-bool addConfiguredEntry(std::string& classPath, const std::string& entry, std::string& expanded) {
-  expanded = entry.size() > 2 ? entry.substr(2) : std::string();
-  expandVariablesInPlace(expanded);
+// variable name.
+Outcome<EntryCheck> addConfiguredEntry(std::string& classPath, const std::string& entry,
+                                       const ClassPathSources& sources) {
+  EntryCheck check{false, sources.expanded(entry.size() > 2 ? entry.substr(2) : std::string())};
   const bool required = entry.size() > 1 && entry[1] == '1';
   switch (entry[0]) {
     case 'A':
-    case 'D': {
-      expanded = absolutePathList(expanded);
-      classPath += expanded + ";";
-      return pathExists(expanded);
-    }
+    case 'D':
+      check.expanded = absolutePathList(check.expanded, sources);
+      classPath += check.expanded + ";";
+      check.found = sources.exists(check.expanded);
+      return check;
     case 'E': {
-      std::string value = environmentVariable(expanded.c_str());
+      const std::optional<std::string> defined = sources.variable(check.expanded);
+      std::string value = defined.value_or("");
       if (value.empty()) {
-        if (required && GetEnvironmentVariableA(expanded.c_str(), nullptr, 0) == 0 &&
-            GetLastError() == ERROR_ENVVAR_NOT_FOUND) {
-          fatalErrorByKey(kMsgUndefinedVariable, expanded);
+        if (required && !defined) {
+          return keyedFailure(kMsgUndefinedVariable, check.expanded, "reading the class path variable");
         }
-        return false;
+        return check;
       }
       if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
       classPath += value;
       if (value.empty() || value.back() != ';') classPath += ';';
-      return true;
+      check.found = true;
+      return check;
     }
-    case 'S': return addArchivesOfDirectory(classPath, absoluteAgainstLauncher(expanded), "jar") &&
-                     addArchivesOfDirectory(classPath, absoluteAgainstLauncher(expanded), "zip");
-    default: return false;
+    case 'S': {
+      const std::string directory = sources.absolute(check.expanded);
+      check.found = addArchivesOfDirectory(classPath, directory, "jar", sources) &&
+                    addArchivesOfDirectory(classPath, directory, "zip", sources);
+      return check;
+    }
+    default: return check;
   }
 }
 
-void addConfiguredEntries(std::string& classPath) {
-  const std::string configured = getConfigString(kKeyClassPath);
+Status addConfiguredEntries(std::string& classPath, const std::string& configured, const ClassPathSources& sources) {
   writeLog("classpath entry %s", configured.c_str());
   for (const std::string& entry : splitNonEmpty(configured, ';')) {
-    std::string expanded;
-    const bool found = addConfiguredEntry(classPath, entry, expanded);
+    auto check = addConfiguredEntry(classPath, entry, sources);
+    if (!check) return check.takeFailure();
     // A required entry of an unknown type, or whose variable is empty, is missing too.
-    if (!found && entry.size() > 1 && entry[1] == '1') fatalErrorByKey(kMsgMissingClassPathEntry, expanded);
+    if (!check->found && entry.size() > 1 && entry[1] == '1') {
+      return keyedFailure(kMsgMissingClassPathEntry, check->expanded, "building the class path");
+    }
   }
+  return done();
 }
 }  // namespace
 
-bool addArchivesOfDirectory(std::string& classPath, const std::string& directory, const std::string& extension) {
-  if (!pathExists(directory)) return false;
-  const std::string pattern = directory + "\\*" + (extension.starts_with('.') ? "" : ".") + extension;
-  WIN32_FIND_DATAA entry;
-  UniqueFindHandle search(FindFirstFileA(pattern.c_str(), &entry));
-  if (!search) return true;
-  do {
-    classPath += absoluteAgainstLauncher(directory + "\\" + entry.cFileName) + ";";
-  } while (FindNextFileA(search.get(), &entry));
-  return true;
-}
-
-std::string buildClassPathOption(const ClassPathDirectives& directives) {
+Outcome<std::string> buildClassPathOption(const ClassPathDirectives& directives, const LaunchSettings& settings,
+                                          const std::string& extractionDirectory, const ClassPathSources& sources) {
   std::string classPath = "-Djava.class.path=";
   if (directives.prepend) classPath += *directives.prepend + ";";
   // Without embedded files there is no extraction directory to scan (its
   // "user" folder would otherwise be taken from the root of the drive).
-  if (const std::string& extracted = extractionDirectory(); !extracted.empty()) {
-    addArchives(classPath, extracted);
-    addArchives(classPath, extracted + "\\user");
+  if (!extractionDirectory.empty()) {
+    addArchives(classPath, extractionDirectory, sources);
+    addArchives(classPath, extractionDirectory + "\\user", sources);
   }
-  addRuntimeJar(classPath);
+  if (settings.installerFlavour()) {
+    std::string jar = sources.applicationDirectory();
+    if (jar.empty() || jar.back() != '\\') jar += '\\';
+    classPath += jar + ".kestrelix\\ksxruntime.jar;";
+  }
   if (directives.override) {
     classPath += *directives.override;
-  } else {
-    addConfiguredEntries(classPath);
+  } else if (auto added = addConfiguredEntries(classPath, settings.classPath, sources); !added) {
+    return added.takeFailure();
   }
   if (directives.append) {
     if (classPath.back() != ';') classPath += ';';

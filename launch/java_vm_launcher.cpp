@@ -1,21 +1,17 @@
 #include "launch/java_vm_launcher.h"
 
-#include <cstdlib>
 
 #include <jni.h>
 
 #include "diag/log.h"
-#include "diag/messages.h"
-#include "diag/startup.h"
-#include "jvm/jvm_loader.h"
 #include "launch/class_path.h"
+#include "launch/launch_rules.h"
 #include "launch/vm_options.h"
-#include "payload/config.h"
-#include "payload/extraction.h"
-#include "payload/temp_dirs.h"
+#include "payload/config_keys.h"
 #include "util/environment.h"
 #include "util/expand.h"
 #include "util/paths.h"
+#include "util/unique_handle.h"
 #include "util/win_text.h"
 
 namespace runvo {
@@ -33,12 +29,59 @@ Vm& vm() {
   return instance;
 }
 
-std::string property(const char* name, const std::string& value) { return std::string("-D") + name + "=" + value; }
+class MachineClassPathSources final : public ClassPathSources {
+ public:
+  MachineClassPathSources(const LaunchSettings& settings, const LauncherValues& values)
+      : settings_(settings), values_(values) {}
 
-bool createVm(const ArgumentVector& arguments) {
-  std::vector<std::string> options = propertyOptions();
-  const ClassPathDirectives directives = collectVmOptions(arguments, options);
-  options.push_back(buildClassPathOption(directives));
+  bool exists(const std::string& path) const override { return pathExists(path); }
+
+  std::vector<std::string> archiveNames(const std::string& directory, std::string_view extension) const override {
+    std::vector<std::string> names;
+    const std::string pattern = directory + "\\*." + std::string(extension);
+    WIN32_FIND_DATAA entry;
+    UniqueFindHandle search(FindFirstFileA(pattern.c_str(), &entry));
+    if (!search) return names;
+    do {
+      names.emplace_back(entry.cFileName);
+    } while (FindNextFileA(search.get(), &entry));
+    return names;
+  }
+
+  std::string absolute(std::string_view path) const override { return absoluteAgainstLauncher(path); }
+
+  std::optional<std::string> variable(const std::string& name) const override {
+    std::string value = environmentVariable(name.c_str());
+    if (value.empty() && GetEnvironmentVariableA(name.c_str(), nullptr, 0) == 0 &&
+        GetLastError() == ERROR_ENVVAR_NOT_FOUND) {
+      return std::nullopt;
+    }
+    return value;
+  }
+
+  std::string expanded(std::string text) const override {
+    expandVariablesInPlace(text, values_);
+    return text;
+  }
+
+  std::string applicationDirectory() const override {
+    return fullPath(settings_.applicationDirectory, /*keepCase=*/true);
+  }
+
+ private:
+  const LaunchSettings& settings_;
+  const LauncherValues& values_;
+};
+
+Status createVm(const LaunchSettings& settings, const ProcessValues& values, const LoadedJvm& jvm,
+                const ArgumentVector& arguments) {
+  std::vector<std::string> options = propertyOptions(settings, values);
+  auto directives = collectVmOptions(settings, values, arguments, options);
+  if (!directives) return directives.takeFailure();
+  auto classPath = buildClassPathOption(*directives, settings, values.launcher.extractionDirectory,
+                                        MachineClassPathSources(settings, values.launcher));
+  if (!classPath) return classPath.takeFailure();
+  options.push_back(std::move(*classPath));
 
   writeLog("vmoption count %d", static_cast<int>(options.size()));
   // The VM keeps pointers into these for its whole life.
@@ -57,55 +100,46 @@ bool createVm(const ArgumentVector& arguments) {
   initArgs.ignoreUnrecognized = JNI_TRUE;
 
   writeLog("Creating JVM");
-  const auto create = createJavaVmEntry();
   Vm& v = vm();
-  if (create == nullptr || create(reinterpret_cast<void**>(&v.vm), reinterpret_cast<void**>(&v.env), &initArgs) != 0) {
+  if (jvm.createJavaVm == nullptr ||
+      jvm.createJavaVm(reinterpret_cast<void**>(&v.vm), reinterpret_cast<void**>(&v.env), &initArgs) != 0) {
     writeErrorLog("could not initialize JVM");
-    return false;
+    return silentFailure("creating the Java VM");
   }
-  return true;
+  return done();
 }
 
 // A redirection file of the runtime launcher class: expanded, and made a full
 // path unless it starts with '$' (left for the Java side to resolve).
-WideString redirectionFile(std::int32_t enabledKey, std::int32_t fileKey) {
-  if (getConfigInt(enabledKey) == 0) return {};
-  std::string file = getConfigString(fileKey);
-  expandVariablesInPlace(file);
+WideString redirectionFile(const OutputRedirection& redirection, const LauncherValues& values) {
+  if (!redirection.enabled) return {};
+  std::string file = redirection.file;
+  expandVariablesInPlace(file, values);
   if (!file.starts_with('$')) file = fullPath(file, /*keepCase=*/true);
   return WideString(asPortable(toWide(file, fileCodePage())));
 }
 
-ArgumentVector launchArguments(const ArgumentVector& arguments) {
-  ArgumentVector launch;
-  launch.push_back(getConfigInt(kKeyApplicationType) == kAppTypeWindowed ? u"true" : u"false");
-  launch.push_back(WideString(asPortable(toWide(getConfigString(kKeyMainClass), CP_ACP))));
-  launch.push_back(redirectionFile(kKeyRedirectStderr, kKeyStderrFile));
-  launch.push_back(redirectionFile(kKeyRedirectStdout, kKeyStdoutFile));
-  launch.push_back(getConfigInt(kKeyAppendOutput) != 0 ? u"true" : u"false");
-  if (!arguments.empty()) launch.push_back(arguments.front());
-
-  std::string configured = getConfigString(kKeyArguments);
-  expandVariablesInPlace(configured);
-  splitCommandLine(asPortable(toWide(configured, CP_ACP)), launch);
-
-  const bool jOptionsToVm = getConfigInt(kKeyJOptionsToVm) != 0;
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    if (jOptionsToVm && arguments[i].starts_with(u"-J")) continue;
-    launch.push_back(arguments[i]);
-  }
-  return launch;
+LaunchTexts launchTexts(const LaunchSettings& settings, const LauncherValues& values) {
+  std::string configured = settings.arguments;
+  expandVariablesInPlace(configured, values);
+  return {
+      .mainClass = WideString(asPortable(toWide(settings.mainClass, CP_ACP))),
+      .standardErrorFile = redirectionFile(settings.standardError, values),
+      .standardOutputFile = redirectionFile(settings.standardOutput, values),
+      .configuredArguments = WideString(asPortable(toWide(configured, CP_ACP))),
+  };
 }
 
 // The installer flavour's first-run hook, when its marker exists.
-bool checkFirstRun(JNIEnv* env) {
+// Whether the launch goes on.
+Outcome<bool> checkFirstRun(JNIEnv* env, const LaunchSettings& settings) {
   const std::string marker =
-      fullPath(getConfigString(kKeyApplicationDirectory), /*keepCase=*/true) + "\\.kestrelix\\firstrun";
+      fullPath(settings.applicationDirectory, /*keepCase=*/true) + "\\.kestrelix\\firstrun";
   if (!pathExists(marker)) return true;
   jclass firstRun = env->FindClass("com/kestrelix/runtime/launcher/FirstRun");
-  if (firstRun == nullptr) fatalErrorByKey(kMsgInternalError, "14");
+  if (firstRun == nullptr) return keyedFailure(kMsgInternalError, "14", "finding the first-run class");
   jmethodID method = env->GetStaticMethodID(firstRun, "firstRun", "()Z");
-  if (method == nullptr) fatalErrorByKey(kMsgInternalError, "15");
+  if (method == nullptr) return keyedFailure(kMsgInternalError, "15", "finding the first-run method");
   const jboolean goOn = env->CallStaticBooleanMethod(firstRun, method);
   if (env->ExceptionOccurred() != nullptr) {
     env->ExceptionDescribe();
@@ -114,13 +148,13 @@ bool checkFirstRun(JNIEnv* env) {
   return goOn != JNI_FALSE;
 }
 
-jobjectArray javaStringArray(JNIEnv* env, const ArgumentVector& launch) {
+Outcome<jobjectArray> javaStringArray(JNIEnv* env, const ArgumentVector& launch) {
   writeLog("param count: %d", static_cast<int>(launch.size()));
   jclass stringClass = env->FindClass("java/lang/String");
   jobjectArray array = env->NewObjectArray(static_cast<jsize>(launch.size()), stringClass, nullptr);
   if (array == nullptr) {
     writeErrorLog("paramArray could not be created");
-    std::abort();
+    return abortFailure("creating the argument array");
   }
   for (std::size_t i = 0; i < launch.size(); ++i) {
     writeLog("param %d: %s", static_cast<int>(i), toNarrow(asWin(launch[i])).c_str());
@@ -128,75 +162,64 @@ jobjectArray javaStringArray(JNIEnv* env, const ArgumentVector& launch) {
     jstring text = env->NewString(reinterpret_cast<const jchar*>(launch[i].data()), static_cast<jsize>(launch[i].size()));
     if (text == nullptr) {
       writeErrorLog("jstr could not be created");
-      std::abort();
+      return abortFailure("creating an argument string");
     }
     env->SetObjectArrayElement(array, static_cast<jsize>(i), text);
   }
   return array;
 }
 
-bool invokeMain(const ArgumentVector& arguments) {
+// Done when main returned without an exception or the first-run check
+// stopped the launch; an exception from main is a silent failure.
+Status invokeMain(const LaunchSettings& settings, const ProcessValues& values, const ArgumentVector& arguments) {
   JNIEnv* env = vm().env;
-  if (isInstallerFlavour() && !checkFirstRun(env)) {
-    writeLog("checkFirstRun stopped further execution");
-    return true;
+  if (settings.installerFlavour()) {
+    auto goOn = checkFirstRun(env, settings);
+    if (!goOn) return goOn.takeFailure();
+    if (!*goOn) {
+      writeLog("checkFirstRun stopped further execution");
+      return done();
+    }
   }
-  const char* className = isInstallerFlavour() ? "com/kestrelix/runtime/launcher/WinLauncher"
-                                               : "com/runvo/runtime/WinLauncher";
+  const char* className = settings.installerFlavour() ? "com/kestrelix/runtime/launcher/WinLauncher"
+                                                      : "com/runvo/runtime/WinLauncher";
   writeLog("main class: %s", className);
   jclass launcherClass = env->FindClass(className);
   if (launcherClass == nullptr) {
     writeErrorLog("could not find main class");
-    fatalErrorByKey(kMsgMainClassMissing);
+    return keyedFailure(kMsgMainClassMissing, std::nullopt, "finding the runtime launcher class");
   }
   jmethodID mainMethod = env->GetStaticMethodID(launcherClass, "main", kMainSignature);
   if (mainMethod == nullptr) {
     writeErrorLog("could not find main method");
-    fatalErrorByKey(kMsgMainMethodMissing);
+    return keyedFailure(kMsgMainMethodMissing, std::nullopt, "finding the runtime launcher's main");
   }
-  jobjectArray array = javaStringArray(env, launchArguments(arguments));
+  auto launch = launchArguments(settings, launchTexts(settings, values.launcher), arguments);
+  if (!launch) return launch.takeFailure();
+  auto array = javaStringArray(env, *launch);
+  if (!array) return array.takeFailure();
   writeLog("calling main");
-  env->CallStaticVoidMethod(launcherClass, mainMethod, array);
+  env->CallStaticVoidMethod(launcherClass, mainMethod, *array);
   writeLog("main returned");
   if (env->ExceptionOccurred() != nullptr) {
     writeErrorLog("an exception occured");
     env->ExceptionDescribe();
-    return false;
+    writeErrorLog("could not call main");
+    return silentFailure("calling main");
   }
-  return true;
+  return done();
 }
 }  // namespace
 
-std::vector<std::string> propertyOptions() {
-  std::vector<std::string> options;
-  if (isInstallerFlavour()) options.push_back(property("runvo.isKestrelix", "true"));
-  options.push_back(property("runvo.isService", "true"));
-  options.push_back(property("runvo.moduleName", modulePath()));
-  if (getConfigInt(kKeyProcessCommFile) != 0) {
-    options.push_back(property("runvo.processCommFile", processCommFileName(GetCurrentProcessId())));
-  }
-  options.push_back(property("runvo.tempDir", extractionDirectory()));
-  options.push_back(property("runvo.unextractedPosition", std::to_string(unextractedPosition())));
-  // The whole PATH, however long: the library path must not lose directories.
-  options.push_back("-Djava.library.path=" + environmentVariable("PATH", 32768));
-  if (std::getenv("MANPATH") == nullptr) {
-    options.push_back(property("runvo.consoleCodepage", "cp" + std::to_string(GetConsoleOutputCP())));
-  }
-  return options;
-}
-
-bool launchJavaApplication(const ArgumentVector& arguments) {
-  writeLog("launching program");
-  if (!createVm(arguments)) return false;
+Status launchJavaApplication(const LaunchSettings& settings, const ProcessValues& values, const LoadedJvm& jvm,
+                             const ArgumentVector& arguments) {
+  if (auto created = createVm(settings, values, jvm, arguments); !created) return created;
   writeLog("JVM created");
-  if (!invokeMain(arguments)) {
-    writeErrorLog("could not call main");
-    return false;
-  }
+  if (auto called = invokeMain(settings, values, arguments); !called) return called;
   writeLog("dest JVM");
   vm().vm->DestroyJavaVM();
   writeLog("launch done");
-  return true;
+  return done();
 }
 
 }  // namespace runvo

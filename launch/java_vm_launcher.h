@@ -2,18 +2,18 @@
 // launcher class's main with the application's settings and arguments, and
 // destroys the VM when main returns.
 #pragma once
-#include <string>
-#include <vector>
-
-#include "launcher/command_line.h"
+#include "jvm/jvm_loader.h"
+#include "launch/launch_settings.h"
+#include "util/command_line.h"
+#include "util/outcome.h"
 
 namespace runvo {
 
-// True when main ran and returned without a pending exception, or when the
-// installer flavour's first-run check stopped the launch.
-bool launchJavaApplication(const ArgumentVector& arguments);
-
-// The "-D" options the launcher sets itself, in their fixed order.
-std::vector<std::string> propertyOptions();
+// Done when main ran and returned without a pending exception, or when the
+// installer flavour's first-run check stopped the launch. A VM that cannot be
+// created or an exception from main fails silently (the log says why);
+// a missing launcher class or method fails with its message.
+Status launchJavaApplication(const LaunchSettings& settings, const ProcessValues& values, const LoadedJvm& jvm,
+                             const ArgumentVector& arguments);
 
 }  // namespace runvo

@@ -4,9 +4,9 @@
 
 #include "diag/log.h"
 #include "launch/option_grammar.h"
-#include "payload/config.h"
+#include "launch/launch_rules.h"
 #include "util/expand.h"
-#include "util/paths.h"
+#include "util/filled_buffer.h"
 #include "util/win_text.h"
 
 namespace runvo {
@@ -16,7 +16,8 @@ constexpr int kLineCapacity = 8192;
 
 class OptionCollector {
  public:
-  explicit OptionCollector(std::vector<std::string>& options) : options_(options) {}
+  OptionCollector(std::vector<std::string>& options, const LauncherValues& values)
+      : options_(options), values_(values) {}
 
   void handle(const std::string& text, int depth = 0) {
     const ClassifiedOption option = classifyOption(text);
@@ -35,7 +36,7 @@ class OptionCollector {
     while (std::fgets(line, sizeof line, file)) {
       auto text = optionFileLine(line);
       if (!text) continue;
-      expandVariablesInPlace(*text);
+      expandVariablesInPlace(*text, values_);
       handle(*text, depth);
     }
     std::fclose(file);
@@ -45,7 +46,7 @@ class OptionCollector {
 
  private:
   void include(std::string name, int depth) {
-    expandVariablesInPlace(name);
+    expandVariablesInPlace(name, values_);
     if (depth >= kMaxIncludeDepth) {
       writeLog("not adding vmoptions from <%s>: included more than %d levels deep", name.c_str(), kMaxIncludeDepth);
       return;
@@ -56,16 +57,16 @@ class OptionCollector {
   }
 
   std::vector<std::string>& options_;
+  const LauncherValues& values_;
   ClassPathDirectives directives_;
 };
 
 std::string narrowArgument(const WideString& argument) { return toNarrow(asWin(argument), CP_ACP); }
 
-FILE* openVmOptionsFile() {
-  const std::string& module = modulePath();
-  char longForm[kLineCapacity];
-  const DWORD length = GetLongPathNameA(module.c_str(), longForm, sizeof longForm);
-  const std::string longPath = length > 0 && length < sizeof longForm ? std::string(longForm, length) : module;
+FILE* openVmOptionsFile(const std::string& module) {
+  std::string longPath =
+      filledBuffer<char>([&](char* b, DWORD n) { return GetLongPathNameA(module.c_str(), b, n); });
+  if (longPath.empty()) longPath = module;
   const std::string first = longPath.substr(0, longPath.size() >= 4 ? longPath.size() - 4 : 0) + ".vmoptions";
   FILE* file = std::fopen(first.c_str(), "rt");
   writeLog("vmoptions: exe file: %s, long: %s, opts1: %s, file: %p", module.c_str(), longPath.c_str(), first.c_str(),
@@ -78,25 +79,26 @@ FILE* openVmOptionsFile() {
 }
 }  // namespace
 
-ClassPathDirectives collectVmOptions(const ArgumentVector& arguments, std::vector<std::string>& options) {
-  OptionCollector collector(options);
+Outcome<ClassPathDirectives> collectVmOptions(const LaunchSettings& settings, const ProcessValues& values,
+                                              const ArgumentVector& arguments, std::vector<std::string>& options) {
+  OptionCollector collector(options, values.launcher);
 
-  std::string configured = getConfigString(kKeyVmOptions);
-  expandVariablesInPlace(configured);
-  ArgumentVector words;
-  splitCommandLine(asPortable(toWide(configured, CP_ACP)), words);
+  std::string configured = settings.vmOptions;
+  expandVariablesInPlace(configured, values.launcher);
+  auto words = splitConfiguredWords(asPortable(toWide(configured, CP_ACP)));
+  if (!words) return words.takeFailure();
   std::vector<std::string> narrowWords;
-  for (const WideString& word : words) narrowWords.push_back(narrowArgument(word));
+  for (const WideString& word : *words) narrowWords.push_back(narrowArgument(word));
   writeLog("adding options\n");
   for (const std::string& text : joinIncludeWords(narrowWords)) collector.handle(text);
 
-  if (getConfigInt(kKeyJOptionsToVm) != 0) {
+  if (settings.jOptionsToVm) {
     for (const WideString& argument : arguments) {
       if (argument.starts_with(u"-J")) collector.handle(narrowArgument(argument.substr(2)));
     }
   }
 
-  FILE* file = openVmOptionsFile();
+  FILE* file = openVmOptionsFile(values.modulePath);
   writeLog("default vmoptions file: %p", static_cast<void*>(file));
   collector.readFile(file);
   return collector.directives();

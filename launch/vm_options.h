@@ -2,22 +2,20 @@
 // "-J" arguments and the VM options file beside the executable, in that
 // order, with their class-path directives.
 #pragma once
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "launcher/command_line.h"
+#include "launch/class_path.h"
+#include "launch/launch_settings.h"
+#include "util/command_line.h"
+#include "util/outcome.h"
 
 namespace runvo {
 
-struct ClassPathDirectives {
-  std::optional<std::string> override;  // replaces the configured entries
-  std::optional<std::string> prepend;
-  std::optional<std::string> append;
-};
-
-// Appends to `options`; each directive keeps the last value seen.
-ClassPathDirectives collectVmOptions(const ArgumentVector& arguments, std::vector<std::string>& options);
+// Appends to `options`; each directive keeps the last value seen. Fails with
+// message 1007 when the configured options have a quote without its partner.
+Outcome<ClassPathDirectives> collectVmOptions(const LaunchSettings& settings, const ProcessValues& values,
+                                              const ArgumentVector& arguments, std::vector<std::string>& options);
 
 // How deep VM options files may include each other.
 inline constexpr int kMaxIncludeDepth = 10;

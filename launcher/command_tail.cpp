@@ -51,7 +51,7 @@ VerbRequest parseVerb(std::string_view tail) {
       space += 1 + kNonInteractive.size();
       continue;
     }
-    request.serviceName = std::string(after.substr(0, kServiceNameCapacity - 1));
+    request.serviceName = cutServiceName(after);
     break;
   }
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "service/service_name.h"
+
 namespace runvo {
 
 // The command line without the program name, as a windowed program's entry
@@ -12,9 +14,6 @@ namespace runvo {
 std::string_view commandTail(std::string_view commandLine);
 
 enum class Verb { None, Install, InstallAuto, InstallDemand, Uninstall, Stop, Start, Status };
-
-// Capacity of the process-wide service name, terminator included.
-inline constexpr std::size_t kServiceNameCapacity = 8192;
 
 struct VerbRequest {
   Verb verb = Verb::None;

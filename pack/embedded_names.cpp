@@ -1,8 +1,8 @@
 #include "pack/embedded_names.h"
 
 #include <algorithm>
-#include <array>
-#include <cctype>
+
+#include "payload/embedded_name_rules.h"
 
 namespace runvo::pack {
 
@@ -10,16 +10,8 @@ namespace {
 
 constexpr std::string_view kForbiddenCharacters = "<>:\"|?*;";
 
-constexpr std::array<std::string_view, 22> kDeviceNames = {
-    "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
-    "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9",
-};
-
-bool isDeviceName(std::string_view part) {
-  const std::string_view stem = part.substr(0, part.find('.'));
-  std::string upper(stem);
-  std::ranges::transform(upper, upper.begin(), [](unsigned char c) { return std::toupper(c); });
-  return std::ranges::find(kDeviceNames, upper) != kDeviceNames.end();
+std::string forbiddenCharacterProblem(char c) {
+  return std::string("the name contains '") + c + "', which Windows file names (or the name list) cannot hold";
 }
 
 std::optional<std::string> partProblem(std::string_view part) {
@@ -27,7 +19,6 @@ std::optional<std::string> partProblem(std::string_view part) {
   if (part.back() == ' ' || part.back() == '.') {
     return "a part ends with a space or a dot, which Windows drops";
   }
-  if (isDeviceName(part)) return "\"" + std::string(part) + "\" is a reserved Windows device name";
   return std::nullopt;
 }
 
@@ -51,22 +42,18 @@ std::string storedEmbeddedName(std::string_view name) {
 }
 
 std::optional<std::string> embeddedNameProblem(std::string_view storedName) {
-  if (storedName.empty()) return "the name is empty";
-  if (storedName.front() == '\\') return "the name is absolute (it starts with a slash)";
-  if (storedName.size() >= 2 && storedName[1] == ':') return "the name is absolute (it has a drive)";
-  if (storedName.find("..") != std::string_view::npos) return "the name contains \"..\"";
-  for (unsigned char c : storedName) {
-    if (c < 0x20) return "the name contains a control character";
-    if (kForbiddenCharacters.find(static_cast<char>(c)) != std::string_view::npos) {
-      return std::string("the name contains '") + static_cast<char>(c) +
-             "', which Windows file names (or the name list) cannot hold";
-    }
+  if (auto unsafe = unsafeEmbeddedName(storedName)) {
+    // A ':' anywhere is one of the characters a name cannot hold: say so in the same words.
+    if (unsafe->hazard == NameHazard::Colon) return forbiddenCharacterProblem(':');
+    return describeUnsafeName(*unsafe);
+  }
+  if (auto forbidden = std::ranges::find_first_of(storedName, kForbiddenCharacters); forbidden != storedName.end()) {
+    return forbiddenCharacterProblem(*forbidden);
   }
   const std::size_t separators = std::ranges::count(storedName, '\\');
   if (separators > 1) return "the name has more than one directory level";
-  const std::string_view directory = directoryPart(storedName);
   if (separators == 1) {
-    if (auto problem = partProblem(directory)) return problem;
+    if (auto problem = partProblem(directoryPart(storedName))) return problem;
   }
   return partProblem(storedName.substr(storedName.find('\\') + 1));
 }

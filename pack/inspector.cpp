@@ -8,14 +8,13 @@
 #include "pack/pe_image.h"
 #include "pack/text_encoding.h"
 #include "payload/byte_source.h"
+#include "payload/config_keys.h"
 #include "payload/config_table.h"
 
 namespace runvo::pack {
 
 namespace {
 
-constexpr std::int32_t kFileCountKey = 2002;
-constexpr std::int32_t kFileNamesKey = 2003;
 constexpr std::size_t kRecordSizeField = 8;
 
 std::string hexEscape(const char* format, unsigned value) {
@@ -85,13 +84,15 @@ void listTables(Listing& listing, const ConfigTable& table) {
   }
 }
 
-// Walks the records the way the launcher reads them: as many as key 2002 says.
+// Walks the records the way the launcher reads them: as many as the count key says.
 void listFiles(Listing& listing, const Bytes& bytes, const ConfigTable& table, std::uint32_t tableEnd) {
-  const int count = table.getInt(kFileCountKey);
-  const std::vector<std::string> names = splitNames(table.getString(kFileNamesKey));
-  if (count < 0) listing.warning("key 2002 is negative (" + std::to_string(count) + ")");
+  const int count = table.getInt(kKeyEmbeddedFileCount);
+  const std::vector<std::string> names = splitNames(table.getString(kKeyEmbeddedFileNames));
+  const std::string countKey = "key " + std::to_string(kKeyEmbeddedFileCount);
+  const std::string namesKey = "key " + std::to_string(kKeyEmbeddedFileNames);
+  if (count < 0) listing.warning(countKey + " is negative (" + std::to_string(count) + ")");
   if (count >= 0 && names.size() != static_cast<std::size_t>(count)) {
-    listing.warning("key 2003 names " + std::to_string(names.size()) + " files, but key 2002 says " +
+    listing.warning(namesKey + " names " + std::to_string(names.size()) + " files, but " + countKey + " says " +
                     std::to_string(count));
   }
 
@@ -99,7 +100,7 @@ void listFiles(Listing& listing, const Bytes& bytes, const ConfigTable& table, s
   for (int index = 0; index < count; ++index) {
     const std::string name = index < static_cast<int>(names.size()) ? quotedNarrowText(names[index]) : "(unnamed)";
     if (bytes.size() - at < kRecordSizeField) {
-      return listing.warning("key 2002 says " + std::to_string(count) + " files, but the data ends after " +
+      return listing.warning(countKey + " says " + std::to_string(count) + " files, but the data ends after " +
                              std::to_string(index) + " records");
     }
     const std::int64_t size = readRecordSize(bytes, at);

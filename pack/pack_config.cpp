@@ -13,6 +13,7 @@
 #include "pack/key_catalogue.h"
 #include "pack/text_encoding.h"
 #include "pack/word_quoting.h"
+#include "payload/config_keys.h"
 
 namespace runvo::pack {
 
@@ -20,9 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::int32_t kFileCountKey = 2002;
-constexpr std::int32_t kFileNamesKey = 2003;
-constexpr std::int32_t kServiceNameKey = 101;
 // CreateService's limit for a service name.
 constexpr std::size_t kLongestServiceName = 256;
 // The one field that steers the builder and writes no key of its own.
@@ -211,7 +209,7 @@ void ConfigLoader::loadField(const NamedKey& entry, const toml::node& value) {
     claim(narrowOrigins_, entry.key, {name, line});
     return;
   }
-  if (entry.key == kServiceNameKey) checkServiceName(*utf8, line);
+  if (entry.key == kKeyServiceName) checkServiceName(*utf8, line);
   if (auto narrow = toNarrow(*utf8, entry.capacity, name, line)) {
     setNarrow(entry.key, std::move(*narrow), {name, line});
   }
@@ -351,8 +349,8 @@ void ConfigLoader::loadFiles(const toml::node& node) {
                              std::to_string(kTextCapacity - 1));
   }
   if (plan_.files.empty()) return;
-  setNarrow(kFileCountKey, std::to_string(plan_.files.size()), {"[[files]]", first});
-  setNarrow(kFileNamesKey, std::move(names), {"[[files]]", first});
+  setNarrow(kKeyEmbeddedFileCount, std::to_string(plan_.files.size()), {"[[files]]", first});
+  setNarrow(kKeyEmbeddedFileNames, std::move(names), {"[[files]]", first});
 }
 
 void ConfigLoader::loadFile(const toml::node& element, std::size_t index) {
@@ -427,8 +425,8 @@ void ConfigLoader::reserveRuntimeJar() {
   if (!plan_.embedsRuntimeJar) return;
   if (plan_.files.empty()) {
     const Origin origin{"the runtime jar (launcher.runtime_jar)", runtimeJarLine_};
-    claim(narrowOrigins_, kFileCountKey, origin);
-    claim(narrowOrigins_, kFileNamesKey, origin);
+    claim(narrowOrigins_, kKeyEmbeddedFileCount, origin);
+    claim(narrowOrigins_, kKeyEmbeddedFileNames, origin);
     return;
   }
   if (fileLines_.size() != plan_.files.size()) return;  // [[files]] has problems, reported already
@@ -566,8 +564,8 @@ Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& 
 
 void addRuntimeJar(PackPlan& plan, fs::path source, Bytes content) {
   plan.files.push_back({std::string(kRuntimeJarName), std::move(source), std::move(content)});
-  plan.table.setNarrow(kFileCountKey, std::to_string(plan.files.size()));
-  plan.table.setNarrow(kFileNamesKey, joinedFileNames(plan.files));
+  plan.table.setNarrow(kKeyEmbeddedFileCount, std::to_string(plan.files.size()));
+  plan.table.setNarrow(kKeyEmbeddedFileNames, joinedFileNames(plan.files));
 }
 
 Expected<PackPlan> loadPackConfig(const fs::path& configPath) {

@@ -24,7 +24,7 @@ inline constexpr std::string_view kRuntimeJarName = "runvo-runtime.jar";
 
 struct PackPlan {
   ConfigTable table;
-  std::vector<EmbeddedFile> files;  // in the order of the name list (key 2003)
+  std::vector<EmbeddedFile> files;  // in the order of the name list (kKeyEmbeddedFileNames)
   // launcher.runtime_jar: the builder adds the runtime jar after the config's
   // files (addRuntimeJar). The loader has made sure that its name is free.
   bool embedsRuntimeJar = true;

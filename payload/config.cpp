@@ -1,6 +1,5 @@
 #include "payload/config.h"
 
-#include "diag/messages.h"
 #include "payload/own_executable.h"
 
 namespace runvo {
@@ -17,17 +16,15 @@ LoadedConfig& loaded() {
 }
 }  // namespace
 
-void loadConfigTable() {
+Status loadConfigTable() {
   LoadedConfig& config = loaded();
-  {
-    UniqueHandle file = openOwnExecutable();
-    FileSource source(file.get());
-    const PayloadLoad load = readPayload(source, config.table);
-    if (load.fatalText) fatalError(*load.fatalText);
-    config.tableEnd = load.tableEnd;
-  }
-  const int type = getConfigInt(kKeyApplicationType);
-  if (type != kAppTypeWindowed && type != kAppTypeMessageBox) useConsoleForMessages();
+  auto file = openOwnExecutable();
+  if (!file) return file.takeFailure();
+  FileSource source(file->get());
+  const PayloadLoad load = readPayload(source, config.table);
+  if (load.fatalText) return textFailure(*load.fatalText, "reading the payload");
+  config.tableEnd = load.tableEnd;
+  return done();
 }
 
 const ConfigTable& configTable() { return loaded().table; }

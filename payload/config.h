@@ -6,12 +6,12 @@
 
 #include "payload/config_keys.h"
 #include "payload/config_table.h"
+#include "util/outcome.h"
 
 namespace runvo {
 
-// Reads the payload behind the executable image. Any damage ends the process
-// with its fatal text; afterwards the message display follows key 107.
-void loadConfigTable();
+// Reads the payload behind the executable image; damage fails with its fixed text.
+Status loadConfigTable();
 
 const ConfigTable& configTable();
 std::string getConfigString(std::int32_t key, std::size_t capacity = kTextCapacity);

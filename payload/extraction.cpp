@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "diag/log.h"
-#include "diag/messages.h"
 #include "payload/config.h"
+#include "payload/embedded_name_rules.h"
 #include "payload/own_executable.h"
 #include "payload/payload_writer.h"
 #include "payload/temp_dirs.h"
@@ -16,22 +16,8 @@ namespace runvo {
 namespace {
 constexpr DWORD kChunkSize = 8192;
 
-std::uint32_t unextracted = 0;
-
-// Names that would land outside the extraction directory are refused.
-bool escapesDirectory(const std::string& name) {
-  if (name.find(':') != std::string::npos || name[0] == '\\' || name[0] == '/') return true;
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    std::size_t end = name.find_first_of("\\/", start);
-    if (end == std::string::npos) end = name.size();
-    if (name.compare(start, end - start, "..") == 0) return true;
-    start = end + 1;
-  }
-  return false;
-}
-
-CopyResult copyData(HANDLE input, HANDLE output, std::int64_t size) {
+// False when a read or write failed; the log says which.
+bool copyData(HANDLE input, HANDLE output, std::int64_t size) {
   unsigned char chunk[kChunkSize];
   std::int64_t copied = 0;
   while (copied < size) {
@@ -40,32 +26,34 @@ CopyResult copyData(HANDLE input, HANDLE output, std::int64_t size) {
     if (!ReadFile(input, chunk, wanted, &got, nullptr) || got == 0) {
       writeErrorLog("ReadFile failed %d %d %I64d", static_cast<int>(got), static_cast<int>(GetLastError()),
                     copied);
-      return CopyResult::ReadFailed;
+      return false;
     }
     for (DWORD i = 0; i < got; ++i) chunk[i] ^= kScrambleKey;
     for (DWORD written = 0; written < got;) {
       DWORD now = 0;
       if (!WriteFile(output, chunk + written, got - written, &now, nullptr)) {
         writeErrorLog("WriteFile failed %d %d", static_cast<int>(got - written), static_cast<int>(GetLastError()));
-        return CopyResult::WriteFailed;
+        return false;
       }
       written += now;
     }
     copied += got;
   }
-  return CopyResult::Done;
+  return true;
 }
 
-CopyResult extractOne(HANDLE input, const std::string& path) {
+// Fails at once on a damaged size or a file that cannot be created; a failed
+// copy comes back as `false` for the caller to clean up.
+Outcome<bool> extractOne(HANDLE input, const std::string& path) {
   FileSource source(input);
   PayloadReader sizeReader(source);
   std::int64_t size = 0;
-  if (!sizeReader.readLong(size)) fatalError(internalErrorText(Reader::Long));
+  if (!sizeReader.readLong(size)) return textFailure(internalErrorText(Reader::Long), "reading a file record");
   writeLog("extracting %s (size: %I64d)", path.c_str(), size);
-  if (size <= 0) return CopyResult::Done;
+  if (size <= 0) return true;
   UniqueHandle output(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
-  if (!output) fatalErrorByKey(kMsgInternalError, "11");
+  if (!output) return keyedFailure(kMsgInternalError, "11", "creating " + path, GetLastError());
   return copyData(input, output.get(), size);
 }
 
@@ -80,43 +68,41 @@ void createFirstLevel(const std::string& directory, const std::string& name) {
 }
 }  // namespace
 
-CopyResult extractFiles(bool createDirectory) {
+Outcome<ExtractedFiles> extractFiles() {
   writeLog("extracting files");
   const int count = getConfigInt(kKeyEmbeddedFileCount);
   writeLog("Included files: %d", count);
-  if (count == 0) {
-    if (createDirectory) clearExtractionDirectory();
-    return CopyResult::Done;
-  }
-  if (createDirectory) createExtractionDirectory();
-  UniqueHandle executable = openOwnExecutable();
-  SetFilePointer(executable.get(), static_cast<LONG>(tableEndPosition()), nullptr, FILE_BEGIN);
+  if (count == 0) return ExtractedFiles{};
+  auto directory = createExtractionDirectory();
+  if (!directory) return directory.takeFailure();
+  auto executable = openOwnExecutable();
+  if (!executable) return executable.takeFailure();
+  SetFilePointer(executable->get(), static_cast<LONG>(tableEndPosition()), nullptr, FILE_BEGIN);
 
-  const std::string& directory = extractionDirectory();
   int handled = 0;
   for (const std::string& name : splitNonEmpty(getConfigString(kKeyEmbeddedFileNames), ';')) {
     if (handled++ >= count) break;
-    const std::string target = directory + "\\" + name;
-    CopyResult result = CopyResult::WriteFailed;
-    if (escapesDirectory(name)) {
-      writeErrorLog("refusing to extract %s outside the extraction directory", name.c_str());
+    const std::string target = *directory + "\\" + name;
+    bool copied = false;
+    if (auto unsafe = unsafeEmbeddedName(name)) {
+      writeErrorLog("refusing to extract %s: %s", name.c_str(), describeUnsafeName(*unsafe).c_str());
     } else {
-      createFirstLevel(directory, name);
-      result = extractOne(executable.get(), target);
+      createFirstLevel(*directory, name);
+      auto result = extractOne(executable->get(), target);
+      if (!result) return result.takeFailure();
+      copied = *result;
     }
-    if (result != CopyResult::Done) {
+    if (!copied) {
       writeErrorLog("Failed to extract %s", target.c_str());
-      emptyDirectory(directory);
-      RemoveDirectoryA(directory.c_str());
-      return result;
+      emptyDirectory(*directory);
+      RemoveDirectoryA(directory->c_str());
+      return keyedFailure(kMsgInternalError, "16", "extracting " + target);
     }
   }
-  unextracted = SetFilePointer(executable.get(), 0, nullptr, FILE_CURRENT);
+  const std::uint32_t unextracted = SetFilePointer(executable->get(), 0, nullptr, FILE_CURRENT);
   writeLog("extracting files done");
-  return CopyResult::Done;
+  return ExtractedFiles{*directory, unextracted};
 }
-
-std::uint32_t unextractedPosition() { return unextracted; }
 
 void emptyDirectory(const std::string& path) {
   if (path.empty() || path[0] == '.') return;

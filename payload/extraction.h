@@ -4,18 +4,20 @@
 #include <cstdint>
 #include <string>
 
+#include "util/outcome.h"
+
 namespace runvo {
 
-enum class CopyResult { Done = 0, ReadFailed = 1, WriteFailed = 2 };
+struct ExtractedFiles {
+  // Empty when there was nothing to extract.
+  std::string directory;
+  // The file position just behind the last record read; 0 without files.
+  std::uint32_t unextractedPosition = 0;
+};
 
-// Returns the failed copy's result; on failure the extraction directory has
-// been emptied and removed. With `createDirectory` the extraction directory
-// is made first.
-CopyResult extractFiles(bool createDirectory);
-
-// The file position just behind the last record read; 0 until an extraction
-// has completed.
-std::uint32_t unextractedPosition();
+// Creates the extraction directory and fills it. A failed copy empties and
+// removes the directory and fails with message 1009, "16".
+Outcome<ExtractedFiles> extractFiles();
 
 // Deletes the files and removes the empty folders directly inside `path`.
 void emptyDirectory(const std::string& path);

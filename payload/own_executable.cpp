@@ -1,18 +1,19 @@
 #include "payload/own_executable.h"
 
 #include "diag/log.h"
-#include "diag/messages.h"
 #include "util/paths.h"
 
 namespace runvo {
 
-UniqueHandle openOwnExecutable() {
+Outcome<UniqueHandle> openOwnExecutable() {
   const std::string& path = modulePath();
   UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
+    const DWORD error = GetLastError();
     writeErrorLog("Could not open %s", path.c_str());
-    fatalError("Error opening media file. Please move this file to an ascii-only path like c:\\");
+    return textFailure("Error opening media file. Please move this file to an ascii-only path like c:\\",
+                       "opening the executable " + path, error);
   }
   return file;
 }

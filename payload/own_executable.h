@@ -1,13 +1,13 @@
 // The launcher's own executable, opened for reading the payload.
 #pragma once
 #include "payload/byte_source.h"
+#include "util/outcome.h"
 #include "util/unique_handle.h"
 
 namespace runvo {
 
-// Never fails: a file that cannot be opened is fatal, with the advice to
-// move it to a plain path.
-UniqueHandle openOwnExecutable();
+// A file that cannot be opened fails with the advice to move it to a plain path.
+Outcome<UniqueHandle> openOwnExecutable();
 
 // A ByteSource over an open file handle; reads go straight to ReadFile.
 class FileSource final : public ByteSource {

@@ -7,9 +7,9 @@
 #include <ctime>
 
 #include "diag/log.h"
-#include "diag/messages.h"
 #include "payload/config_keys.h"
 #include "util/environment.h"
+#include "util/filled_buffer.h"
 #include "util/paths.h"
 #include "util/win.h"
 
@@ -17,8 +17,6 @@ namespace runvo {
 
 namespace {
 constexpr DWORD kCapacity = 8192;
-
-std::string extractionDir;
 
 std::string windowsDirectory() {
   char directory[kCapacity];
@@ -31,11 +29,10 @@ std::string windowsDirectory() {
 // in the path or in its long form means the path is unusable.
 bool expressibleInAnsi(const std::string& path) {
   if (path.find('?') != std::string::npos) return false;
-  char longForm[kCapacity];
-  const DWORD length = GetLongPathNameA(path.c_str(), longForm, sizeof longForm);
+  const std::string longForm =
+      filledBuffer<char>([&](char* b, DWORD n) { return GetLongPathNameA(path.c_str(), b, n); });
   // A path whose long form cannot be had (it may not exist yet) is kept.
-  if (length == 0 || length >= sizeof longForm) return true;
-  return std::string(longForm, length).find('?') == std::string::npos;
+  return longForm.find('?') == std::string::npos;
 }
 
 std::string firstWritableFallback() {
@@ -51,7 +48,7 @@ std::string firstWritableFallback() {
 }
 }  // namespace
 
-std::string findTempPath() {
+Outcome<std::string> findTempPath() {
   char buffer[kCapacity] = {};
   const DWORD result = GetTempPathA(sizeof buffer, buffer);
   writeLog("GetTempPath returned %d (last error %d)", static_cast<int>(result), static_cast<int>(GetLastError()));
@@ -65,7 +62,7 @@ std::string findTempPath() {
   if (expressibleInAnsi(path)) return path;
 
   std::string fallback = firstWritableFallback();
-  if (fallback.empty()) fatalErrorByKey(kMsgNoTempDir);
+  if (fallback.empty()) return keyedFailure(kMsgNoTempDir, std::nullopt, "finding a usable temporary folder");
   return fallback;
 }
 
@@ -78,8 +75,10 @@ bool isWritableDir(const std::string& directory) {
   return exists;
 }
 
-std::string createTempFileName() {
-  const std::string tempPath = findTempPath();
+Outcome<std::string> createTempFileName() {
+  const auto found = findTempPath();
+  if (!found) return found;
+  const std::string& tempPath = *found;
   writeLog("tempPath is %s", tempPath.c_str());
   char name[MAX_PATH + 1] = {};
   std::string result;
@@ -94,18 +93,21 @@ std::string createTempFileName() {
   return result;
 }
 
-void createExtractionDirectory() {
-  extractionDir = createTempFileName() + "_dir";
-  writeLog("Temp dir: %s", extractionDir.c_str());
-  if (!CreateDirectoryA(extractionDir.c_str(), nullptr)) fatalErrorByKey(kMsgInternalError, "7");
+Outcome<std::string> createExtractionDirectory() {
+  auto tempFile = createTempFileName();
+  if (!tempFile) return tempFile;
+  const std::string directory = *tempFile + "_dir";
+  writeLog("Temp dir: %s", directory.c_str());
+  if (!CreateDirectoryA(directory.c_str(), nullptr)) {
+    return keyedFailure(kMsgInternalError, "7", "creating the extraction folder " + directory, GetLastError());
+  }
+  return directory;
 }
 
-void clearExtractionDirectory() { extractionDir.clear(); }
-
-const std::string& extractionDirectory() { return extractionDir; }
-
-std::string processCommFileName(unsigned long processId) {
-  return findTempPath() + "rvx_p" + std::to_string(processId) + ".tmp";
+Outcome<std::string> processCommFileName(unsigned long processId) {
+  auto tempPath = findTempPath();
+  if (!tempPath) return tempPath;
+  return *tempPath + "rvx_p" + std::to_string(processId) + ".tmp";
 }
 
 }  // namespace runvo

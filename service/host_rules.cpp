@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "launcher/command_tail.h"
+#include "service/service_name.h"
 
 namespace runvo {
 

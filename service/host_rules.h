@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "launcher/command_line.h"
+#include "util/command_line.h"
 
 namespace runvo {
 

@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "launcher/service_name.h"
 #include "payload/config.h"
 #include "util/paths.h"
 #include "util/text.h"
@@ -24,14 +23,12 @@ constexpr DWORD kStopPollMilliseconds = 500;
 
 using ChangeServiceConfig2WFn = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
 
-const char* serviceNameText() { return serviceName().c_str(); }
-
 UniqueServiceHandle openManager(DWORD access) {
   return UniqueServiceHandle(OpenSCManagerA(nullptr, nullptr, access));
 }
 
-UniqueServiceHandle openService(const UniqueServiceHandle& manager, DWORD access) {
-  return UniqueServiceHandle(OpenServiceA(manager.get(), serviceNameText(), access));
+UniqueServiceHandle openService(const UniqueServiceHandle& manager, const std::string& name, DWORD access) {
+  return UniqueServiceHandle(OpenServiceA(manager.get(), name.c_str(), access));
 }
 
 // Names separated by commas become the NUL-separated, double-NUL-terminated
@@ -53,8 +50,9 @@ std::string registeredProgramPath() {
 
 // Through the wide call, with the texts converted as CreateServiceA converts
 // them: Wine 8's CreateServiceA keeps only the first name of a dependency list.
-UniqueServiceHandle createService(SC_HANDLE manager, DWORD startType, bool interactive) {
-  const std::wstring name = toWide(serviceName(), CP_ACP);
+UniqueServiceHandle createService(SC_HANDLE manager, const std::string& serviceName, DWORD startType,
+                                  bool interactive) {
+  const std::wstring name = toWide(serviceName, CP_ACP);
   const std::wstring program = toWide(registeredProgramPath(), fileCodePage());
   const std::wstring dependencies = toWide(dependencyList(getConfigString(kKeyDependencies)), CP_ACP);
   const DWORD serviceType = SERVICE_WIN32_OWN_PROCESS | (interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
@@ -127,48 +125,48 @@ int reportConfiguration(SC_HANDLE service, int stateResult) {
 }
 }  // namespace
 
-int installService(std::uint32_t startType, bool interactive) {
-  uninstallService(/*verbose=*/false);
+int installService(const std::string& name, std::uint32_t startType, bool interactive) {
+  uninstallService(name, /*verbose=*/false);
   const UniqueServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
   if (!manager) {
     std::printf("Could not open SCManager.\n");
     return 1;
   }
-  const UniqueServiceHandle service = createService(manager.get(), startType, interactive);
+  const UniqueServiceHandle service = createService(manager.get(), name, startType, interactive);
   if (!service) {
     std::printf("Could not create service.\n");
     return 1;
   }
   setDescription(service.get());
-  std::printf("Installed service '%s'.\n", serviceNameText());
+  std::printf("Installed service '%s'.\n", name.c_str());
   return 0;
 }
 
-int uninstallService(bool verbose) {
-  stopService(/*verbose=*/false);
+int uninstallService(const std::string& name, bool verbose) {
+  stopService(name, /*verbose=*/false);
   const UniqueServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
   if (!manager) {
     if (verbose) std::printf("Could not open SCManager.\n");
     return 1;
   }
-  const UniqueServiceHandle service = openService(manager, DELETE);
+  const UniqueServiceHandle service = openService(manager, name, DELETE);
   if (!service || !DeleteService(service.get())) {
     if (verbose) std::printf("Could not delete service.\n");
     return 1;
   }
-  if (verbose) std::printf("Uninstalled service '%s'.\n", serviceNameText());
+  if (verbose) std::printf("Uninstalled service '%s'.\n", name.c_str());
   return 0;
 }
 
-int startService() {
+int startService(const std::string& name) {
   const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
   if (!manager) {
     std::printf("Could not open SCManager.\n");
     return 1;
   }
-  const UniqueServiceHandle service = openService(manager, SERVICE_START);
+  const UniqueServiceHandle service = openService(manager, name, SERVICE_START);
   if (service && StartServiceA(service.get(), 0, nullptr)) {
-    std::printf("Starting service '%s'.\n", serviceNameText());
+    std::printf("Starting service '%s'.\n", name.c_str());
     return 0;
   }
   const DWORD error = GetLastError();
@@ -180,32 +178,32 @@ int startService() {
   return 1;
 }
 
-int stopService(bool verbose) {
+int stopService(const std::string& name, bool verbose) {
   const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
   if (!manager) {
     if (verbose) std::printf("Could not open SCManager.\n");
     return 1;
   }
-  const UniqueServiceHandle service = openService(manager, SERVICE_STOP | SERVICE_QUERY_STATUS);
+  const UniqueServiceHandle service = openService(manager, name, SERVICE_STOP | SERVICE_QUERY_STATUS);
   SERVICE_STATUS status{};
   if (!service || !ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
     if (verbose) std::printf("Could not stop service.\n");
     return 1;
   }
   // Shown before a wait that can take the service's whole wait hint.
-  std::printf("Stopping service '%s'.\n", serviceNameText());
+  std::printf("Stopping service '%s'.\n", name.c_str());
   std::fflush(stdout);
   std::fputs(waitForStop(service.get()) ? "Service stopped\n" : "Error while stopping service\n", stdout);
   return 0;
 }
 
-int queryServiceStatus() {
+int queryServiceStatus(const std::string& name) {
   const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
   if (!manager) {
     std::printf("Could not open SCManager.\n");
     return 1;
   }
-  const UniqueServiceHandle service = openService(manager, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS);
+  const UniqueServiceHandle service = openService(manager, name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS);
   SERVICE_STATUS status{};
   if (!service || !QueryServiceStatus(service.get(), &status)) {
     std::printf("Could not get status.\n");

@@ -8,7 +8,6 @@
 
 #include "diag/console_events.h"
 #include "diag/log.h"
-#include "launcher/service_name.h"
 #include "service/host_rules.h"
 #include "util/unique_handle.h"
 #include "util/win_text.h"
@@ -22,6 +21,9 @@ constexpr char kPriorityKey[] = "SOFTWARE\\tallowmere-soft\\runvo\\priority";
 // Shared by service main and the control handler: each status change and its
 // report is one step under the lock, and the stop line goes out at most once.
 struct Host {
+  HostContext context;
+  // Set by service main before anything else runs.
+  std::string serviceName;
   std::mutex lock;
   HostStatus status;
   SERVICE_STATUS_HANDLE statusHandle = nullptr;
@@ -84,7 +86,7 @@ DWORD priorityClass() {
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPriorityKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return priority;
   DWORD value = 0;
   DWORD size = sizeof value;
-  if (RegQueryValueExA(key.get(), serviceName().c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
+  if (RegQueryValueExA(key.get(), host().serviceName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
           ERROR_SUCCESS &&
       size == sizeof value) {
     writeLog("using priority %d", static_cast<int>(value));
@@ -116,12 +118,10 @@ void reportStartFailed() {
 }
 
 WideString commandLineFor(DWORD argc, LPSTR* argv) {
-  ArgumentVector hostArguments;
-  splitCommandLine(asPortable(GetCommandLineW()), hostArguments);
   ArgumentVector startParameters;
   for (DWORD i = 1; i < argc; ++i) startParameters.emplace_back(asPortable(toWide(argv[i], CP_ACP)));
-  const std::wstring name = toWide(serviceName(), CP_ACP);
-  return childCommandLine(hostArguments, asPortable(name), startParameters);
+  const std::wstring name = toWide(host().serviceName, CP_ACP);
+  return childCommandLine(host().context.hostArguments, asPortable(name), startParameters);
 }
 
 [[noreturn]] void waitForChild(PROCESS_INFORMATION& child) {
@@ -142,18 +142,19 @@ WideString commandLineFor(DWORD argc, LPSTR* argv) {
   process.reset();
   thread.reset();
   writeLog("exiting");
-  std::fflush(nullptr);
-  _exit(0);
+  host().context.endProcess(0);
 }
 }  // namespace
+
+void prepareServiceHost(HostContext context) { host().context = std::move(context); }
 
 void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
   writeLog("service main");
   Host& h = host();
   h.status = HostStatus{};
-  setServiceName(serviceNameArgument(argc, argv));
-  writeLog("service name is '%s'", serviceName().c_str());
-  h.statusHandle = RegisterServiceCtrlHandlerA(serviceName().c_str(), controlHandler);
+  h.serviceName = serviceNameArgument(argc, argv);
+  writeLog("service name is '%s'", h.serviceName.c_str());
+  h.statusHandle = RegisterServiceCtrlHandlerA(h.serviceName.c_str(), controlHandler);
   if (h.statusHandle == nullptr) return;
   {
     std::lock_guard guard(h.lock);

@@ -1,9 +1,22 @@
 // The service host: what runs when the Service Control Manager starts the
 // executable.
 #pragma once
+#include "util/command_line.h"
 #include "util/win.h"
 
 namespace runvo {
+
+// What the launcher hands the host before it calls the dispatcher.
+struct HostContext {
+  // This process's own command line, split: the program first.
+  ArgumentVector hostArguments;
+  // Ends the process once the child has ended and its end was reported: the
+  // dispatcher would otherwise wait for a final status that a child that
+  // failed on its own never gets.
+  [[noreturn]] void (*endProcess)(int exitCode) = nullptr;
+};
+
+void prepareServiceHost(HostContext context);
 
 // The service main routine handed to the dispatcher.
 void WINAPI serviceMain(DWORD argc, LPSTR* argv);

@@ -4,8 +4,13 @@
 
 namespace runvo {
 
+// The largest environment value Windows keeps: a PATH read with it is never cut.
+inline constexpr unsigned long kLargestVariableCapacity = 32768;
+
 // Empty when unset, empty, or longer than `capacity` - 1 characters.
 std::string environmentVariable(const char* name, unsigned long capacity = 8192);
+// PATH, however long it is.
+inline std::string wholePathVariable() { return environmentVariable("PATH", kLargestVariableCapacity); }
 
 // Sets PATH for Windows and for the C runtime's copy of the environment, which
 // libraries loaded later may read. Logs "Setting <label> <value>", or that

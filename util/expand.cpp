@@ -2,15 +2,10 @@
 
 #include <cstring>
 
-#include "jvm/jvm_loader.h"
-#include "payload/temp_dirs.h"
-#include "util/expansion.h"
-#include "util/paths.h"
 #include "util/win.h"
 
 namespace runvo {
 
-namespace {
 Environment processEnvironment() {
   Environment environment;
   char* block = GetEnvironmentStringsA();
@@ -25,10 +20,8 @@ Environment processEnvironment() {
   FreeEnvironmentStringsA(block);
   return environment;
 }
-}  // namespace
 
-void expandVariablesInPlace(std::string& text, std::size_t capacity) {
-  const LauncherValues values{absoluteAgainstLauncher(""), extractionDirectory(), jvmHome()};
+void expandVariablesInPlace(std::string& text, const LauncherValues& values, std::size_t capacity) {
   expandVariables(text, values, processEnvironment(), capacity);
 }
 

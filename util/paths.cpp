@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "util/filled_buffer.h"
 #include "util/path_rules.h"
 #include "util/text.h"
 #include "util/unique_handle.h"
@@ -11,24 +12,7 @@
 namespace runvo {
 
 namespace {
-constexpr DWORD kPathCapacity = 8192;
-
 using GetLongPathNameWFn = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
-
-// Calls a Windows "fill this buffer" function, growing the buffer when the
-// result does not fit, so no path is ever cut.
-template <typename Char, typename Fill>
-std::basic_string<Char> filledBuffer(Fill fill) {
-  std::basic_string<Char> buffer(kPathCapacity, Char{});
-  DWORD length = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
-  if (length >= buffer.size()) {
-    buffer.resize(length + 1);
-    length = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length >= buffer.size()) length = 0;
-  }
-  buffer.resize(length);
-  return buffer;
-}
 
 bool endsWithExe(const std::string& path) {
   return path.size() >= 4 && _stricmp(path.c_str() + path.size() - 4, ".exe") == 0;

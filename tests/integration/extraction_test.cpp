@@ -128,7 +128,9 @@ TEST_F(Extraction, UnsafeNamesAndDeepDirectoriesEndTheRun) {
   };
   int index = 0;
   for (const Case& c : {Case{"..\\escape.txt", "16"}, Case{"sub\\..\\..\\escape.txt", "16"},
-                        Case{"C:\\absolute.txt", "16"}, Case{"\\rooted.txt", "16"}, Case{"two\\levels\\deep.txt", "11"}}) {
+                        Case{"C:\\absolute.txt", "16"}, Case{"\\rooted.txt", "16"}, Case{"two\\levels\\deep.txt", "11"},
+                        // A device name would write to the device, not to a file.
+                        Case{"NUL", "16"}, Case{"lib\\aux.txt", "16"}}) {
     const Run r = childRun(withFiles({{c.name, "content"}}), "u" + std::to_string(index++) + ".exe");
     EXPECT_EQ(r.run.exitCode, 1u) << c.name;
     EXPECT_EQ(r.run.err.rfind(std::string("An internal error occurred (error code: ") + c.code + ")", 0), 0u)

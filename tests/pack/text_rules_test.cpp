@@ -97,10 +97,30 @@ TEST(TextEncoding, EveryDefinedWindows1252ByteRoundTrips) {
 }
 
 TEST(EmbeddedNames, PlainNamesAndOneDirectoryLevelAreAccepted) {
-  for (std::string_view name : {"app.jar", "lib\\app.jar", "Ärger.txt", "lib\\x y.jar", ".hidden", "conf.d\\a"}) {
+  for (std::string_view name :
+       {"app.jar", "lib\\app.jar", "Ärger.txt", "lib\\x y.jar", ".hidden", "conf.d\\a", "a..b.jar"}) {
     EXPECT_EQ(embeddedNameProblem(name), std::nullopt) << name;
   }
   EXPECT_EQ(storedEmbeddedName("lib/app.jar"), "lib\\app.jar");
+}
+
+// The launcher's safety rule comes first; the builder's own format rules after it.
+TEST(EmbeddedNames, EachRefusalSaysWhy) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"", "the name is empty"},
+      {"\\x.jar", "the name is absolute (it starts with a slash)"},
+      {"C:x.jar", "the name is absolute (it has a drive)"},
+      {"lib\\..\\x.jar", "the name contains \"..\""},
+      {"a\tb.jar", "the name contains a control character"},
+      {"lib\\con.txt", "\"con.txt\" is a reserved Windows device name"},
+      {"ab:c.jar", "the name contains ':', which Windows file names (or the name list) cannot hold"},
+      {"a;b.jar", "the name contains ';', which Windows file names (or the name list) cannot hold"},
+      {"a\\b\\c.jar", "the name has more than one directory level"},
+      {"lib\\", "it has an empty part"},
+      {"lib.\\a.jar", "a part ends with a space or a dot, which Windows drops"},
+      {"a.jar ", "a part ends with a space or a dot, which Windows drops"},
+  };
+  for (const auto& [name, message] : cases) EXPECT_EQ(embeddedNameProblem(name), std::string(message)) << name;
 }
 
 TEST(EmbeddedNames, ComparisonIgnoresTheCaseOfWindows1252Letters) {

@@ -1,6 +1,5 @@
 #include "support/recording_log.h"
 
-#include <cstdarg>
 #include <cstdio>
 
 #include "diag/log.h"
@@ -8,32 +7,27 @@
 namespace runvo {
 
 namespace {
-void record(const char* prefix, const char* format, va_list args) {
-  char line[1024];
-  std::vsnprintf(line, sizeof line, format, args);
-  testing::recordedLogLines().push_back(std::string(prefix) + line);
-}
+class RecordingSink final : public LogSink {
+ public:
+  void writeLine(const char* prefix, const char* format, va_list args) override {
+    char line[1024];
+    std::vsnprintf(line, sizeof line, format, args);
+    testing::recordedLogLines().push_back(std::string(prefix) + line);
+  }
+  std::optional<std::string> path() override { return std::nullopt; }
+};
+
+// Installed before any test runs.
+const bool installed = [] {
+  static RecordingSink sink;
+  setLogSink(&sink);
+  return true;
+}();
 }  // namespace
 
 std::vector<std::string>& testing::recordedLogLines() {
   static std::vector<std::string> lines;
   return lines;
 }
-
-void writeLog(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  record("", format, args);
-  va_end(args);
-}
-
-void writeErrorLog(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  record("ERROR: ", format, args);
-  va_end(args);
-}
-
-std::optional<std::string> getLogPath() { return std::nullopt; }
 
 }  // namespace runvo

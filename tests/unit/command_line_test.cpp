@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "launcher/command_line.h"
+#include "util/command_line.h"
 
 namespace runvo {
 namespace {

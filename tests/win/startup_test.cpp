@@ -1,7 +1,7 @@
-// The start-up settings: launcher flavour and working directory.
+// The start-up settings: the working directory.
 #include <gtest/gtest.h>
 
-#include "diag/startup.h"
+#include "launcher/startup.h"
 #include "payload/config_keys.h"
 #include "payload/config_table.h"
 #include "util/paths.h"
@@ -21,16 +21,6 @@ class StartupSettings : public ::testing::Test {
   void TearDown() override { SetCurrentDirectoryA(original_.c_str()); }
   std::string original_;
 };
-
-TEST_F(StartupSettings, TheFlavourIsTheFirstLetterOfItsKey) {
-  for (const auto& [text, letter] : {std::pair{"installer", 'i'}, {"r", 'r'}, {"", '\0'}}) {
-    ConfigTable table;
-    table.setNarrow(kKeyFlavour, text);
-    applyStartupSettings(table);
-    EXPECT_EQ(launcherFlavour(), letter) << text;
-    EXPECT_EQ(isInstallerFlavour(), letter == 'i') << text;
-  }
-}
 
 TEST_F(StartupSettings, TheWorkingDirectoryIsTakenAgainstTheLauncherDirectory) {
   SetCurrentDirectoryA("C:\\");

@@ -1,4 +1,4 @@
-#include "launcher/command_line.h"
+#include "util/command_line.h"
 
 namespace runvo {
 

@@ -15,9 +15,3 @@ using ArgumentVector = std::vector<WideString>;
 [[nodiscard]] bool trySplitCommandLine(WideView text, ArgumentVector& into);
 
 }  // namespace runvo
-
-namespace runvo {
-// As trySplitCommandLine; a quote without its partner is the fatal error
-// "Wrong Parameter Usage" (key 1007). Defined by the Windows layer.
-void splitCommandLine(WideView text, ArgumentVector& into);
-}  // namespace runvo

@@ -1,0 +1,60 @@
+#include "launcher/child_run.h"
+
+#include <cstdlib>
+
+#include "diag/console_events.h"
+#include "diag/log.h"
+#include "jvm/jvm_loader.h"
+#include "launch/java_vm_launcher.h"
+#include "launch/native_path.h"
+#include "launcher/process_exit.h"
+#include "payload/config.h"
+#include "payload/extraction.h"
+#include "payload/temp_dirs.h"
+#include "util/environment.h"
+#include "util/paths.h"
+#include "util/win.h"
+
+namespace runvo {
+
+namespace {
+template <typename T>
+T valueOrEnd(Outcome<T> outcome) {
+  if (!outcome) endWithFailure(outcome.failure());
+  return std::move(*outcome);
+}
+
+// What the VM is told about this process, as it stands once the runtime is loaded.
+ProcessValues processValues(const LaunchSettings& settings, const LauncherValues& launcher,
+                            std::uint32_t unextractedPosition) {
+  ProcessValues values{
+      .modulePath = modulePath(),
+      .launcher = launcher,
+      .unextractedPosition = unextractedPosition,
+  };
+  if (settings.processCommFile) values.processCommFile = valueOrEnd(processCommFileName(GetCurrentProcessId()));
+  values.libraryPath = wholePathVariable();
+  values.consoleCodePage = GetConsoleOutputCP();
+  values.manpathSet = std::getenv("MANPATH") != nullptr;
+  return values;
+}
+}  // namespace
+
+int runChild(const ArgumentVector& applicationArguments) {
+  const JvmSettings jvmSettings = readJvmSettings(configTable());
+  const LaunchSettings launchSettings = readLaunchSettings(configTable());
+
+  const ExtractedFiles extracted = valueOrEnd(extractFiles());
+  LauncherValues launcher{absoluteAgainstLauncher(""), extracted.directory, {}};
+  setNativeLibraryPath(launchSettings, launcher);
+  registerConsoleEventLogger();
+  const LoadedJvm jvm = valueOrEnd(loadJvm(jvmSettings, launcher));
+  launcher.jvmHome = jvm.home;
+
+  writeLog("launching program");
+  const ProcessValues values = processValues(launchSettings, launcher, extracted.unextractedPosition);
+  valueOrEnd(launchJavaApplication(launchSettings, values, jvm, applicationArguments));
+  return 0;
+}
+
+}  // namespace runvo
