@@ -96,7 +96,7 @@ Outcome<JvmCandidate> checkJavaExe(const std::string& javaExe, std::string origi
   writeLog(facts.exists ? "file exists" : "file doesn't exist");
   if (facts.exists) {
     auto version = findVersion(candidate.javaExe, lastWrite);
-    if (!version) return version.takeFailure();
+    if (!version) return version.takeError();
     facts.version = *version;
   }
   candidate.version = facts.version;
@@ -114,7 +114,7 @@ Outcome<JvmCandidate> checkJavaExe(const std::string& javaExe, std::string origi
 Outcome<std::optional<std::string>> probeJavaVersion(const std::string& javaExe, const FILETIME& lastWrite) {
   std::string commandLine = shortPath(javaExe) + " -version";
   const auto outputPath = createTempFileName();
-  if (!outputPath) return outputPath.failure();
+  if (!outputPath) return outputPath.error();
   UniqueHandle output = createInheritableOutput(*outputPath);
 
   STARTUPINFOA startup{};

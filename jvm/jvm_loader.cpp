@@ -4,7 +4,7 @@
 
 #include "diag/log.h"
 #include "payload/config_keys.h"
-#include "util/environment.h"
+#include "payload/environment.h"
 #include "util/paths.h"
 
 namespace runvo {
@@ -84,7 +84,7 @@ LoadFailureMessage loadFailureMessage(const JvmSearchResult& found) {
 Outcome<LoadedJvm> loadJvm(const JvmSettings& settings, const LauncherValues& values) {
   writeLog("LoadDLL (%d, %s, %d)", 1, "(null)", 0);
   auto found = searchJvm(settings, values);
-  if (!found) return found.takeFailure();
+  if (!found) return found.takeError();
   if (found->kind == JvmSourceKind::None) {
     writeErrorLog("No JVM found");
     logRejected(found->rejected);

@@ -10,8 +10,8 @@
 #include "jvm/packed_runtime.h"
 #include "jvm/registry_search.h"
 #include "jvm/search_sequence.h"
-#include "util/environment.h"
-#include "util/expand.h"
+#include "payload/environment.h"
+#include "payload/expand.h"
 #include "util/paths.h"
 
 namespace runvo {
@@ -54,7 +54,7 @@ class JvmSearch {
 
     for (const auto& step : steps) {
       auto found = step();
-      if (!found) return found.takeFailure();
+      if (!found) return found.takeError();
       if (*found) return finished(std::move(**found));
     }
     return finished({});
@@ -70,7 +70,7 @@ class JvmSearch {
   // The judged candidate, kept for the record; none unless it was accepted.
   Outcome<std::optional<JvmCandidate>> judge(const std::string& javaExe, std::string origin, bool allowBeta) {
     auto candidate = checkJavaExe(javaExe, std::move(origin), settings_, allowBeta);
-    if (!candidate) return candidate.takeFailure();
+    if (!candidate) return candidate.takeError();
     looked_.push_back(*candidate);
     return candidate->accepted() ? std::optional(*candidate) : std::nullopt;
   }
@@ -100,7 +100,7 @@ class JvmSearch {
 
   Outcome<std::optional<JvmCandidate>> testDirectoryLocation(const std::string& location, std::string origin) {
     const std::string home = fullPath(location, /*keepCase=*/false);
-    if (auto prepared = prepareJre(home); !prepared) return prepared.takeFailure();
+    if (auto prepared = prepareJre(home); !prepared) return prepared.takeError();
     return judgeHome(home, std::move(origin), /*allowBeta=*/true);
   }
 
@@ -120,7 +120,7 @@ class JvmSearch {
 
   static StepResult resultOf(Outcome<std::optional<JvmCandidate>> found, JvmSourceKind kind,
                              const std::string& location) {
-    if (!found) return found.takeFailure();
+    if (!found) return found.takeError();
     if (!*found) return std::nullopt;
     return std::optional(JvmSearchResult{kind, (*found)->javaExe, location});
   }
@@ -160,7 +160,7 @@ class JvmSearch {
     if (!retriedInFallbackPass(entry)) return std::nullopt;
     writeLog("Testing relative location %s", entry.location.c_str());
     const std::string home = fullPath(entry.location, /*keepCase=*/false);
-    if (auto prepared = prepareJre(home); !prepared) return prepared.takeFailure();
+    if (auto prepared = prepareJre(home); !prepared) return prepared.takeError();
     const std::string javaExe = javaExeForHome(home, settings_.requireJdk).javaExe;
     if (!pathExists(javaExe)) return std::nullopt;
     writeLog("%s exists", javaExe.c_str());

@@ -6,7 +6,7 @@
 
 #include "jvm/candidate_rules.h"
 #include "jvm/registry_search.h"
-#include "util/expansion.h"
+#include "payload/expansion.h"
 #include "util/outcome.h"
 
 namespace runvo {

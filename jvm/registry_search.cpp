@@ -55,7 +55,7 @@ CandidateSearch acceptHome(const std::string& home, const char* origin, const Jv
     return std::nullopt;
   }
   auto candidate = checkJavaExe(executable.javaExe, origin, settings, /*allowBeta=*/false);
-  if (!candidate) return candidate.takeFailure();
+  if (!candidate) return candidate.takeError();
   looked.push_back(*candidate);
   return candidate->accepted() ? std::optional(*candidate) : std::nullopt;
 }
@@ -132,7 +132,7 @@ CandidateSearch findLocatedJvmInHive(HKEY hive, const JvmSettings& settings, std
   for (std::string name : subkeyNames(key.get())) {
     std::replace(name.begin(), name.end(), '/', '\\');
     auto candidate = checkJavaExe(name, "located runtimes", settings, /*allowBeta=*/true);
-    if (!candidate) return candidate.takeFailure();
+    if (!candidate) return candidate.takeError();
     judged.push_back(*candidate);
   }
   looked.insert(looked.end(), judged.begin(), judged.end());

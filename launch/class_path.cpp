@@ -2,6 +2,7 @@
 
 #include "diag/log.h"
 #include "payload/config_keys.h"
+#include "util/path_rules.h"
 #include "util/text.h"
 
 namespace runvo {
@@ -23,15 +24,6 @@ void addArchives(std::string& classPath, const std::string& directory, const Cla
   addArchivesOfDirectory(classPath, directory, "zip", sources);
 }
 
-std::string absolutePathList(std::string_view list, const ClassPathSources& sources) {
-  std::string result;
-  for (const std::string& piece : splitNonEmpty(list, ';')) {
-    if (!result.empty()) result += ';';
-    result += sources.absolute(piece);
-  }
-  return result;
-}
-
 struct EntryCheck {
   bool found = false;
   std::string expanded;  // what the messages name
@@ -46,7 +38,7 @@ Outcome<EntryCheck> addConfiguredEntry(std::string& classPath, const std::string
   switch (entry[0]) {
     case 'A':
     case 'D':
-      check.expanded = absolutePathList(check.expanded, sources);
+      check.expanded = absolutePathList(check.expanded, [&](std::string_view piece) { return sources.absolute(piece); });
       classPath += check.expanded + ";";
       check.found = sources.exists(check.expanded);
       return check;
@@ -79,7 +71,7 @@ Status addConfiguredEntries(std::string& classPath, const std::string& configure
   writeLog("classpath entry %s", configured.c_str());
   for (const std::string& entry : splitNonEmpty(configured, ';')) {
     auto check = addConfiguredEntry(classPath, entry, sources);
-    if (!check) return check.takeFailure();
+    if (!check) return check.takeError();
     // A required entry of an unknown type, or whose variable is empty, is missing too.
     if (!check->found && entry.size() > 1 && entry[1] == '1') {
       return keyedFailure(kMsgMissingClassPathEntry, check->expanded, "building the class path");
@@ -107,7 +99,7 @@ Outcome<std::string> buildClassPathOption(const ClassPathDirectives& directives,
   if (directives.override) {
     classPath += *directives.override;
   } else if (auto added = addConfiguredEntries(classPath, settings.classPath, sources); !added) {
-    return added.takeFailure();
+    return added.takeError();
   }
   if (directives.append) {
     if (classPath.back() != ';') classPath += ';';

@@ -8,8 +8,8 @@
 #include "launch/launch_rules.h"
 #include "launch/vm_options.h"
 #include "payload/config_keys.h"
-#include "util/environment.h"
-#include "util/expand.h"
+#include "payload/environment.h"
+#include "payload/expand.h"
 #include "util/paths.h"
 #include "util/unique_handle.h"
 #include "util/win_text.h"
@@ -77,10 +77,10 @@ Status createVm(const LaunchSettings& settings, const ProcessValues& values, con
                 const ArgumentVector& arguments) {
   std::vector<std::string> options = propertyOptions(settings, values);
   auto directives = collectVmOptions(settings, values, arguments, options);
-  if (!directives) return directives.takeFailure();
+  if (!directives) return directives.takeError();
   auto classPath = buildClassPathOption(*directives, settings, values.launcher.extractionDirectory,
                                         MachineClassPathSources(settings, values.launcher));
-  if (!classPath) return classPath.takeFailure();
+  if (!classPath) return classPath.takeError();
   options.push_back(std::move(*classPath));
 
   writeLog("vmoption count %d", static_cast<int>(options.size()));
@@ -175,7 +175,7 @@ Status invokeMain(const LaunchSettings& settings, const ProcessValues& values, c
   JNIEnv* env = vm().env;
   if (settings.installerFlavour()) {
     auto goOn = checkFirstRun(env, settings);
-    if (!goOn) return goOn.takeFailure();
+    if (!goOn) return goOn.takeError();
     if (!*goOn) {
       writeLog("checkFirstRun stopped further execution");
       return done();
@@ -195,9 +195,9 @@ Status invokeMain(const LaunchSettings& settings, const ProcessValues& values, c
     return keyedFailure(kMsgMainMethodMissing, std::nullopt, "finding the runtime launcher's main");
   }
   auto launch = launchArguments(settings, launchTexts(settings, values.launcher), arguments);
-  if (!launch) return launch.takeFailure();
+  if (!launch) return launch.takeError();
   auto array = javaStringArray(env, *launch);
-  if (!array) return array.takeFailure();
+  if (!array) return array.takeError();
   writeLog("calling main");
   env->CallStaticVoidMethod(launcherClass, mainMethod, *array);
   writeLog("main returned");

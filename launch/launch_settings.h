@@ -6,7 +6,7 @@
 #include <string>
 
 #include "payload/config_table.h"
-#include "util/expansion.h"
+#include "payload/expansion.h"
 
 namespace runvo {
 

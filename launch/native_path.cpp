@@ -1,8 +1,8 @@
 #include "launch/native_path.h"
 
 #include "diag/log.h"
-#include "util/environment.h"
-#include "util/expand.h"
+#include "payload/environment.h"
+#include "payload/expand.h"
 #include "util/paths.h"
 
 namespace runvo {

@@ -5,7 +5,7 @@
 #include "diag/log.h"
 #include "launch/option_grammar.h"
 #include "launch/launch_rules.h"
-#include "util/expand.h"
+#include "payload/expand.h"
 #include "util/filled_buffer.h"
 #include "util/win_text.h"
 
@@ -86,7 +86,7 @@ Outcome<ClassPathDirectives> collectVmOptions(const LaunchSettings& settings, co
   std::string configured = settings.vmOptions;
   expandVariablesInPlace(configured, values.launcher);
   auto words = splitConfiguredWords(asPortable(toWide(configured, CP_ACP)));
-  if (!words) return words.takeFailure();
+  if (!words) return words.takeError();
   std::vector<std::string> narrowWords;
   for (const WideString& word : *words) narrowWords.push_back(narrowArgument(word));
   writeLog("adding options\n");

@@ -11,7 +11,7 @@
 #include "payload/config.h"
 #include "payload/extraction.h"
 #include "payload/temp_dirs.h"
-#include "util/environment.h"
+#include "payload/environment.h"
 #include "util/paths.h"
 #include "util/win.h"
 
@@ -20,7 +20,7 @@ namespace runvo {
 namespace {
 template <typename T>
 T valueOrEnd(Outcome<T> outcome) {
-  if (!outcome) endWithFailure(outcome.failure());
+  if (!outcome) endWithFailure(outcome.error());
   return std::move(*outcome);
 }
 

@@ -48,7 +48,7 @@ int runServiceHost(std::string name, ArgumentVector hostArguments) {
 }  // namespace
 
 int runvoMain(std::string_view commandTail) {
-  if (auto started = runStartup(); !started) endWithFailure(started.failure());
+  if (auto started = runStartup(); !started) endWithFailure(started.error());
   std::string name = cutServiceName(getConfigString(kKeyServiceName));
 
   const VerbRequest request = parseVerb(commandTail);

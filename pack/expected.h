@@ -4,7 +4,8 @@
 #pragma once
 #include <string>
 #include <utility>
-#include <variant>
+
+#include "util/outcome.h"
 
 namespace runvo::pack {
 
@@ -13,26 +14,7 @@ struct PackError {
 };
 
 template <typename T>
-class Expected {
- public:
-  Expected(T value) : state_(std::move(value)) {}
-  Expected(PackError error) : state_(std::move(error)) {}
-
-  bool ok() const { return std::holds_alternative<T>(state_); }
-  explicit operator bool() const { return ok(); }
-
-  T& value() { return std::get<T>(state_); }
-  const T& value() const { return std::get<T>(state_); }
-  T* operator->() { return &value(); }
-  const T* operator->() const { return &value(); }
-  T& operator*() { return value(); }
-  const T& operator*() const { return value(); }
-
-  const PackError& error() const { return std::get<PackError>(state_); }
-
- private:
-  std::variant<T, PackError> state_;
-};
+using Expected = runvo::Expected<T, PackError>;
 
 struct Done {};
 using Status = Expected<Done>;

@@ -19,7 +19,7 @@ LoadedConfig& loaded() {
 Status loadConfigTable() {
   LoadedConfig& config = loaded();
   auto file = openOwnExecutable();
-  if (!file) return file.takeFailure();
+  if (!file) return file.takeError();
   FileSource source(file->get());
   const PayloadLoad load = readPayload(source, config.table);
   if (load.fatalText) return textFailure(*load.fatalText, "reading the payload");

@@ -74,9 +74,9 @@ Outcome<ExtractedFiles> extractFiles() {
   writeLog("Included files: %d", count);
   if (count == 0) return ExtractedFiles{};
   auto directory = createExtractionDirectory();
-  if (!directory) return directory.takeFailure();
+  if (!directory) return directory.takeError();
   auto executable = openOwnExecutable();
-  if (!executable) return executable.takeFailure();
+  if (!executable) return executable.takeError();
   SetFilePointer(executable->get(), static_cast<LONG>(tableEndPosition()), nullptr, FILE_BEGIN);
 
   int handled = 0;
@@ -89,7 +89,7 @@ Outcome<ExtractedFiles> extractFiles() {
     } else {
       createFirstLevel(*directory, name);
       auto result = extractOne(executable->get(), target);
-      if (!result) return result.takeFailure();
+      if (!result) return result.takeError();
       copied = *result;
     }
     if (!copied) {

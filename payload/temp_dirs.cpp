@@ -8,7 +8,7 @@
 
 #include "diag/log.h"
 #include "payload/config_keys.h"
-#include "util/environment.h"
+#include "payload/environment.h"
 #include "util/filled_buffer.h"
 #include "util/paths.h"
 #include "util/win.h"

@@ -41,34 +41,37 @@ inline Failure abortFailure(std::string step) { return {Failure::Ending::Abort, 
 
 struct Done {};
 
-template <typename T>
-class [[nodiscard]] Outcome {
+// A value or the error that stood in its way.
+template <typename T, typename Error>
+class [[nodiscard]] Expected {
  public:
   // Anything a T can be made of, so that `return std::nullopt;` works for an
-  // Outcome of an optional.
+  // Expected of an optional.
   template <typename U>
-    requires(std::is_constructible_v<T, U &&> && !std::is_same_v<std::remove_cvref_t<U>, Failure> &&
-             !std::is_same_v<std::remove_cvref_t<U>, Outcome>)
-  Outcome(U&& value) : state_(std::in_place_index<0>, std::forward<U>(value)) {}
-  Outcome(Failure failure) : state_(std::in_place_index<1>, std::move(failure)) {}
+    requires(std::is_constructible_v<T, U &&> && !std::is_same_v<std::remove_cvref_t<U>, Error> &&
+             !std::is_same_v<std::remove_cvref_t<U>, Expected>)
+  Expected(U&& value) : state_(std::in_place_index<0>, std::forward<U>(value)) {}
+  Expected(Error error) : state_(std::in_place_index<1>, std::move(error)) {}
 
-  bool ok() const { return std::holds_alternative<T>(state_); }
+  bool ok() const { return state_.index() == 0; }
   explicit operator bool() const { return ok(); }
 
-  T& value() { return std::get<T>(state_); }
-  const T& value() const { return std::get<T>(state_); }
+  T& value() { return std::get<0>(state_); }
+  const T& value() const { return std::get<0>(state_); }
   T* operator->() { return &value(); }
   const T* operator->() const { return &value(); }
   T& operator*() { return value(); }
   const T& operator*() const { return value(); }
 
-  const Failure& failure() const { return std::get<Failure>(state_); }
-  Failure takeFailure() { return std::move(std::get<Failure>(state_)); }
+  const Error& error() const { return std::get<1>(state_); }
+  Error takeError() { return std::move(std::get<1>(state_)); }
 
  private:
-  std::variant<T, Failure> state_;
+  std::variant<T, Error> state_;
 };
 
+template <typename T>
+using Outcome = Expected<T, Failure>;
 using Status = Outcome<Done>;
 inline Status done() { return Done{}; }
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/text.h"
+
 namespace runvo {
 
 // Neither drive-absolute ("C:\...") nor a network path ("\\server"); a path
@@ -12,6 +14,17 @@ bool isRelativePath(std::string_view path);
 
 // "C:\", "C:\." or "C:\.\." : a drive root, which exists without a look.
 bool isDriveRootText(std::string_view path);
+
+// Each ';'-separated piece of the list through `absolute`; empty pieces are dropped.
+template <typename Absolute>
+std::string absolutePathList(std::string_view list, Absolute absolute) {
+  std::string result;
+  for (const std::string& piece : splitNonEmpty(list, ';')) {
+    if (!result.empty()) result += ';';
+    result += absolute(piece);
+  }
+  return result;
+}
 
 // Drops every backslash that follows a backslash, from the third character
 // on, so a network path keeps its two leading backslashes.

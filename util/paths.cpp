@@ -126,12 +126,7 @@ bool pathExists(std::string_view path, FILETIME* lastWrite) {
 }
 
 std::string absolutePathList(std::string_view list) {
-  std::string result;
-  for (const std::string& piece : splitNonEmpty(list, ';')) {
-    if (!result.empty()) result += ';';
-    result += absoluteAgainstLauncher(piece);
-  }
-  return result;
+  return absolutePathList(list, [](std::string_view piece) { return absoluteAgainstLauncher(piece); });
 }
 
 bool isNtPlatform() {

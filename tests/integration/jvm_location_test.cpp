@@ -214,33 +214,14 @@ TEST_F(JvmLocation, AHangingProbeIsEndedAfterItsLimit) {
   EXPECT_FALSE(readRegistryString(HKEY_CURRENT_USER, versionCacheKey(java), "Version"));
 }
 
-TEST_F(JvmLocation, VersionRules) {
-  struct Case {
-    JavaHomeLayout layout;
-    Entries config;
-    bool accepted;
-    const char* label;
-  };
-  const Case cases[] = {
-      {{.version = "1.8.0_45"}, {{126, "1.8.0_200"}}, false, "45 is below 200"},
-      {{.version = "17.0.10"}, {{126, "17.0.2"}}, true, "10 is above 2"},
-      {{.version = "9.0.4"}, {{126, "11"}}, false, "9 is below 11"},
-      {{.version = "1.6.0_45"}, {{127, "1.6"}}, true, "a maximum bounds only its own segments"},
-      {{.version = "1.7.0"}, {{127, "1.6"}}, false, "above the maximum"},
-      {{.version = "1.7.0-ea"}, {}, true, "directories allow pre-releases"},
-      {{.version = "17.0.2", .extraLinesBefore = {"Picked up JAVA_TOOL_OPTIONS: -Xmx1g"}}, {}, true,
-       "informational lines first"},
-  };
-  int index = 0;
-  for (const Case& c : cases) {
-    const std::string name = "h" + std::to_string(index++);
-    const fs::path java = home(name, c.layout);
-    Entries entries = c.config;
-    // Absolute, so that the fallback pass does not take it regardless.
-    entries.push_back({128, "R" + (dir_ / name).string()});
-    const ChildRun r = child(makeLauncher(config(entries), name + ".exe"));
-    EXPECT_EQ(has(r.log, loadedFrom(java)), c.accepted) << c.label << "\n" << joined(r.log);
-  }
+// The version rules themselves are tested natively (candidate_rules_test);
+// here the probe's output reaches them, and a rejection is logged with its reason.
+TEST_F(JvmLocation, ARejectedRuntimeIsLoggedWithItsReason) {
+  const fs::path java = home("old", {.version = "17.0.2", .extraLinesBefore = {"Picked up JAVA_TOOL_OPTIONS: -Xmx1g"}});
+  const ChildRun r = child(makeLauncher(config({{126, "99"}, {128, "R" + (dir_ / "old").string()}})));
+  EXPECT_EQ(r.run.exitCode, 1u);
+  EXPECT_TRUE(has(r.log, "rejected " + lower(java.string()) + " (search entry R): version 17.0.2 is below the minimum 99"))
+      << joined(r.log);
 }
 
 TEST_F(JvmLocation, PrereleasesFromEnvironmentVariablesNeedKey130) {

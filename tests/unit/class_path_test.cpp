@@ -100,8 +100,8 @@ TEST(ClassPath, RequiredEntriesThatAreMissing) {
   for (const Case& c : cases) {
     auto option = buildClassPathOption({}, LaunchSettings{.classPath = c.entries}, "", machine);
     ASSERT_FALSE(option.ok()) << c.entries;
-    EXPECT_EQ(option.failure().messageKey, c.messageKey) << c.entries;
-    EXPECT_EQ(option.failure().detail, c.detail) << c.entries;
+    EXPECT_EQ(option.error().messageKey, c.messageKey) << c.entries;
+    EXPECT_EQ(option.error().detail, c.detail) << c.entries;
   }
   EXPECT_TRUE(buildClassPathOption({}, LaunchSettings{.classPath = "A0missing.jar;E0UNDEFINED"}, "", machine).ok());
 }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "support/recording_log.h"
-#include "util/expansion.h"
+#include "payload/expansion.h"
 
 namespace runvo {
 namespace {

@@ -124,8 +124,8 @@ TEST(LaunchArguments, AnUnbalancedQuoteInTheConfiguredArgumentsIsWrongParameterU
   LaunchTexts texts{u"app.Main", u"", u"", u"-v \"open"};
   const auto launch = launchArguments(LaunchSettings{}, texts, {u"Svc"});
   ASSERT_FALSE(launch.ok());
-  EXPECT_EQ(launch.failure().messageKey, kMsgWrongParameterUsage);
-  EXPECT_EQ(launch.failure().ending, Failure::Ending::Message);
+  EXPECT_EQ(launch.error().messageKey, kMsgWrongParameterUsage);
+  EXPECT_EQ(launch.error().ending, Failure::Ending::Message);
 }
 
 }  // namespace

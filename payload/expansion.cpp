@@ -1,4 +1,4 @@
-#include "util/expansion.h"
+#include "payload/expansion.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "util/expand.h"
+#include "payload/expand.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "util/environment.h"
+#include "payload/environment.h"
 
 #include <cstdlib>
 
