@@ -12,6 +12,7 @@
 #include "jvm/search_sequence.h"
 #include "payload/environment.h"
 #include "payload/expand.h"
+#include "util/filled_buffer.h"
 #include "util/paths.h"
 
 namespace runvo {
@@ -112,10 +113,10 @@ class JvmSearch {
   }
 
   Outcome<std::optional<JvmCandidate>> testSearchPath() {
-    char found[kLineCapacity];
-    const DWORD length = SearchPathA(nullptr, "java.exe", nullptr, sizeof found, found, nullptr);
-    if (length == 0 || length >= sizeof found) return std::nullopt;
-    return judge(std::string(found, length), "PATH", /*allowBeta=*/false);
+    const std::string found = filledBuffer<char>(
+        [](char* b, DWORD n) { return SearchPathA(nullptr, "java.exe", nullptr, n, b, nullptr); });
+    if (found.empty()) return std::nullopt;
+    return judge(found, "PATH", /*allowBeta=*/false);
   }
 
   static StepResult resultOf(Outcome<std::optional<JvmCandidate>> found, JvmSourceKind kind,

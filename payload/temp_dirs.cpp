@@ -16,12 +16,8 @@
 namespace runvo {
 
 namespace {
-constexpr DWORD kCapacity = 8192;
-
 std::string windowsDirectory() {
-  char directory[kCapacity];
-  const UINT length = GetWindowsDirectoryA(directory, sizeof directory);
-  return length > 0 && length < sizeof directory ? std::string(directory, length) : std::string();
+  return filledBuffer<char>([](char* b, DWORD n) { return static_cast<DWORD>(GetWindowsDirectoryA(b, n)); });
 }
 
 // A temporary path that the ANSI file functions can write: "?" stands in for
@@ -49,10 +45,8 @@ std::string firstWritableFallback() {
 }  // namespace
 
 Outcome<std::string> findTempPath() {
-  char buffer[kCapacity] = {};
-  const DWORD result = GetTempPathA(sizeof buffer, buffer);
-  writeLog("GetTempPath returned %d (last error %d)", static_cast<int>(result), static_cast<int>(GetLastError()));
-  std::string path = result < sizeof buffer ? std::string(buffer, result) : std::string();
+  std::string path = filledBuffer<char>([](char* b, DWORD n) { return GetTempPathA(n, b); });
+  writeLog("GetTempPath returned %d (last error %d)", static_cast<int>(path.size()), static_cast<int>(GetLastError()));
   if (path.empty()) {
     path = environmentVariable("HOMEDRIVE") + environmentVariable("HOMEPATH");
     writeLog("No temp dir defined. Using home %s", path.c_str());
