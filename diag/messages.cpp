@@ -53,8 +53,10 @@ void showMessage(std::string_view text) {
   std::fflush(stderr);
 }
 
-void showMessageAndExit(std::string_view text, int exitCode) {
+void showMessageAndExit(std::string_view text, std::span<const std::string> notes, int exitCode) {
   showMessage(text);
+  for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
+  std::fflush(stderr);
   ExitProcess(static_cast<UINT>(exitCode));
 }
 

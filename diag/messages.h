@@ -3,6 +3,7 @@
 // message names the log file while the log is on.
 #pragma once
 #include <string>
+#include <span>
 #include <string_view>
 
 namespace runvo {
@@ -17,7 +18,8 @@ void setMessageDisplay(MessageDisplay display);
 
 void showMessage(std::string_view text);
 
-// The one way a failing launcher ends: shows the text and ends the process.
-[[noreturn]] void showMessageAndExit(std::string_view text, int exitCode);
+// The one way a failing launcher ends: shows the text, writes the notes that
+// explain it on standard error, and ends the process.
+[[noreturn]] void showMessageAndExit(std::string_view text, std::span<const std::string> notes, int exitCode);
 
 }  // namespace runvo

@@ -62,6 +62,19 @@ std::string jvmHomeOf(const std::string& javaExe) {
   return javaExe.substr(0, javaExe.size() > cut ? javaExe.size() - cut : 0) + "..";
 }
 
+std::vector<std::string> rejectionNotes(const std::vector<JvmCandidate>& rejected) {
+  std::vector<std::string> notes;
+  if (rejected.empty()) {
+    notes.push_back("No Java runtime was found where the search looked.");
+    return notes;
+  }
+  notes.push_back("Java runtimes looked at:");
+  for (const JvmCandidate& candidate : rejected) {
+    notes.push_back("  " + candidate.javaExe + " (" + candidate.origin + "): " + candidate.rejection);
+  }
+  return notes;
+}
+
 void logRejected(const std::vector<JvmCandidate>& rejected) {
   for (const JvmCandidate& candidate : rejected) {
     writeLog("rejected %s (%s): %s", candidate.javaExe.c_str(), candidate.origin.c_str(),
@@ -88,7 +101,9 @@ Outcome<LoadedJvm> loadJvm(const JvmSettings& settings, const LauncherValues& va
   if (found->kind == JvmSourceKind::None) {
     writeErrorLog("No JVM found");
     logRejected(found->rejected);
-    return keyedFailure(kMsgNoJvmFound, "64", "searching for a Java runtime");
+    Failure failure = keyedFailure(kMsgNoJvmFound, "64", "searching for a Java runtime");
+    failure.notes = rejectionNotes(found->rejected);
+    return failure;
   }
   writeLog("Trying to load JVM-DLL from %s", found->javaExe.c_str());
   HMODULE library = loadJvmLibrary(found->javaExe, settings.variant);

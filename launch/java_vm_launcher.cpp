@@ -171,7 +171,8 @@ Outcome<jobjectArray> javaStringArray(JNIEnv* env, const ArgumentVector& launch)
 
 // Done when main returned without an exception or the first-run check
 // stopped the launch; an exception from main is a silent failure.
-Status invokeMain(const LaunchSettings& settings, const ProcessValues& values, const ArgumentVector& arguments) {
+Status invokeMain(const LaunchSettings& settings, const ProcessValues& values, const ArgumentVector& arguments,
+                  void (*onMainCalled)()) {
   JNIEnv* env = vm().env;
   if (settings.installerFlavour()) {
     auto goOn = checkFirstRun(env, settings);
@@ -199,6 +200,7 @@ Status invokeMain(const LaunchSettings& settings, const ProcessValues& values, c
   auto array = javaStringArray(env, *launch);
   if (!array) return array.takeError();
   writeLog("calling main");
+  if (onMainCalled != nullptr) onMainCalled();
   env->CallStaticVoidMethod(launcherClass, mainMethod, *array);
   writeLog("main returned");
   if (env->ExceptionOccurred() != nullptr) {
@@ -212,10 +214,10 @@ Status invokeMain(const LaunchSettings& settings, const ProcessValues& values, c
 }  // namespace
 
 Status launchJavaApplication(const LaunchSettings& settings, const ProcessValues& values, const LoadedJvm& jvm,
-                             const ArgumentVector& arguments) {
+                             const ArgumentVector& arguments, void (*onMainCalled)()) {
   if (auto created = createVm(settings, values, jvm, arguments); !created) return created;
   writeLog("JVM created");
-  if (auto called = invokeMain(settings, values, arguments); !called) return called;
+  if (auto called = invokeMain(settings, values, arguments, onMainCalled); !called) return called;
   writeLog("dest JVM");
   vm().vm->DestroyJavaVM();
   writeLog("launch done");

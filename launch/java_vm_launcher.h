@@ -13,7 +13,9 @@ namespace runvo {
 // installer flavour's first-run check stopped the launch. A VM that cannot be
 // created or an exception from main fails silently (the log says why);
 // a missing launcher class or method fails with its message.
+// `onMainCalled` runs right before main is called: the VM exists and the
+// runtime launcher class was found.
 Status launchJavaApplication(const LaunchSettings& settings, const ProcessValues& values, const LoadedJvm& jvm,
-                             const ArgumentVector& arguments);
+                             const ArgumentVector& arguments, void (*onMainCalled)());
 
 }  // namespace runvo

@@ -11,6 +11,7 @@
 #include "payload/config.h"
 #include "payload/extraction.h"
 #include "payload/temp_dirs.h"
+#include "service/child_process.h"
 #include "payload/environment.h"
 #include "util/paths.h"
 #include "util/win.h"
@@ -18,6 +19,18 @@
 namespace runvo {
 
 namespace {
+// The host's event, set once the application's main is being called; empty
+// when no host started this run.
+UniqueHandle& readyEvent() {
+  static UniqueHandle event;
+  return event;
+}
+
+void tellHostMainIsCalled() {
+  if (readyEvent()) SetEvent(readyEvent().get());
+  readyEvent().reset();
+}
+
 template <typename T>
 T valueOrEnd(Outcome<T> outcome) {
   if (!outcome) endWithFailure(outcome.error());
@@ -41,6 +54,7 @@ ProcessValues processValues(const LaunchSettings& settings, const LauncherValues
 }  // namespace
 
 int runChild(const ArgumentVector& applicationArguments) {
+  readyEvent() = takeReadyEvent();
   const JvmSettings jvmSettings = readJvmSettings(configTable());
   const LaunchSettings launchSettings = readLaunchSettings(configTable());
 
@@ -53,7 +67,7 @@ int runChild(const ArgumentVector& applicationArguments) {
 
   writeLog("launching program");
   const ProcessValues values = processValues(launchSettings, launcher, extracted.unextractedPosition);
-  valueOrEnd(launchJavaApplication(launchSettings, values, jvm, applicationArguments));
+  valueOrEnd(launchJavaApplication(launchSettings, values, jvm, applicationArguments, tellHostMainIsCalled));
   return 0;
 }
 

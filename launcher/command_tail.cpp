@@ -8,7 +8,11 @@ namespace runvo {
 namespace {
 constexpr std::string_view kNonInteractive = "non-interactive";
 
-constexpr std::array<std::pair<std::string_view, Verb>, 7> kVerbs{{
+constexpr std::array<std::pair<std::string_view, Verb>, 11> kVerbs{{
+    {"help", Verb::Help},
+    {"h", Verb::Help},
+    {"?", Verb::Help},
+    {"run", Verb::Run},
     {"install", Verb::Install},
     {"install-auto", Verb::InstallAuto},
     {"install-demand", Verb::InstallDemand},
@@ -19,6 +23,12 @@ constexpr std::array<std::pair<std::string_view, Verb>, 7> kVerbs{{
 }};
 
 bool isBlank(char c) { return c >= 0x01 && c <= 0x20; }
+
+// cmd keeps the quotes a person types around a name with spaces.
+std::string_view withoutQuotes(std::string_view name) {
+  if (name.size() >= 2 && name.front() == '"' && name.back() == '"') return name.substr(1, name.size() - 2);
+  return name;
+}
 }  // namespace
 
 std::string_view commandTail(std::string_view line) {
@@ -51,10 +61,11 @@ VerbRequest parseVerb(std::string_view tail) {
       space += 1 + kNonInteractive.size();
       continue;
     }
-    request.serviceName = cutServiceName(after);
+    request.serviceName = cutServiceName(withoutQuotes(after));
     break;
   }
 
+  request.verb = Verb::Unknown;
   for (const auto& [name, verb] : kVerbs) {
     if (verbText == name) request.verb = verb;
   }

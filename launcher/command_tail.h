@@ -13,7 +13,19 @@ namespace runvo {
 // one at the first character up to 0x20; the blanks after it are skipped too.
 std::string_view commandTail(std::string_view commandLine);
 
-enum class Verb { None, Install, InstallAuto, InstallDemand, Uninstall, Stop, Start, Status };
+enum class Verb {
+  None,     // no verb: the service host, or a person who typed nothing
+  Unknown,  // "/something" that is no verb
+  Help,
+  Install,
+  InstallAuto,
+  InstallDemand,
+  Uninstall,
+  Stop,
+  Start,
+  Status,
+  Run,  // the application in the console, as the service runs it
+};
 
 struct VerbRequest {
   Verb verb = Verb::None;
@@ -25,8 +37,9 @@ struct VerbRequest {
 
 // "/verb", "-verb" or "--verb", then "non-interactive" and a service name in
 // any mix; the first other text after a space is the name and takes the rest
-// of the line. An unknown verb is no verb (Verb::None), but its options were
-// still read, as the service name override applies to every mode.
+// of the line, without the double quotes a person puts around a name with
+// spaces. "/help", "-h" and "/?" ask for the usage; any other text after the
+// prefix is an unknown verb.
 VerbRequest parseVerb(std::string_view tail);
 
 const char* verbName(Verb verb);

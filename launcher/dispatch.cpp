@@ -1,20 +1,39 @@
 #include "launcher/dispatch.h"
 
+#include <cstdio>
+
 #include "diag/log.h"
 #include "launcher/child_run.h"
 #include "launcher/command_tail.h"
 #include "launcher/process_exit.h"
 #include "launcher/startup.h"
+#include "launcher/usage.h"
 #include "payload/config.h"
+#include "service/console_run.h"
 #include "service/host_rules.h"
+#include "service/scm_parent.h"
 #include "service/service_control.h"
 #include "service/service_host.h"
+#include "util/paths.h"
 #include "util/win.h"
 #include "util/win_text.h"
 
 namespace runvo {
 
 namespace {
+constexpr unsigned kDefaultStartWatchSeconds = 3;
+
+std::string serviceLogPathFor(const std::string& name) {
+  return serviceLogPath(launcherDirectory(), readServiceLogSettings(configTable()).folder, name);
+}
+
+StartWatch startWatch(const std::string& name) {
+  const int configured = getConfigInt(kKeyStartWatchSeconds);
+  const bool present = configTable().narrow().contains(kKeyStartWatchSeconds);
+  return {present && configured >= 0 ? static_cast<unsigned>(configured) : kDefaultStartWatchSeconds,
+          serviceLogPathFor(name)};
+}
+
 int runVerb(const VerbRequest& request, const std::string& name) {
   switch (request.verb) {
     case Verb::Install:
@@ -25,17 +44,31 @@ int runVerb(const VerbRequest& request, const std::string& name) {
     case Verb::InstallDemand: return installService(name, kDemandStart, request.interactive);
     case Verb::Uninstall: return uninstallService(name, /*verbose=*/true);
     case Verb::Stop: return stopService(name, /*verbose=*/true);
-    case Verb::Start: return startService(name);
+    case Verb::Start: return startService(name, startWatch(name));
     case Verb::Status: return queryServiceStatus(name);
-    case Verb::None: break;
+    default: break;
   }
   return 1;
 }
 
-int runServiceHost(std::string name, ArgumentVector hostArguments) {
-  prepareServiceHost({std::move(hostArguments), endHostProcess});
+bool isServiceVerb(Verb verb) {
+  return verb != Verb::None && verb != Verb::Unknown && verb != Verb::Help && verb != Verb::Run;
+}
+
+int showUsage(const ArgumentVector& arguments, const std::string& name) {
+  std::string program = arguments.empty() ? std::string("runvo.exe") : toNarrow(asWin(arguments.front()));
+  program = program.substr(program.find_last_of("\\/") + 1);
+  std::fputs(usageText(program, name, serviceLogPathFor(name)).c_str(), stderr);
+  std::fflush(stderr);
+  return kUsageExitCode;
+}
+
+int runServiceHost(const std::string& name, ArgumentVector hostArguments) {
+  prepareServiceHost({std::move(hostArguments), launcherDirectory(), readServiceLogSettings(configTable()),
+                      endHostProcess});
+  std::string tableName = name;
   SERVICE_TABLE_ENTRYA table[] = {
-      {name.data(), serviceMain},
+      {tableName.data(), serviceMain},
       {nullptr, nullptr},
   };
   writeLog("calling StartServiceCtrlDispatcher");
@@ -45,6 +78,15 @@ int runServiceHost(std::string name, ArgumentVector hostArguments) {
   writeLog("StartServiceCtrlDispatcher returned");
   return 0;
 }
+
+int runConsole(const ArgumentVector& arguments, const std::string& name) {
+  auto exitCode = runInConsole(arguments.empty() ? WideView() : WideView(arguments.front()), name);
+  if (!exitCode) {
+    std::fprintf(stderr, "Could not run the application: %s\n", systemErrorText(exitCode.error().systemError).c_str());
+    return 1;
+  }
+  return *exitCode;
+}
 }  // namespace
 
 int runvoMain(std::string_view commandTail) {
@@ -53,7 +95,7 @@ int runvoMain(std::string_view commandTail) {
 
   const VerbRequest request = parseVerb(commandTail);
   if (request.serviceName) name = *request.serviceName;
-  if (request.verb != Verb::None) return runVerb(request, name);
+  if (isServiceVerb(request.verb)) return runVerb(request, name);
 
   const wchar_t* commandLine = GetCommandLineW();
   writeLog("command line %S", commandLine);
@@ -66,7 +108,15 @@ int runvoMain(std::string_view commandTail) {
     arguments.erase(arguments.begin());
     return runChild(arguments);
   }
-  return runServiceHost(std::move(name), std::move(arguments));
+  switch (request.verb) {
+    case Verb::Run: return runConsole(arguments, name);
+    case Verb::None:
+      // Only the service manager starts the executable without a verb; the
+      // dispatcher's own failure (1063) remains for what this cannot tell.
+      if (startedByServiceManager()) return runServiceHost(name, std::move(arguments));
+      return showUsage(arguments, name);
+    default: return showUsage(arguments, name);
+  }
 }
 
 }  // namespace runvo

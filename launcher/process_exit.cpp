@@ -29,7 +29,7 @@ void endWithFailure(const Failure& failure) {
     writeLog("%s failed with system error %u", failure.step.c_str(), static_cast<unsigned>(failure.systemError));
   }
   switch (failure.ending) {
-    case Failure::Ending::Message: showMessageAndExit(messageText(failure), kFailureExitCode);
+    case Failure::Ending::Message: showMessageAndExit(messageText(failure), failure.notes, kFailureExitCode);
     case Failure::Ending::Abort: std::abort();
     case Failure::Ending::Silent: break;
   }

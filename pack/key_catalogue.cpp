@@ -16,6 +16,10 @@ const std::array kCatalogue = {
     NamedKey{.table = "service", .field = "name", .key = kKeyServiceName, .required = true},
     NamedKey{.table = "service", .field = "description", .key = kKeyServiceDescription, .kind = K::WideText},
     NamedKey{.table = "service", .field = "dependencies", .key = kKeyDependencies, .kind = K::List, .separator = ','},
+    NamedKey{.table = "service", .field = "log_folder", .key = kKeyServiceLogFolder},
+    NamedKey{.table = "service", .field = "log_roll_bytes", .key = kKeyServiceLogRollBytes, .kind = K::Integer},
+    NamedKey{.table = "service", .field = "log_kept_files", .key = kKeyServiceLogKeptFiles, .kind = K::Integer},
+    NamedKey{.table = "service", .field = "start_watch_seconds", .key = kKeyStartWatchSeconds, .kind = K::Integer},
 
     NamedKey{.table = "app", .field = "main_class", .key = kKeyMainClass, .required = true},
     NamedKey{.table = "app", .field = "classpath", .key = kKeyClassPath, .kind = K::List, .separator = ';'},

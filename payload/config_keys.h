@@ -34,6 +34,15 @@ inline constexpr std::int32_t kKeyNativeLibraryPath = 10004;
 inline constexpr std::int32_t kKeyProcessCommFile = 10005;
 inline constexpr std::int32_t kKeyServiceDescription = 20017;
 
+// Keys of runvo's own, from 30001 on, outside the numbers above.
+// The service log: its folder (relative to the executable's), the size at
+// which it rolls over, and how many rolled files are kept.
+inline constexpr std::int32_t kKeyServiceLogFolder = 30001;
+inline constexpr std::int32_t kKeyServiceLogRollBytes = 30002;
+inline constexpr std::int32_t kKeyServiceLogKeptFiles = 30003;
+// How long /start keeps watching a service that reached RUNNING, in seconds.
+inline constexpr std::int32_t kKeyStartWatchSeconds = 30004;
+
 // Numbered messages.
 inline constexpr std::int32_t kMsgJvmNotStartable = 1005;
 inline constexpr std::int32_t kMsgMissingClassPathEntry = 1006;

@@ -49,15 +49,44 @@ ControlOutcome applyControl(HostStatus& status, std::uint32_t control) {
   }
 }
 
+HostStatus startingStatus() {
+  HostStatus status;
+  status.state = kStateStartPending;
+  status.checkPoint = 1;
+  status.waitHint = kStartWaitHint;
+  return status;
+}
+
+bool advanceStartCheckpoint(HostStatus& status) {
+  if (status.state != kStateStartPending) return false;
+  ++status.checkPoint;
+  return true;
+}
+
+bool markChildReady(HostStatus& status) {
+  if (status.state != kStateStartPending) return false;
+  status.state = kStateRunning;
+  status.checkPoint = 0;
+  status.waitHint = 0;
+  return true;
+}
+
 void markStartFailed(HostStatus& status) {
   status.state = kStateStopped;
-  status.win32ExitCode = 1066;  // ERROR_SERVICE_SPECIFIC_ERROR
+  status.win32ExitCode = kErrorServiceSpecific;
   status.serviceSpecificExitCode = 5000;
 }
 
 bool markChildEnded(HostStatus& status, std::uint32_t exitCode) {
-  if (exitCode != 0 && status.state != kStateStopPending) return false;
+  if (status.state == kStateStartPending && exitCode != 0) {
+    status.win32ExitCode = kErrorServiceSpecific;
+    status.serviceSpecificExitCode = exitCode;
+  } else if (exitCode != 0 && status.state != kStateStopPending) {
+    return false;
+  }
   status.state = kStateStopped;
+  status.checkPoint = 0;
+  status.waitHint = 0;
   return true;
 }
 

@@ -34,6 +34,7 @@ struct HostStatus {
 };
 
 inline constexpr std::uint32_t kStateStopped = 1;
+inline constexpr std::uint32_t kStateStartPending = 2;
 inline constexpr std::uint32_t kStateStopPending = 3;
 inline constexpr std::uint32_t kStateRunning = 4;
 inline constexpr std::uint32_t kControlStop = 1;
@@ -46,10 +47,23 @@ struct ControlOutcome {
 
 // Applies a control to the status; the record is then reported.
 ControlOutcome applyControl(HostStatus& status, std::uint32_t control);
+// How long the manager is told to wait for the next checkpoint while the child starts.
+inline constexpr std::uint32_t kStartWaitHint = 10000;
+inline constexpr std::uint32_t kErrorServiceSpecific = 1066;
+
+// The status while the child starts: start pending, stop and shutdown accepted.
+HostStatus startingStatus();
+// A checkpoint more while the start is pending; false when nothing is to be reported.
+bool advanceStartCheckpoint(HostStatus& status);
+// The child says the application's main is being called: running, unless a
+// stop came first. Whether the new state is reported.
+bool markChildReady(HostStatus& status);
 // The child could not be started (or given its pipes).
 void markStartFailed(HostStatus& status);
-// Whether the end of the child is reported: after a stop request, or when it
-// ended cleanly; a child that failed on its own is left to the manager.
+// Whether the end of the child is reported: after a stop request, when it
+// ended cleanly, or when it ended before the application ran (then with its
+// exit code as the service-specific one); a child that failed on its own
+// after the application ran is left to the manager.
 bool markChildEnded(HostStatus& status, std::uint32_t exitCode);
 
 }  // namespace runvo

@@ -4,11 +4,15 @@
 #include "service/service_control.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <vector>
 #include <string>
 #include <string_view>
 
 #include "payload/config.h"
+#include "service/event_log.h"
+#include "service/service_log.h"
 #include "util/paths.h"
 #include "util/text.h"
 #include "util/unique_handle.h"
@@ -20,6 +24,15 @@ namespace runvo {
 namespace {
 constexpr DWORD kConfigBufferSize = 8192;
 constexpr DWORD kStopPollMilliseconds = 500;
+constexpr DWORD kStartPollMilliseconds = 100;
+constexpr std::size_t kReasonLines = 12;
+
+// The system's reason for the failure just reported on standard output.
+void printReason(DWORD error) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s\n", systemErrorText(error).c_str());
+  std::fflush(stderr);
+}
 
 using ChangeServiceConfig2WFn = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
 
@@ -129,15 +142,20 @@ int installService(const std::string& name, std::uint32_t startType, bool intera
   uninstallService(name, /*verbose=*/false);
   const UniqueServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
   if (!manager) {
+    const DWORD error = GetLastError();
     std::printf("Could not open SCManager.\n");
+    printReason(error);
     return 1;
   }
   const UniqueServiceHandle service = createService(manager.get(), name, startType, interactive);
   if (!service) {
+    const DWORD error = GetLastError();
     std::printf("Could not create service.\n");
+    printReason(error);
     return 1;
   }
   setDescription(service.get());
+  if (!registerEventSource(name)) std::fprintf(stderr, "The event log source '%s' could not be registered.\n", name.c_str());
   std::printf("Installed service '%s'.\n", name.c_str());
   return 0;
 }
@@ -146,28 +164,106 @@ int uninstallService(const std::string& name, bool verbose) {
   stopService(name, /*verbose=*/false);
   const UniqueServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
   if (!manager) {
+    const DWORD error = GetLastError();
     if (verbose) std::printf("Could not open SCManager.\n");
+    if (verbose) printReason(error);
     return 1;
   }
   const UniqueServiceHandle service = openService(manager, name, DELETE);
   if (!service || !DeleteService(service.get())) {
+    const DWORD error = GetLastError();
     if (verbose) std::printf("Could not delete service.\n");
+    if (verbose) printReason(error);
     return 1;
   }
+  removeEventSource(name);
   if (verbose) std::printf("Uninstalled service '%s'.\n", name.c_str());
   return 0;
 }
 
-int startService(const std::string& name) {
+namespace {
+enum class StartOutcome { Running, Ended, StillPending, QueryFailed };
+
+// Follows a start: pending as long as the checkpoints advance within their
+// wait hints, then running for the watch time.
+StartOutcome followStart(SC_HANDLE service, unsigned watchSeconds, SERVICE_STATUS& status) {
+  if (!QueryServiceStatus(service, &status)) return StartOutcome::QueryFailed;
+  DWORD timerStart = GetTickCount();
+  DWORD checkpoint = status.dwCheckPoint;
+  while (status.dwCurrentState == SERVICE_START_PENDING) {
+    Sleep(kStartPollMilliseconds);
+    if (!QueryServiceStatus(service, &status)) return StartOutcome::QueryFailed;
+    if (status.dwCheckPoint != checkpoint) {
+      timerStart = GetTickCount();
+      checkpoint = status.dwCheckPoint;
+    } else if (GetTickCount() - timerStart > std::max<DWORD>(status.dwWaitHint, 1000)) {
+      return StartOutcome::StillPending;
+    }
+  }
+  const DWORD watchEnd = GetTickCount() + watchSeconds * 1000;
+  while (status.dwCurrentState == SERVICE_RUNNING && static_cast<LONG>(watchEnd - GetTickCount()) > 0) {
+    Sleep(kStartPollMilliseconds);
+    if (!QueryServiceStatus(service, &status)) return StartOutcome::QueryFailed;
+  }
+  return status.dwCurrentState == SERVICE_RUNNING ? StartOutcome::Running : StartOutcome::Ended;
+}
+
+void printServiceLogReason(const std::string& logPath) {
+  const std::vector<std::string> lines = lastServiceLogLines(logPath, kReasonLines);
+  if (lines.empty()) {
+    std::fprintf(stderr, "The service log %s holds nothing about it.\n", logPath.c_str());
+    return;
+  }
+  std::fprintf(stderr, "The last lines of the service log %s:\n", logPath.c_str());
+  for (const std::string& line : lines) std::fprintf(stderr, "  %s\n", line.c_str());
+}
+
+int reportStartOutcome(const std::string& name, StartOutcome outcome, const SERVICE_STATUS& status,
+                       const StartWatch& watch) {
+  switch (outcome) {
+    case StartOutcome::Running: return 0;
+    case StartOutcome::QueryFailed: {
+      const DWORD error = GetLastError();
+      std::printf("Could not get status.\n");
+      printReason(error);
+      return 1;
+    }
+    case StartOutcome::StillPending:
+      std::printf("Service '%s' is still starting.\n", name.c_str());
+      break;
+    case StartOutcome::Ended:
+      std::printf("Service '%s' stopped while starting.\n", name.c_str());
+      std::fflush(stdout);
+      if (status.dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR) {
+        std::fprintf(stderr, "The application ended with exit code %lu before it ran.\n",
+                     static_cast<unsigned long>(status.dwServiceSpecificExitCode));
+      } else if (status.dwWin32ExitCode != 0) {
+        std::fprintf(stderr, "%s\n", systemErrorText(status.dwWin32ExitCode).c_str());
+      }
+      break;
+  }
+  std::fflush(stdout);
+  printServiceLogReason(watch.serviceLogPath);
+  std::fflush(stderr);
+  return 1;
+}
+}  // namespace
+
+int startService(const std::string& name, const StartWatch& watch) {
   const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
   if (!manager) {
+    const DWORD error = GetLastError();
     std::printf("Could not open SCManager.\n");
+    printReason(error);
     return 1;
   }
-  const UniqueServiceHandle service = openService(manager, name, SERVICE_START);
+  const UniqueServiceHandle service = openService(manager, name, SERVICE_START | SERVICE_QUERY_STATUS);
   if (service && StartServiceA(service.get(), 0, nullptr)) {
     std::printf("Starting service '%s'.\n", name.c_str());
-    return 0;
+    std::fflush(stdout);
+    SERVICE_STATUS status{};
+    const StartOutcome outcome = followStart(service.get(), watch.seconds, status);
+    return reportStartOutcome(name, outcome, status, watch);
   }
   const DWORD error = GetLastError();
   if (error == ERROR_SERVICE_ALREADY_RUNNING) {
@@ -175,19 +271,24 @@ int startService(const std::string& name) {
     return 0;
   }
   std::printf("Could not start service. Error code: %d\n", static_cast<int>(error));
+  printReason(error);
   return 1;
 }
 
 int stopService(const std::string& name, bool verbose) {
   const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
   if (!manager) {
+    const DWORD error = GetLastError();
     if (verbose) std::printf("Could not open SCManager.\n");
+    if (verbose) printReason(error);
     return 1;
   }
   const UniqueServiceHandle service = openService(manager, name, SERVICE_STOP | SERVICE_QUERY_STATUS);
   SERVICE_STATUS status{};
   if (!service || !ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+    const DWORD error = GetLastError();
     if (verbose) std::printf("Could not stop service.\n");
+    if (verbose) printReason(error);
     return 1;
   }
   // Shown before a wait that can take the service's whole wait hint.
@@ -200,13 +301,17 @@ int stopService(const std::string& name, bool verbose) {
 int queryServiceStatus(const std::string& name) {
   const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
   if (!manager) {
+    const DWORD error = GetLastError();
     std::printf("Could not open SCManager.\n");
+    printReason(error);
     return 1;
   }
   const UniqueServiceHandle service = openService(manager, name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS);
   SERVICE_STATUS status{};
   if (!service || !QueryServiceStatus(service.get(), &status)) {
+    const DWORD error = GetLastError();
     std::printf("Could not get status.\n");
+    printReason(error);
     return 1;
   }
   const bool running = status.dwCurrentState == SERVICE_RUNNING;

@@ -11,7 +11,17 @@ inline constexpr std::uint32_t kDemandStart = 3;  // SERVICE_DEMAND_START
 
 int installService(const std::string& name, std::uint32_t startType, bool interactive);
 int uninstallService(const std::string& name, bool verbose);
-int startService(const std::string& name);
+// How /start follows the service after asking the manager to start it.
+struct StartWatch {
+  // How long a service that reached RUNNING is watched before /start is content.
+  unsigned seconds = 3;
+  // Where the service's reasons are, shown when it does not run.
+  std::string serviceLogPath;
+};
+
+// Waits until the service runs (as long as its checkpoints advance), then
+// watches it; a service that ends meanwhile is a failure, with its reason.
+int startService(const std::string& name, const StartWatch& watch);
 int stopService(const std::string& name, bool verbose);
 int queryServiceStatus(const std::string& name);
 

@@ -1,14 +1,18 @@
 // The service host: keeps the service protocol and runs the application in
 // a child copy of this executable, which gets the stop line on its standard
-// input and whose output is drained here.
+// input and whose output goes to the service log.
 #include "service/service_host.h"
 
 #include <cstdio>
+#include <memory>
 #include <mutex>
 
 #include "diag/console_events.h"
 #include "diag/log.h"
+#include "service/child_process.h"
+#include "service/event_log.h"
 #include "service/host_rules.h"
+#include "service/service_log.h"
 #include "util/unique_handle.h"
 #include "util/win_text.h"
 
@@ -16,23 +20,37 @@ namespace runvo {
 
 namespace {
 constexpr DWORD kPumpBufferSize = 8192;
+constexpr DWORD kCheckpointInterval = 1000;
 constexpr char kPriorityKey[] = "SOFTWARE\\tallowmere-soft\\runvo\\priority";
 
-// Shared by service main and the control handler: each status change and its
-// report is one step under the lock, and the stop line goes out at most once.
+// Shared by service main, the control handler and the output pump: each
+// status change and its report is one step under the lock, and the stop line
+// goes out at most once, however early it was asked for.
 struct Host {
   HostContext context;
   // Set by service main before anything else runs.
   std::string serviceName;
+  std::unique_ptr<ServiceLog> log;
   std::mutex lock;
   HostStatus status;
   SERVICE_STATUS_HANDLE statusHandle = nullptr;
-  UniqueHandle shutdownWriteEnd;
+  UniqueHandle stopLineWriteEnd;
+  bool stopRequested = false;
 };
 
 Host& host() {
   static Host h;
   return h;
+}
+
+const char* stateName(std::uint32_t state) {
+  switch (state) {
+    case kStateStopped: return "stopped";
+    case kStateStartPending: return "start pending";
+    case kStateStopPending: return "stop pending";
+    case kStateRunning: return "running";
+    default: return "other";
+  }
 }
 
 bool reportLocked(Host& h) {
@@ -47,15 +65,23 @@ bool reportLocked(Host& h) {
   return SetServiceStatus(h.statusHandle, &record) != FALSE;
 }
 
-void sendShutdownLocked(Host& h, int code) {
-  writeLog("sending shutdown %d", code);
-  if (h.shutdownWriteEnd) {
-    char line[16];
-    const int length = std::snprintf(line, sizeof line, "%d\n", code);
-    DWORD written = 0;
-    WriteFile(h.shutdownWriteEnd.get(), line, static_cast<DWORD>(length), &written, nullptr);
-    // Closing it lets the child read the end of input after the line.
-    h.shutdownWriteEnd.reset();
+void logState(Host& h) {
+  if (!h.log) return;
+  std::string line = std::string("state: ") + stateName(h.status.state);
+  if (h.status.win32ExitCode != 0) {
+    line += " (error " + std::to_string(h.status.win32ExitCode) + ", service-specific code " +
+            std::to_string(h.status.serviceSpecificExitCode) + ")";
+  }
+  h.log->line(line);
+}
+
+// Sends the stop line now, or as soon as the child exists.
+void requestStopLocked(Host& h) {
+  writeLog("sending shutdown %d", 0);
+  h.stopRequested = true;
+  if (h.stopLineWriteEnd) {
+    sendStopLine(h.stopLineWriteEnd);
+    if (h.log) h.log->line("stop line sent");
   }
   writeLog("shutdown sent");
 }
@@ -64,18 +90,25 @@ void WINAPI controlHandler(DWORD control) {
   writeLog("control handler request %d", static_cast<int>(control));
   Host& h = host();
   std::lock_guard guard(h.lock);
+  const bool alreadyStopping = h.stopRequested;
   const ControlOutcome outcome = applyControl(h.status, control);
   if (!reportLocked(h)) writeLog(outcome.reportFailureLog, static_cast<int>(GetLastError()));
-  if (outcome.sendStopLine) sendShutdownLocked(h, 0);
+  if (outcome.sendStopLine && !alreadyStopping) {
+    if (h.log) h.log->line(control == kControlShutdown ? "shutdown requested" : "stop requested");
+    requestStopLocked(h);
+  }
 }
 
 DWORD WINAPI pumpOutput(LPVOID readEnd) {
   writeLog("consuming output");
   UniqueHandle pipe(static_cast<HANDLE>(readEnd));
+  ServiceLog* log = host().log.get();
   char buffer[kPumpBufferSize];
   DWORD got = 0;
   while (ReadFile(pipe.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    if (log) log->output(std::string_view(buffer, got));
   }
+  if (log) log->finishOutput();
   writeLog("consuming output done");
   return 0;
 }
@@ -86,8 +119,8 @@ DWORD priorityClass() {
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPriorityKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return priority;
   DWORD value = 0;
   DWORD size = sizeof value;
-  if (RegQueryValueExA(key.get(), host().serviceName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
-          ERROR_SUCCESS &&
+  if (RegQueryValueExA(key.get(), host().serviceName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value),
+                       &size) == ERROR_SUCCESS &&
       size == sizeof value) {
     writeLog("using priority %d", static_cast<int>(value));
     priority = value;
@@ -95,26 +128,15 @@ DWORD priorityClass() {
   return priority;
 }
 
-// An anonymous pipe with only the child's end inheritable.
-bool createChildPipe(UniqueHandle& readEnd, UniqueHandle& writeEnd, bool childReads, const char* createFailure,
-                     const char* flagFailure) {
-  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  if (!CreatePipe(readEnd.put(), writeEnd.put(), &inheritable, 0)) {
-    writeLog(createFailure, static_cast<int>(GetLastError()));
-    return false;
-  }
-  if (!SetHandleInformation(childReads ? writeEnd.get() : readEnd.get(), HANDLE_FLAG_INHERIT, 0)) {
-    writeLog(flagFailure, static_cast<int>(GetLastError()));
-    return false;
-  }
-  return true;
-}
-
-void reportStartFailed() {
+void reportStartFailed(const Failure& failure) {
   Host& h = host();
+  if (h.log) {
+    h.log->line("the child could not be started: " + failure.step + ": " + systemErrorText(failure.systemError));
+  }
   std::lock_guard guard(h.lock);
   markStartFailed(h.status);
   reportLocked(h);
+  logState(h);
 }
 
 WideString commandLineFor(DWORD argc, LPSTR* argv) {
@@ -124,25 +146,60 @@ WideString commandLineFor(DWORD argc, LPSTR* argv) {
   return childCommandLine(host().context.hostArguments, asPortable(name), startParameters);
 }
 
-[[noreturn]] void waitForChild(PROCESS_INFORMATION& child) {
-  UniqueHandle process(child.hProcess);
-  UniqueHandle thread(child.hThread);
-  WaitForSingleObject(process.get(), INFINITE);
-  DWORD exitCode = 0;
-  if (!GetExitCodeProcess(process.get(), &exitCode)) exitCode = 0;
-  writeLog("process terminated with exit code %d", static_cast<int>(exitCode));
-  {
-    Host& h = host();
+// Start pending, with a checkpoint a second, until the child says the
+// application runs or ends before that.
+void waitUntilReady(Host& h, const ChildProcess& child) {
+  const HANDLE events[] = {child.readyEvent.get(), child.process.get()};
+  for (;;) {
+    const DWORD which = WaitForMultipleObjects(2, events, FALSE, kCheckpointInterval);
     std::lock_guard guard(h.lock);
+    if (which == WAIT_OBJECT_0) {
+      if (markChildReady(h.status)) {
+        reportLocked(h);
+        logState(h);
+      }
+      return;
+    }
+    if (which != WAIT_TIMEOUT) return;  // the child ended, or the wait failed: the end is handled next
+    if (advanceStartCheckpoint(h.status)) reportLocked(h);
+  }
+}
+
+// The failure that the Windows event log gets when the child ends before the
+// application ran.
+void reportFailedStart(Host& h, DWORD exitCode) {
+  std::string text = "Service '" + h.serviceName + "' did not start: its child ended with exit code " +
+                     std::to_string(exitCode) + " before the application ran.";
+  if (h.log) {
+    for (const std::string& line : lastServiceLogLines(h.log->path(), 8)) text += "\n" + line;
+    text += "\nService log: " + h.log->path();
+    h.log->line("event log: " + text.substr(0, text.find('\n')));
+  }
+  writeEventLogError(h.serviceName, text);
+}
+
+[[noreturn]] void waitForChild(Host& h, ChildProcess& child) {
+  WaitForSingleObject(child.process.get(), INFINITE);
+  DWORD exitCode = 0;
+  if (!GetExitCodeProcess(child.process.get(), &exitCode)) exitCode = 0;
+  writeLog("process terminated with exit code %d", static_cast<int>(exitCode));
+  if (h.log) h.log->line("child exited with code " + std::to_string(exitCode));
+  bool failedStart = false;
+  {
+    std::lock_guard guard(h.lock);
+    failedStart = h.status.state == kStateStartPending && exitCode != 0;
     if (markChildEnded(h.status, exitCode)) {
       if (!reportLocked(h)) writeLog("SetServiceStatus 10 failed %d", static_cast<int>(GetLastError()));
       writeLog("service stopped set");
+      logState(h);
+    } else if (h.log) {
+      h.log->line("the application ended on its own with a failure; the service manager decides what follows");
     }
   }
-  process.reset();
-  thread.reset();
+  if (failedStart) reportFailedStart(h, exitCode);
+  child.process.reset();
   writeLog("exiting");
-  host().context.endProcess(0);
+  h.context.endProcess(0);
 }
 }  // namespace
 
@@ -151,56 +208,43 @@ void prepareServiceHost(HostContext context) { host().context = std::move(contex
 void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
   writeLog("service main");
   Host& h = host();
-  h.status = HostStatus{};
+  h.status = startingStatus();
   h.serviceName = serviceNameArgument(argc, argv);
   writeLog("service name is '%s'", h.serviceName.c_str());
+  h.log = std::make_unique<ServiceLog>(
+      serviceLogPath(h.context.launcherDirectory, h.context.serviceLog.folder, h.serviceName), h.context.serviceLog);
+  h.log->line(std::string(kServiceStartMarker) + ": " + h.serviceName);
   h.statusHandle = RegisterServiceCtrlHandlerA(h.serviceName.c_str(), controlHandler);
-  if (h.statusHandle == nullptr) return;
+  if (h.statusHandle == nullptr) {
+    h.log->line("RegisterServiceCtrlHandler failed: " + systemErrorText(GetLastError()));
+    return;
+  }
   {
     std::lock_guard guard(h.lock);
     reportLocked(h);
   }
 
-  std::wstring commandLine(asWin(commandLineFor(argc, argv)));
-  UniqueHandle outputRead, outputWrite, shutdownRead, shutdownWrite;
+  const std::wstring commandLine(asWin(commandLineFor(argc, argv)));
+  h.log->line("child command line: " + toNarrow(commandLine));
+  auto child = startChild(commandLine, priorityClass() | DETACHED_PROCESS, ChildOutput::Pipe);
   // A child without its pipes cannot be run: that is reported like a failed start.
-  if (!createChildPipe(outputRead, outputWrite, false, "CreatePipe error (%d)", "SetHandleInformation error (%d)") ||
-      !createChildPipe(shutdownRead, shutdownWrite, true, "CreatePipe error 2 (%d)",
-                       "SetHandleInformation error 2 (%d)")) {
-    reportStartFailed();
+  if (!child) {
+    reportStartFailed(child.error());
     return;
   }
+  h.log->line("child process id " + std::to_string(child->processId));
   {
     std::lock_guard guard(h.lock);
-    h.shutdownWriteEnd = std::move(shutdownWrite);
+    h.stopLineWriteEnd = std::move(child->stopLineWriteEnd);
+    if (h.stopRequested) requestStopLocked(h);
   }
-
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = shutdownRead.get();
-  startup.hStdOutput = outputWrite.get();
-  startup.hStdError = outputWrite.get();
-  PROCESS_INFORMATION child{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, priorityClass() | DETACHED_PROCESS,
-                      nullptr, nullptr, &startup, &child)) {
-    writeLog("could not start process %S (%d)", commandLine.c_str(), static_cast<int>(GetLastError()));
-    reportStartFailed();
-    return;
-  }
-  outputWrite.reset();
-  shutdownRead.reset();
-  if (HANDLE pump = CreateThread(nullptr, 0, pumpOutput, outputRead.get(), 0, nullptr)) {
-    outputRead.release();
+  if (HANDLE pump = CreateThread(nullptr, 0, pumpOutput, child->outputReadEnd.get(), 0, nullptr)) {
+    child->outputReadEnd.release();
     CloseHandle(pump);
   }
-  {
-    std::lock_guard guard(h.lock);
-    h.status.state = kStateRunning;
-    reportLocked(h);
-  }
   registerConsoleEventLogger();
-  waitForChild(child);
+  waitUntilReady(h, *child);
+  waitForChild(h, *child);
 }
 
 }  // namespace runvo

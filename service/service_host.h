@@ -1,6 +1,9 @@
 // The service host: what runs when the Service Control Manager starts the
 // executable.
 #pragma once
+#include <string>
+
+#include "service/service_log_rules.h"
 #include "util/command_line.h"
 #include "util/win.h"
 
@@ -10,6 +13,10 @@ namespace runvo {
 struct HostContext {
   // This process's own command line, split: the program first.
   ArgumentVector hostArguments;
+  // The launcher's directory (with its trailing backslash) and the service
+  // log's settings, for the log's path once the service name is known.
+  std::string launcherDirectory;
+  ServiceLogSettings serviceLog;
   // Ends the process once the child has ended and its end was reported: the
   // dispatcher would otherwise wait for a final status that a child that
   // failed on its own never gets.

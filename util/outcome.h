@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <utility>
 #include <variant>
+#include <vector>
 
 namespace runvo {
 
@@ -27,6 +28,9 @@ struct Failure {
   std::string step;
   // The system's error code of the failed call, 0 when there was none.
   std::uint32_t systemError = 0;
+  // Lines that explain the failure further (the candidates a search
+  // rejected), shown on standard error after the message.
+  std::vector<std::string> notes;
 };
 
 inline Failure keyedFailure(std::int32_t messageKey, std::optional<std::string> detail, std::string step,

@@ -41,3 +41,19 @@ std::optional<std::string> toNarrowLossless(std::wstring_view wide, UINT codePag
 }
 
 }  // namespace runvo
+
+namespace runvo {
+
+std::string systemErrorText(unsigned long code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                     code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+  std::wstring text(buffer != nullptr ? std::wstring_view(buffer, length) : std::wstring_view());
+  if (buffer != nullptr) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+  if (text.empty()) text = L"System error";
+  return toNarrow(text, CP_ACP) + " (" + std::to_string(code) + ")";
+}
+
+}  // namespace runvo

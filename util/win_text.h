@@ -18,6 +18,10 @@ std::string toNarrow(std::wstring_view wide, UINT codePage = fileCodePage());
 // Empty when a character had no counterpart and "?" had to stand in.
 std::optional<std::string> toNarrowLossless(std::wstring_view wide, UINT codePage = fileCodePage());
 
+// The system's text for an error code and the code: "The specified service
+// does not exist as an installed service. (1060)".
+std::string systemErrorText(unsigned long code);
+
 inline std::wstring_view asWin(WideView text) {
   return {reinterpret_cast<const wchar_t*>(text.data()), text.size()};
 }

@@ -222,6 +222,11 @@ TEST_F(JvmLocation, ARejectedRuntimeIsLoggedWithItsReason) {
   EXPECT_EQ(r.run.exitCode, 1u);
   EXPECT_TRUE(has(r.log, "rejected " + lower(java.string()) + " (search entry R): version 17.0.2 is below the minimum 99"))
       << joined(r.log);
+  // A console run lists the candidates on standard error, after the message.
+  EXPECT_NE(r.run.err.find("Java runtimes looked at:\r\n  " + lower(java.string()) +
+                           " (search entry R): version 17.0.2 is below the minimum 99\r\n"),
+            std::string::npos)
+      << r.run.err;
 }
 
 TEST_F(JvmLocation, PrereleasesFromEnvironmentVariablesNeedKey130) {
@@ -288,10 +293,11 @@ TEST_F(JvmLocation, EachFailureKindShowsItsOneMessage) {
     std::string sequence;
     std::map<std::wstring, std::wstring> environment;
     std::string message;
+    std::string notes;  // what follows the message on standard error
   };
   const Case cases[] = {
       {"", {}, "No JVM could be found on your system.\r\nPlease define RUNVO_JAVA_HOME\r\nto point to an installed "
-               "64-bit JDK or JRE or download one."},
+               "64-bit JDK or JRE or download one.", "No Java runtime was found where the search looked.\r\n"},
       {"Rdamaged", {}, "The JVM found at damaged is damaged."},
       {"Rnocreate", {}, "The JVM found at nocreate is damaged."},
       {"EBROKEN_JAVA", {{L"BROKEN_JAVA", (dir_ / "damaged").wstring()}},
@@ -304,7 +310,7 @@ TEST_F(JvmLocation, EachFailureKindShowsItsOneMessage) {
     EXPECT_EQ(r.run.exitCode, 1u) << c.sequence;
     const auto logs = logFiles(tmp_ / std::to_string(runs_ - 1));
     ASSERT_EQ(logs.size(), 1u);
-    EXPECT_EQ(r.run.err, c.message + "\r\n\r\nLog: " + logs[0].string() + "\r\n") << c.sequence;
+    EXPECT_EQ(r.run.err, c.message + "\r\n\r\nLog: " + logs[0].string() + "\r\n" + c.notes) << c.sequence;
   }
 }
 

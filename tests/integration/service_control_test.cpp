@@ -232,15 +232,20 @@ TEST_F(ServiceControl, AnInstalledServiceThatDoesNotRunCannotBeStoppedButCanBeRe
   EXPECT_EQ(again.exitCode, 1u);
 }
 
-TEST_F(ServiceControl, StartHandsTheServiceToTheManager) {
-  // Only the manager's acceptance counts here; what the started service then
-  // does is the service host's business, and the scope stops and removes it.
+TEST_F(ServiceControl, AStartThatEndsBeforeTheApplicationRunsFailsWithItsReason) {
+  // No Java runtime to be found: the child ends before main, and /start says
+  // so with the service log's last lines, where the child's message landed.
   const std::string name = services_.fresh();
   const auto launcher = launcherFor(name);
   ASSERT_EQ(verb(launcher, L"/install-demand").exitCode, 0u);
   const LauncherRun start = verb(launcher, L"/start");
-  EXPECT_EQ(start.out, "Starting service '" + name + "'.\r\n");
-  EXPECT_EQ(start.exitCode, 0u);
+  EXPECT_EQ(start.out, "Starting service '" + name + "'.\r\nService '" + name + "' stopped while starting.\r\n");
+  EXPECT_EQ(start.exitCode, 1u);
+  EXPECT_NE(start.err.find("The application ended with exit code 1 before it ran."), std::string::npos) << start.err;
+  EXPECT_NE(start.err.find("No Java runtime was found where the search looked."), std::string::npos) << start.err;
+  const std::string log = (launcher.parent_path() / "logs" / (name + ".log")).string();
+  EXPECT_NE(start.err.find("The last lines of the service log " + log + ":"), std::string::npos) << start.err;
+  EXPECT_NE(start.err.find("state: stopped (error 1066, service-specific code 1)"), std::string::npos) << start.err;
 }
 
 }  // namespace

@@ -121,7 +121,8 @@ TEST_F(ConfigRefusalTest, EveryProblemIsReportedInLineOrder) {
   auto plan = load("[service]\nname = 'S'\ncolour = 'red'\n[app]\nmain_class = 1\n[extra]\n");
   ASSERT_FALSE(plan.ok());
   EXPECT_EQ(plan.error().message,
-            "app.toml:3: unknown field \"colour\" in [service] (known: name, description, dependencies)\n"
+            "app.toml:3: unknown field \"colour\" in [service] (known: name, description, dependencies, log_folder, log_roll_bytes, "
+            "log_kept_files, start_watch_seconds)\n"
             "app.toml:5: app.main_class must be a string, not an integer\n"
             "app.toml:6: unknown table [extra] (known: service, app, output, jvm, launcher, messages, "
             "raw, raw_wide, [[files]])");

@@ -22,12 +22,16 @@ TEST(VerbParsing, PrefixesAndVerbs) {
   const std::pair<const char*, Verb> cases[] = {
       {"-install", Verb::Install},        {"--install", Verb::Install},
       {"/install", Verb::Install},        {"/-install", Verb::Install},
-      {"//install", Verb::None},          {"/INSTALL", Verb::None},
+      {"//install", Verb::Unknown},       {"/INSTALL", Verb::Unknown},
       {"install", Verb::None},            {"/install-auto", Verb::InstallAuto},
       {"/install-demand", Verb::InstallDemand}, {"/uninstall", Verb::Uninstall},
       {"/stop", Verb::Stop},              {"/start", Verb::Start},
-      {"/status", Verb::Status},          {"/statusx", Verb::None},
-      {"", Verb::None},                   {"/", Verb::None},
+      {"/status", Verb::Status},          {"/statusx", Verb::Unknown},
+      {"", Verb::None},                   {"/", Verb::Unknown},
+      {"/help", Verb::Help},              {"-h", Verb::Help},
+      {"/?", Verb::Help},                 {"--help", Verb::Help},
+      {"/run", Verb::Run},                {"--run", Verb::Run},
+      {"-run MyService", Verb::Run},      {"/bogus", Verb::Unknown},
   };
   for (const auto& [tail, verb] : cases) EXPECT_EQ(parseVerb(tail).verb, verb) << tail;
 }
@@ -52,6 +56,11 @@ TEST(VerbParsing, OptionsAndServiceNameOverride) {
       {"/install non-interactiveXY", false, "Y"},
       {"/install non-interactiveX", false, std::nullopt},
       {"/bogus Name", true, "Name"},
+      // cmd passes the quotes a person types around a name with spaces.
+      {"/status \"My Service\"", true, "My Service"},
+      {"/install non-interactive \"My Service\"", false, "My Service"},
+      {"/status \"", true, "\""},
+      {"/status \"\"", true, ""},
   };
   for (const Case& c : cases) {
     const VerbRequest r = parseVerb(c.tail);

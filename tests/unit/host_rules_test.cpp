@@ -64,5 +64,43 @@ TEST(HostRules, ControlsAndTheEndOfTheChild) {
   EXPECT_EQ(failed.serviceSpecificExitCode, 5000u);
 }
 
+TEST(HostRules, TheStartIsPendingUntilTheChildIsReady) {
+  HostStatus status = startingStatus();
+  EXPECT_EQ(status.state, kStateStartPending);
+  EXPECT_EQ(status.controlsAccepted, 5u);
+  EXPECT_TRUE(advanceStartCheckpoint(status));
+  EXPECT_TRUE(advanceStartCheckpoint(status));
+  EXPECT_EQ(status.checkPoint, 3u);
+  EXPECT_EQ(status.waitHint, kStartWaitHint);
+  EXPECT_TRUE(markChildReady(status));
+  EXPECT_EQ(status.state, kStateRunning);
+  EXPECT_EQ(status.checkPoint, 0u);
+  EXPECT_FALSE(advanceStartCheckpoint(status)) << "running: nothing more to report";
+  EXPECT_FALSE(markChildReady(status));
+}
+
+TEST(HostRules, AStopDuringTheStartIsNotOverwrittenByRunning) {
+  HostStatus status = startingStatus();
+  EXPECT_TRUE(applyControl(status, kControlStop).sendStopLine);
+  EXPECT_FALSE(markChildReady(status));
+  EXPECT_FALSE(advanceStartCheckpoint(status));
+  EXPECT_EQ(status.state, kStateStopPending);
+}
+
+TEST(HostRules, AChildThatEndsBeforeItIsReady) {
+  struct Case {
+    std::uint32_t exitCode;
+    std::uint32_t win32ExitCode;
+    std::uint32_t specific;
+  };
+  for (const Case& c : {Case{1, 1066, 1}, Case{7, 1066, 7}, Case{0, 0, 0}}) {
+    HostStatus status = startingStatus();
+    EXPECT_TRUE(markChildEnded(status, c.exitCode)) << c.exitCode;
+    EXPECT_EQ(status.state, kStateStopped) << c.exitCode;
+    EXPECT_EQ(status.win32ExitCode, c.win32ExitCode) << c.exitCode;
+    EXPECT_EQ(status.serviceSpecificExitCode, c.specific) << c.exitCode;
+  }
+}
+
 }  // namespace
 }  // namespace runvo

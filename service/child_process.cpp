@@ -1,0 +1,92 @@
+#include "service/child_process.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "diag/log.h"
+
+namespace runvo {
+
+namespace {
+// An anonymous pipe with only the child's end inheritable.
+Status createChildPipe(UniqueHandle& readEnd, UniqueHandle& writeEnd, bool childReads, const char* createFailure,
+                       const char* flagFailure) {
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  if (!CreatePipe(readEnd.put(), writeEnd.put(), &inheritable, 0)) {
+    const DWORD error = GetLastError();
+    writeLog(createFailure, static_cast<int>(error));
+    return textFailure("", "creating a pipe for the child", error);
+  }
+  if (!SetHandleInformation(childReads ? writeEnd.get() : readEnd.get(), HANDLE_FLAG_INHERIT, 0)) {
+    const DWORD error = GetLastError();
+    writeLog(flagFailure, static_cast<int>(error));
+    return textFailure("", "creating a pipe for the child", error);
+  }
+  return done();
+}
+}  // namespace
+
+Outcome<ChildProcess> startChild(std::wstring commandLine, DWORD creationFlags, ChildOutput output) {
+  ChildProcess child;
+  UniqueHandle outputWrite, stopLineRead;
+  if (output == ChildOutput::Pipe) {
+    if (auto made = createChildPipe(child.outputReadEnd, outputWrite, false, "CreatePipe error (%d)",
+                                    "SetHandleInformation error (%d)");
+        !made) {
+      return made.takeError();
+    }
+  }
+  if (auto made = createChildPipe(stopLineRead, child.stopLineWriteEnd, true, "CreatePipe error 2 (%d)",
+                                  "SetHandleInformation error 2 (%d)");
+      !made) {
+    return made.takeError();
+  }
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  child.readyEvent.reset(CreateEventW(&inheritable, TRUE, FALSE, nullptr));
+  if (!child.readyEvent) return textFailure("", "creating the child's ready event", GetLastError());
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = stopLineRead.get();
+  startup.hStdOutput = output == ChildOutput::Pipe ? outputWrite.get() : GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = output == ChildOutput::Pipe ? outputWrite.get() : GetStdHandle(STD_ERROR_HANDLE);
+  // The child finds the event's handle value in its environment.
+  const std::string eventValue = std::to_string(reinterpret_cast<std::uintptr_t>(child.readyEvent.get()));
+  SetEnvironmentVariableA(kReadyEventVariable, eventValue.c_str());
+  PROCESS_INFORMATION started{};
+  const BOOL created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, creationFlags, nullptr,
+                                      nullptr, &startup, &started);
+  const DWORD error = GetLastError();
+  SetEnvironmentVariableA(kReadyEventVariable, nullptr);
+  if (!created) {
+    writeLog("could not start process %S (%d)", commandLine.c_str(), static_cast<int>(error));
+    return textFailure("", "starting the child", error);
+  }
+  CloseHandle(started.hThread);
+  child.process.reset(started.hProcess);
+  child.processId = started.dwProcessId;
+  return child;
+}
+
+void sendStopLine(UniqueHandle& stopLineWriteEnd) {
+  if (!stopLineWriteEnd) return;
+  const char line[] = "0\n";
+  DWORD written = 0;
+  WriteFile(stopLineWriteEnd.get(), line, sizeof line - 1, &written, nullptr);
+  // Closing it lets the child read the end of input after the line.
+  stopLineWriteEnd.reset();
+}
+
+UniqueHandle takeReadyEvent() {
+  char value[32];
+  const DWORD length = GetEnvironmentVariableA(kReadyEventVariable, value, sizeof value);
+  SetEnvironmentVariableA(kReadyEventVariable, nullptr);
+  if (length == 0 || length >= sizeof value) return {};
+  char* end = nullptr;
+  const unsigned long long handle = std::strtoull(value, &end, 10);
+  if (end == value || *end != '\0' || handle == 0) return {};
+  return UniqueHandle(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(handle)));
+}
+
+}  // namespace runvo

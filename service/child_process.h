@@ -1,0 +1,39 @@
+// Starting the child copy of this executable that runs the application, for
+// the service host and for /run: its standard input is a pipe that carries
+// the stop line; its output goes to a pipe of the host's or to the console.
+#pragma once
+#include <string>
+
+#include "util/outcome.h"
+#include "util/unique_handle.h"
+
+namespace runvo {
+
+// The environment variable that hands the child the inherited event it sets
+// once the application's main is being called.
+inline constexpr char kReadyEventVariable[] = "RUNVO_READY_EVENT";
+
+struct ChildProcess {
+  UniqueHandle process;
+  DWORD processId = 0;
+  UniqueHandle stopLineWriteEnd;
+  UniqueHandle outputReadEnd;  // empty when the child writes to the console
+  UniqueHandle readyEvent;     // set by the child once main is being called
+};
+
+enum class ChildOutput { Pipe, Console };
+
+// Fails (with the system's error code) when a pipe, the event or the process
+// cannot be made.
+Outcome<ChildProcess> startChild(std::wstring commandLine, DWORD creationFlags, ChildOutput output);
+
+// Writes the stop line ("0") and closes the pipe, so that the child then
+// reads the end of its input.
+void sendStopLine(UniqueHandle& stopLineWriteEnd);
+
+// In the child: the event the host handed over, taken out of the environment
+// so that the application's own children do not see it. Empty when the
+// process was not started by a host.
+UniqueHandle takeReadyEvent();
+
+}  // namespace runvo

@@ -1,0 +1,53 @@
+#include "service/console_run.h"
+
+#include <mutex>
+
+#include "diag/log.h"
+#include "service/child_process.h"
+#include "service/host_rules.h"
+#include "util/win_text.h"
+
+namespace runvo {
+
+namespace {
+struct ConsoleRun {
+  std::mutex lock;
+  UniqueHandle stopLineWriteEnd;
+};
+
+ConsoleRun& consoleRun() {
+  static ConsoleRun run;
+  return run;
+}
+
+// The child sees the same console event and ignores it; the stop line is
+// what ends the application, once.
+BOOL WINAPI stopOnConsoleEvent(DWORD event) {
+  writeLog("console event %d: sending the stop line", static_cast<int>(event));
+  ConsoleRun& run = consoleRun();
+  std::lock_guard guard(run.lock);
+  sendStopLine(run.stopLineWriteEnd);
+  return TRUE;
+}
+}  // namespace
+
+Outcome<int> runInConsole(WideView program, const std::string& serviceName) {
+  const std::wstring name = toWide(serviceName, CP_ACP);
+  std::wstring commandLine(asWin(childCommandLine({WideString(program)}, asPortable(name), {})));
+  writeLog("running %S in the console", commandLine.c_str());
+  auto child = startChild(std::move(commandLine), 0, ChildOutput::Console);
+  if (!child) return child.takeError();
+  {
+    ConsoleRun& run = consoleRun();
+    std::lock_guard guard(run.lock);
+    run.stopLineWriteEnd = std::move(child->stopLineWriteEnd);
+  }
+  SetConsoleCtrlHandler(stopOnConsoleEvent, TRUE);
+  WaitForSingleObject(child->process.get(), INFINITE);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(child->process.get(), &exitCode);
+  writeLog("the application ended with exit code %d", static_cast<int>(exitCode));
+  return static_cast<int>(exitCode);
+}
+
+}  // namespace runvo
