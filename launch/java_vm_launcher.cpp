@@ -101,10 +101,17 @@ Status createVm(const LaunchSettings& settings, const ProcessValues& values, con
 
   writeLog("Creating JVM");
   Vm& v = vm();
-  if (jvm.createJavaVm == nullptr ||
-      jvm.createJavaVm(reinterpret_cast<void**>(&v.vm), reinterpret_cast<void**>(&v.env), &initArgs) != 0) {
+  const long created = jvm.createJavaVm == nullptr
+                           ? -1
+                           : jvm.createJavaVm(reinterpret_cast<void**>(&v.vm), reinterpret_cast<void**>(&v.env),
+                                              &initArgs);
+  if (created != 0) {
     writeErrorLog("could not initialize JVM");
-    return silentFailure("creating the Java VM");
+    Failure failure = silentFailure("creating the Java VM");
+    // The VM has usually said why on standard error already (an unknown option).
+    failure.notes.push_back("The Java VM could not be created (JNI_CreateJavaVM returned " + std::to_string(created) +
+                            ").");
+    return failure;
   }
   return done();
 }

@@ -33,6 +33,7 @@ void endWithFailure(const Failure& failure) {
     case Failure::Ending::Abort: std::abort();
     case Failure::Ending::Silent: break;
   }
+  for (const std::string& note : failure.notes) std::fprintf(stderr, "%s\n", note.c_str());
   std::fflush(nullptr);
   ExitProcess(kFailureExitCode);
 }

@@ -20,6 +20,8 @@ ConsoleRun& consoleRun() {
   return run;
 }
 
+}  // namespace
+
 // The child sees the same console event and ignores it; the stop line is
 // what ends the application, once.
 BOOL WINAPI stopOnConsoleEvent(DWORD event) {
@@ -29,7 +31,12 @@ BOOL WINAPI stopOnConsoleEvent(DWORD event) {
   sendStopLine(run.stopLineWriteEnd);
   return TRUE;
 }
-}  // namespace
+
+void setConsoleStopLine(UniqueHandle stopLineWriteEnd) {
+  ConsoleRun& run = consoleRun();
+  std::lock_guard guard(run.lock);
+  run.stopLineWriteEnd = std::move(stopLineWriteEnd);
+}
 
 Outcome<int> runInConsole(WideView program, const std::string& serviceName) {
   const std::wstring name = toWide(serviceName, CP_ACP);
@@ -37,11 +44,7 @@ Outcome<int> runInConsole(WideView program, const std::string& serviceName) {
   writeLog("running %S in the console", commandLine.c_str());
   auto child = startChild(std::move(commandLine), 0, ChildOutput::Console);
   if (!child) return child.takeError();
-  {
-    ConsoleRun& run = consoleRun();
-    std::lock_guard guard(run.lock);
-    run.stopLineWriteEnd = std::move(child->stopLineWriteEnd);
-  }
+  setConsoleStopLine(std::move(child->stopLineWriteEnd));
   SetConsoleCtrlHandler(stopOnConsoleEvent, TRUE);
   WaitForSingleObject(child->process.get(), INFINITE);
   DWORD exitCode = 1;

@@ -77,17 +77,14 @@ void markStartFailed(HostStatus& status) {
   status.serviceSpecificExitCode = 5000;
 }
 
-bool markChildEnded(HostStatus& status, std::uint32_t exitCode) {
-  if (status.state == kStateStartPending && exitCode != 0) {
+void markChildEnded(HostStatus& status, std::uint32_t exitCode) {
+  if (exitCode != 0 && status.state != kStateStopPending) {
     status.win32ExitCode = kErrorServiceSpecific;
     status.serviceSpecificExitCode = exitCode;
-  } else if (exitCode != 0 && status.state != kStateStopPending) {
-    return false;
   }
   status.state = kStateStopped;
   status.checkPoint = 0;
   status.waitHint = 0;
-  return true;
 }
 
 }  // namespace runvo

@@ -60,10 +60,10 @@ bool advanceStartCheckpoint(HostStatus& status);
 bool markChildReady(HostStatus& status);
 // The child could not be started (or given its pipes).
 void markStartFailed(HostStatus& status);
-// Whether the end of the child is reported: after a stop request, when it
-// ended cleanly, or when it ended before the application ran (then with its
-// exit code as the service-specific one); a child that failed on its own
-// after the application ran is left to the manager.
-bool markChildEnded(HostStatus& status, std::uint32_t exitCode);
+// The end of the child: stopped. A child that failed on its own (a non-zero
+// exit code without a stop request) is reported as a failure with its exit
+// code as the service-specific one, so that nothing that failed looks like
+// success and the manager's failure actions can count it.
+void markChildEnded(HostStatus& status, std::uint32_t exitCode);
 
 }  // namespace runvo

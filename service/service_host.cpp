@@ -165,11 +165,11 @@ void waitUntilReady(Host& h, const ChildProcess& child) {
   }
 }
 
-// The failure that the Windows event log gets when the child ends before the
-// application ran.
-void reportFailedStart(Host& h, DWORD exitCode) {
-  std::string text = "Service '" + h.serviceName + "' did not start: its child ended with exit code " +
-                     std::to_string(exitCode) + " before the application ran.";
+// The failure that the Windows event log gets when the child ends with a
+// failure of its own.
+void reportFailure(Host& h, DWORD exitCode) {
+  std::string text = "Service '" + h.serviceName + "' failed: the application ended with exit code " +
+                     std::to_string(exitCode) + ".";
   if (h.log) {
     for (const std::string& line : lastServiceLogLines(h.log->path(), 8)) text += "\n" + line;
     text += "\nService log: " + h.log->path();
@@ -184,19 +184,22 @@ void reportFailedStart(Host& h, DWORD exitCode) {
   if (!GetExitCodeProcess(child.process.get(), &exitCode)) exitCode = 0;
   writeLog("process terminated with exit code %d", static_cast<int>(exitCode));
   if (h.log) h.log->line("child exited with code " + std::to_string(exitCode));
-  bool failedStart = false;
   {
     std::lock_guard guard(h.lock);
-    failedStart = h.status.state == kStateStartPending && exitCode != 0;
-    if (markChildEnded(h.status, exitCode)) {
-      if (!reportLocked(h)) writeLog("SetServiceStatus 10 failed %d", static_cast<int>(GetLastError()));
-      writeLog("service stopped set");
-      logState(h);
-    } else if (h.log) {
-      h.log->line("the application ended on its own with a failure; the service manager decides what follows");
+    const bool beforeMain = h.status.state == kStateStartPending;
+    markChildEnded(h.status, exitCode);
+    // Said before the final report, so that whoever waits for it finds the reason.
+    if (h.status.win32ExitCode != 0) {
+      if (h.log) {
+        h.log->line(beforeMain ? "the application ended before its main was called"
+                               : "the application ended on its own with a failure");
+      }
+      reportFailure(h, exitCode);
     }
+    logState(h);
+    if (!reportLocked(h)) writeLog("SetServiceStatus 10 failed %d", static_cast<int>(GetLastError()));
+    writeLog("service stopped set");
   }
-  if (failedStart) reportFailedStart(h, exitCode);
   child.process.reset();
   writeLog("exiting");
   h.context.endProcess(0);

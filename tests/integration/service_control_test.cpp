@@ -210,7 +210,38 @@ TEST_F(ServiceControl, EveryVerbFailsOnAMissingService) {
     const LauncherRun r = verb(launcher, c.verb);
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(r.exitCode, 1u);
+    // The system's reason, on standard error.
+    EXPECT_NE(r.err.find("(1060)\r\n"), std::string::npos) << r.err;
+    EXPECT_GT(r.err.size(), std::string("(1060)\r\n").size() + 10) << "a text before the code: " << r.err;
   }
+}
+
+TEST_F(ServiceControl, TheEventLogSourceComesAndGoesWithTheService) {
+  const std::string name = services_.fresh();
+  const auto launcher = launcherFor(name);
+  const std::string key = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + name;
+  ASSERT_EQ(verb(launcher, L"/install").exitCode, 0u);
+  UniqueHKey source;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, source.put()), ERROR_SUCCESS);
+  DWORD types = 0;
+  DWORD size = sizeof types;
+  EXPECT_EQ(RegQueryValueExA(source.get(), "TypesSupported", nullptr, nullptr, reinterpret_cast<BYTE*>(&types), &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(types, 7u);
+  source.reset();
+  ASSERT_EQ(verb(launcher, L"/uninstall").exitCode, 0u);
+  EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, source.put()), ERROR_SUCCESS);
+}
+
+TEST_F(ServiceControl, AQuotedServiceNameLosesItsQuotes) {
+  const std::string name = services_.fresh() + " with space";
+  services_.add(name);
+  const auto launcher = launcherFor("configured");
+  const std::wstring quoted = L"\"" + std::wstring(name.begin(), name.end()) + L"\"";
+  const LauncherRun install = verb(launcher, L"/install " + quoted);
+  EXPECT_EQ(install.out, "Installed service '" + name + "'.\r\n");
+  EXPECT_TRUE(serviceExists(name));
+  EXPECT_EQ(verb(launcher, L"/status " + quoted).out, "Not running.\r\n");
 }
 
 TEST_F(ServiceControl, AnInstalledServiceThatDoesNotRunCannotBeStoppedButCanBeRemoved) {

@@ -18,6 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Payload = PayloadBytes;
+using Entries = std::vector<std::pair<std::int32_t, std::string>>;
 using namespace std::chrono_literals;
 
 // Names with spaces, so that quoting on the way to the child is seen.
@@ -131,20 +132,110 @@ TEST_F(ServiceHost, AChildThatEndsCleanlyByItselfStopsTheService) {
   EXPECT_EQ(service.status().dwWin32ExitCode, 0u);
 }
 
-TEST_F(ServiceHost, AChildThatFailsByItselfLeavesTheEndToTheManager) {
+TEST_F(ServiceHost, AChildThatFailsByItselfIsReportedAsAFailure) {
   script("main: throw\n");
   TestService service(spacedServiceName("fails"), launcher());
   ASSERT_TRUE(service.start());
-  ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
-  const DWORD hostId = service.processId();
   ASSERT_TRUE(traced("ExceptionDescribe")) << joined(trace());
-  // The host ends without reporting a clean stop: Windows then records the
-  // service as ended unexpectedly, Wine leaves it running.
-  UniqueHandle hostProcess(OpenProcess(SYNCHRONIZE, FALSE, hostId));
-  ASSERT_TRUE(hostProcess);
-  EXPECT_EQ(WaitForSingleObject(hostProcess.get(), 10000), WAIT_OBJECT_0);
+  ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 10s));
+  // Stopped, but as a failure with the child's exit code: never as a success.
   const SERVICE_STATUS status = service.status();
-  EXPECT_FALSE(status.dwCurrentState == SERVICE_STOPPED && status.dwWin32ExitCode == 0) << status.dwCurrentState;
+  EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
+  EXPECT_EQ(status.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+  EXPECT_EQ(status.dwServiceSpecificExitCode, 1u);
+}
+
+TEST_F(ServiceHost, TheServiceRunsOnlyOnceMainIsCalled) {
+  // A VM that takes its time: the service is start pending meanwhile, with
+  // checkpoints that rise, and running only when main is being called.
+  script("create-sleep-ms: 2500\nmain: read-stdin\n");
+  TestService service(spacedServiceName("slow"), launcher());
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_START_PENDING, 5s));
+  std::this_thread::sleep_for(1200ms);
+  const SERVICE_STATUS pending = service.status();
+  EXPECT_EQ(pending.dwCurrentState, SERVICE_START_PENDING);
+  EXPECT_GE(pending.dwCheckPoint, 2u);
+  EXPECT_GT(pending.dwWaitHint, 0u);
+  EXPECT_FALSE(has(trace(), "CallStaticVoidMethod com/runvo/runtime/WinLauncher.main args=6"));
+  ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
+  EXPECT_TRUE(traced("CallStaticVoidMethod com/runvo/runtime/WinLauncher.main args=6", 1s)) << joined(trace());
+}
+
+TEST_F(ServiceHost, FailuresBeforeTheApplicationRunsAreSaidByStartAndTheServiceLog) {
+  struct Case {
+    const char* label;
+    const char* script;
+    Entries extra;
+    const char* reason;  // in /start's standard error and in the service log
+  };
+  const std::string jre = searchEntry();
+  const Case cases[] = {
+      {"no runtime launcher class", "missing-class: com/runvo/runtime/WinLauncher\n", {}, "Couldn't load main class."},
+      {"a minimum above the installed version", "", {{126, "99"}}, "version 17.0.2 is below the minimum 99"},
+      {"a VM option the VM refuses", "create-result: -1\n", {}, "JNI_CreateJavaVM returned -1"},
+      {"a missing class-path jar", "", {{121, "A1missing.jar"}}, "missing.jar is missing"},
+      {"no search entries", "", {{128, ""}}, "No Java runtime was found where the search looked."},
+      {"main throws at once", "main: throw\n", {}, "Exception"},
+  };
+  ServiceScope services;
+  int index = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    script(c.script);
+    const std::string name = services.fresh();
+    Entries entries{{101, name}, {107, "0"}, {122, "com.example.App"}, {128, jre}, {30004, "2"},
+                    {1006, "{0} is missing"}, {1010, "Couldn't load main class."}, {1016, "No JVM found."}};
+    for (const auto& entry : c.extra) entries.push_back(entry);
+    const fs::path exe = makeLauncher(Payload::tables(entries), "f" + std::to_string(index++) + ".exe");
+    const std::wstring wideName(name.begin(), name.end());
+    ASSERT_EQ(run(exe, {.arguments = L"/install " + wideName}).exitCode, 0u);
+    const LauncherRun start = run(exe, {.arguments = L"/start " + wideName});
+    EXPECT_EQ(start.exitCode, 1u) << start.out << start.err;
+    EXPECT_EQ(start.out, "Starting service '" + name + "'.\r\nService '" + name + "' stopped while starting.\r\n");
+    EXPECT_NE(start.err.find(c.reason), std::string::npos) << start.err;
+    const std::string log = readFile(dir_ / "logs" / (name + ".log"));
+    EXPECT_NE(log.find(c.reason), std::string::npos) << log;
+    // The line the event log got.
+    EXPECT_NE(log.find("event log: Service '" + name + "' failed: the application ended with exit code 1."),
+              std::string::npos)
+        << log;
+  }
+}
+
+TEST_F(ServiceHost, TheChildsOutputGoesToTheServiceLogWhichRollsOver) {
+  script("main: print-bytes 300000\n");
+  const std::string name = spacedServiceName("rolls");
+  const fs::path exe = makeLauncher(Payload::tables({{101, "configured"},
+                                                     {107, "0"},
+                                                     {122, "com.example.App"},
+                                                     {128, searchEntry()},
+                                                     {30001, "service logs"},
+                                                     {30002, "100000"},
+                                                     {30003, "2"}}),
+                                    "rolls.exe");
+  TestService service(name, exe);
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(traced("DestroyJavaVM")) << joined(trace());
+  ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 10s));
+  const fs::path log = dir_ / "service logs" / (name + ".log");
+  // 300000 bytes in lines of at most 64 KiB, rolled at 100000 bytes, two old files kept.
+  ASSERT_TRUE(fs::exists(log));
+  EXPECT_TRUE(fs::exists(log.string() + ".1"));
+  EXPECT_TRUE(fs::exists(log.string() + ".2"));
+  EXPECT_FALSE(fs::exists(log.string() + ".3"));
+  std::uintmax_t output = 0;
+  for (const fs::path& file : {log, fs::path(log.string() + ".1"), fs::path(log.string() + ".2")}) {
+    EXPECT_LE(fs::file_size(file), 100000u + 65536u) << file;
+    for (const std::string& line : splitLines(readFile(file))) {
+      const std::size_t o = line.find_first_not_of('o', 24);
+      if (line.size() > 24 && line[24] == 'o' && o == std::string::npos) output += line.size() - 24;
+    }
+  }
+  EXPECT_GT(output, 0u);
+  const std::string last = readFile(log);
+  EXPECT_NE(last.find("child exited with code 0"), std::string::npos) << last;
+  EXPECT_NE(last.find("state: stopped"), std::string::npos) << last;
 }
 
 TEST_F(ServiceHost, TheVerbsOnARunningService) {
@@ -186,6 +277,26 @@ TEST_F(ServiceHost, TheVerbsOnARunningService) {
   r = verb("/uninstall");
   EXPECT_EQ(r.out, "Stopping service " + quoted + ".\r\nService stopped\r\nUninstalled service " + quoted + ".\r\n");
   EXPECT_EQ(r.exitCode, 0u);
+}
+
+TEST_F(ServiceHost, RunRunsTheApplicationAsTheServiceDoesWithItsExitCode) {
+  // What the console event does is tested in-process (console_run_test):
+  // Wine 8 does not deliver GenerateConsoleCtrlEvent to a process group.
+  struct Case {
+    const char* script;
+    unsigned long exitCode;
+    const char* out;
+  };
+  const fs::path exe = launcher("run.exe");
+  for (const Case& c : {Case{"main: print-bytes 5\n", 0, "ooooo"}, Case{"main: throw\n", 1, ""}}) {
+    script(c.script);
+    fs::remove(jvmDir_ / "jvm.dll.trace");
+    const LauncherRun r = run(exe, {.arguments = L"/run"});
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.script << r.err;
+    EXPECT_EQ(r.out, c.out) << c.script;
+    // The service name stands where the service host puts it.
+    EXPECT_EQ(mainArguments(trace()), (Lines{"false", "com.example.App", "", "", "false", "configured"}));
+  }
 }
 
 }  // namespace

@@ -26,6 +26,8 @@ inline std::string uniqueServiceName() {
 // Stop request and deletion; a service that is still stopping goes away once
 // it has stopped.
 inline void removeService(const std::string& name) {
+  // The event log source that /install registers goes too.
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, ("SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" + name).c_str());
   const UniqueServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   const UniqueServiceHandle service(manager ? OpenServiceA(manager.get(), name.c_str(), SERVICE_STOP | DELETE)
                                             : nullptr);

@@ -49,13 +49,20 @@ TEST(HostRules, ControlsAndTheEndOfTheChild) {
   EXPECT_EQ(status.waitHint, 50000u);
 
   // After a stop request any exit code ends the service stopped.
-  EXPECT_TRUE(markChildEnded(status, 1));
+  markChildEnded(status, 1);
   EXPECT_EQ(status.state, kStateStopped);
+  EXPECT_EQ(status.win32ExitCode, 0u);
 
+  // A failure of its own is no success: stopped, with the exit code.
   HostStatus running;
-  EXPECT_FALSE(markChildEnded(running, 1));
-  EXPECT_EQ(running.state, kStateRunning);
-  EXPECT_TRUE(markChildEnded(running, 0));
+  markChildEnded(running, 1);
+  EXPECT_EQ(running.state, kStateStopped);
+  EXPECT_EQ(running.win32ExitCode, 1066u);
+  EXPECT_EQ(running.serviceSpecificExitCode, 1u);
+  HostStatus clean;
+  markChildEnded(clean, 0);
+  EXPECT_EQ(clean.state, kStateStopped);
+  EXPECT_EQ(clean.win32ExitCode, 0u);
 
   HostStatus failed;
   markStartFailed(failed);
@@ -95,7 +102,7 @@ TEST(HostRules, AChildThatEndsBeforeItIsReady) {
   };
   for (const Case& c : {Case{1, 1066, 1}, Case{7, 1066, 7}, Case{0, 0, 0}}) {
     HostStatus status = startingStatus();
-    EXPECT_TRUE(markChildEnded(status, c.exitCode)) << c.exitCode;
+    markChildEnded(status, c.exitCode);
     EXPECT_EQ(status.state, kStateStopped) << c.exitCode;
     EXPECT_EQ(status.win32ExitCode, c.win32ExitCode) << c.exitCode;
     EXPECT_EQ(status.serviceSpecificExitCode, c.specific) << c.exitCode;
