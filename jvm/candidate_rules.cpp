@@ -15,6 +15,13 @@ std::string rejectionReason(const JavaExeFacts& facts, const JvmSettings& settin
   return "version " + version + " is not accepted";
 }
 
+std::string registryVersionRejection(std::string_view version, const VersionBounds& bounds) {
+  if (versionPrefixInRange(version, bounds)) return {};
+  const std::string text(version);
+  if (!versionPrefixInRange(version, {bounds.min, {}})) return "version " + text + " is below the minimum " + bounds.min;
+  return "version " + text + " is above the maximum " + bounds.max;
+}
+
 std::string notAJdkReason() { return "not a JDK (neither lib\\tools.jar nor bin\\javac.exe), and a JDK is required"; }
 
 std::string windowedExecutable(std::string_view javaExe) {

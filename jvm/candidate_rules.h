@@ -31,6 +31,11 @@ struct JvmCandidate {
 // entries of the search allow pre-releases whatever the configuration says.
 std::string rejectionReason(const JavaExeFacts& facts, const JvmSettings& settings, bool allowBeta);
 
+// Why a registry entry named by a version is passed over, or empty when the
+// version is in range by the registry's looser test (each bound constrains
+// only the segments both texts have).
+std::string registryVersionRejection(std::string_view version, const VersionBounds& bounds);
+
 // The rejection of a home that is not a JDK when one is required.
 std::string notAJdkReason();
 

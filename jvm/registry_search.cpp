@@ -85,7 +85,12 @@ CandidateSearch findInSubkeys(HKEY machine, const char* keyPath, const JvmSettin
   UniqueHKey key;
   if (RegOpenKeyExA(machine, keyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
   std::vector<std::string> names = subkeyNames(key.get());
-  std::erase_if(names, [&](const std::string& name) { return !versionPrefixInRange(name, settings.bounds); });
+  std::erase_if(names, [&](const std::string& name) {
+    std::string rejection = registryVersionRejection(name, settings.bounds);
+    if (rejection.empty()) return false;
+    looked.push_back({"HKLM\\" + std::string(keyPath) + "\\" + name, "registry", name, std::move(rejection)});
+    return true;
+  });
   std::sort(names.begin(), names.end(),
             [](const std::string& a, const std::string& b) { return compareVersions(a, b) < 0; });
   for (auto name = names.rbegin(); name != names.rend(); ++name) {

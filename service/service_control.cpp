@@ -25,7 +25,9 @@ namespace {
 constexpr DWORD kConfigBufferSize = 8192;
 constexpr DWORD kStopPollMilliseconds = 500;
 constexpr DWORD kStartPollMilliseconds = 100;
-constexpr std::size_t kReasonLines = 12;
+// Enough for a launcher message with its list of rejected runtimes, or the
+// top of a stack trace with the host's closing lines.
+constexpr std::size_t kReasonLines = 30;
 
 // The system's reason for the failure just reported on standard output.
 void printReason(DWORD error) {
@@ -235,7 +237,7 @@ int reportStartOutcome(const std::string& name, StartOutcome outcome, const SERV
       std::printf("Service '%s' stopped while starting.\n", name.c_str());
       std::fflush(stdout);
       if (status.dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR) {
-        std::fprintf(stderr, "The application ended with exit code %lu before it ran.\n",
+        std::fprintf(stderr, "The application ended with exit code %lu.\n",
                      static_cast<unsigned long>(status.dwServiceSpecificExitCode));
       } else if (status.dwWin32ExitCode != 0) {
         std::fprintf(stderr, "%s\n", systemErrorText(status.dwWin32ExitCode).c_str());

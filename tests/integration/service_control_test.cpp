@@ -272,7 +272,7 @@ TEST_F(ServiceControl, AStartThatEndsBeforeTheApplicationRunsFailsWithItsReason)
   const LauncherRun start = verb(launcher, L"/start");
   EXPECT_EQ(start.out, "Starting service '" + name + "'.\r\nService '" + name + "' stopped while starting.\r\n");
   EXPECT_EQ(start.exitCode, 1u);
-  EXPECT_NE(start.err.find("The application ended with exit code 1 before it ran."), std::string::npos) << start.err;
+  EXPECT_NE(start.err.find("The application ended with exit code 1."), std::string::npos) << start.err;
   EXPECT_NE(start.err.find("No Java runtime was found where the search looked."), std::string::npos) << start.err;
   const std::string log = (launcher.parent_path() / "logs" / (name + ".log")).string();
   EXPECT_NE(start.err.find("The last lines of the service log " + log + ":"), std::string::npos) << start.err;

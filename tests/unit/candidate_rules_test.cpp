@@ -54,5 +54,20 @@ TEST(CandidateRules, HighestAcceptedTakesTheFirstOfEqualVersions) {
   EXPECT_FALSE(highestAccepted(std::vector<JvmCandidate>{}).has_value());
 }
 
+TEST(CandidateRules, RegistryVersionsOutsideTheRangeSayWhy) {
+  struct Case {
+    const char* version;
+    VersionBounds bounds;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"17", {"99", ""}, "version 17 is below the minimum 99"},
+      {"1.6", {"1.6.0_10", ""}, ""},  // an entry named 1.6 passes a minimum of 1.6.0_10
+      {"21.0.2", {"", "17"}, "version 21.0.2 is above the maximum 17"},
+      {"17.0.2", {"17", "17"}, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(registryVersionRejection(c.version, c.bounds), c.reason) << c.version;
+}
+
 }  // namespace
 }  // namespace runvo
