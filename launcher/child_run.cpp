@@ -10,6 +10,7 @@
 #include "launcher/process_exit.h"
 #include "payload/config.h"
 #include "payload/extraction.h"
+#include "payload/extraction_names.h"
 #include "payload/temp_dirs.h"
 #include "service/child_process.h"
 #include "payload/environment.h"
@@ -58,7 +59,9 @@ int runChild(const ArgumentVector& applicationArguments) {
   const JvmSettings jvmSettings = readJvmSettings(configTable());
   const LaunchSettings launchSettings = readLaunchSettings(configTable());
 
-  const ExtractedFiles extracted = valueOrEnd(extractFiles());
+  const std::string ownerId = executableOwnerId(modulePath());
+  removeStaleExtractionDirectories(ownerId);
+  ExtractedFiles extracted = valueOrEnd(extractFiles(ownerId));
   LauncherValues launcher{absoluteAgainstLauncher(""), extracted.directory, {}};
   setNativeLibraryPath(launchSettings, launcher);
   registerConsoleEventLogger();
@@ -68,6 +71,11 @@ int runChild(const ArgumentVector& applicationArguments) {
   writeLog("launching program");
   const ProcessValues values = processValues(launchSettings, launcher, extracted.unextractedPosition);
   valueOrEnd(launchJavaApplication(launchSettings, values, jvm, applicationArguments, tellHostMainIsCalled));
+  // Whatever the VM still holds stays for the host, or the next run, to remove.
+  if (!extracted.directory.empty()) {
+    extracted.ownerLock.reset();
+    removeDirectoryTree(extracted.directory);
+  }
   return 0;
 }
 

@@ -8,7 +8,7 @@ namespace runvo {
 namespace {
 constexpr std::string_view kNonInteractive = "non-interactive";
 
-constexpr std::array<std::pair<std::string_view, Verb>, 11> kVerbs{{
+constexpr std::array<std::pair<std::string_view, Verb>, 12> kVerbs{{
     {"help", Verb::Help},
     {"h", Verb::Help},
     {"?", Verb::Help},
@@ -16,6 +16,7 @@ constexpr std::array<std::pair<std::string_view, Verb>, 11> kVerbs{{
     {"install", Verb::Install},
     {"install-auto", Verb::InstallAuto},
     {"install-demand", Verb::InstallDemand},
+    {"install-delayed", Verb::InstallDelayed},
     {"uninstall", Verb::Uninstall},
     {"stop", Verb::Stop},
     {"start", Verb::Start},

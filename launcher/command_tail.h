@@ -20,6 +20,7 @@ enum class Verb {
   Install,
   InstallAuto,
   InstallDemand,
+  InstallDelayed,
   Uninstall,
   Stop,
   Start,

@@ -14,6 +14,7 @@
 #include "service/scm_parent.h"
 #include "service/service_control.h"
 #include "service/service_host.h"
+#include "service/service_install.h"
 #include "util/paths.h"
 #include "util/win.h"
 #include "util/win_text.h"
@@ -34,14 +35,40 @@ StartWatch startWatch(const std::string& name) {
           serviceLogPathFor(name)};
 }
 
+// The service's settings; a payload whose settings cannot be used ends the verb.
+ServiceSettings serviceSettings() {
+  std::string error;
+  auto settings = readServiceSettings(configTable(), error);
+  if (!settings) endWithFailure(textFailure("The service settings cannot be used: " + error + ".", "reading the service settings"));
+  return std::move(*settings);
+}
+
+int install(const VerbRequest& request, const std::string& name) {
+  const ServiceSettings settings = serviceSettings();
+  InstallRequest install{name, kDemandStart, false, request.interactive};
+  switch (request.verb) {
+    case Verb::InstallAuto: install.startType = kAutoStart; break;
+    case Verb::InstallDelayed:
+      install.startType = kAutoStart;
+      install.delayedStart = true;
+      break;
+    case Verb::InstallDemand: break;
+    default:
+      if (getConfigInt(kKeyApplicationType) == kAppTypeAutoStartService) {
+        install.startType = kAutoStart;
+        install.delayedStart = settings.delayedStart;
+      }
+      break;
+  }
+  return installService(install, settings);
+}
+
 int runVerb(const VerbRequest& request, const std::string& name) {
   switch (request.verb) {
     case Verb::Install:
-      return installService(
-          name, getConfigInt(kKeyApplicationType) == kAppTypeAutoStartService ? kAutoStart : kDemandStart,
-          request.interactive);
-    case Verb::InstallAuto: return installService(name, kAutoStart, request.interactive);
-    case Verb::InstallDemand: return installService(name, kDemandStart, request.interactive);
+    case Verb::InstallAuto:
+    case Verb::InstallDemand:
+    case Verb::InstallDelayed: return install(request, name);
     case Verb::Uninstall: return uninstallService(name, /*verbose=*/true);
     case Verb::Stop: return stopService(name, /*verbose=*/true);
     case Verb::Start: return startService(name, startWatch(name));
@@ -65,7 +92,7 @@ int showUsage(const ArgumentVector& arguments, const std::string& name) {
 
 int runServiceHost(const std::string& name, ArgumentVector hostArguments) {
   prepareServiceHost({std::move(hostArguments), launcherDirectory(), readServiceLogSettings(configTable()),
-                      endHostProcess});
+                      serviceSettings().stopTimeoutMs, endHostProcess});
   std::string tableName = name;
   SERVICE_TABLE_ENTRYA table[] = {
       {tableName.data(), serviceMain},

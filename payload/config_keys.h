@@ -42,6 +42,18 @@ inline constexpr std::int32_t kKeyServiceLogRollBytes = 30002;
 inline constexpr std::int32_t kKeyServiceLogKeptFiles = 30003;
 // How long /start keeps watching a service that reached RUNNING, in seconds.
 inline constexpr std::int32_t kKeyStartWatchSeconds = 30004;
+// Service operations, applied by the host and at install.
+inline constexpr std::int32_t kKeyStopTimeoutSeconds = 30005;
+inline constexpr std::int32_t kKeyPreshutdownSeconds = 30006;
+inline constexpr std::int32_t kKeyFailureActions = 30007;       // "restart/60000;none/0"
+inline constexpr std::int32_t kKeyFailureResetSeconds = 30008;
+inline constexpr std::int32_t kKeyFailureOnErrorExit = 30009;
+inline constexpr std::int32_t kKeyDelayedStart = 30010;
+inline constexpr std::int32_t kKeyDisplayName = 30011;
+inline constexpr std::int32_t kKeyAccount = 30012;
+inline constexpr std::int32_t kKeyPasswordVariable = 30013;
+inline constexpr std::int32_t kKeyServiceEnvironment = 30014;  // "NAME=value" lines
+inline constexpr std::int32_t kKeyInteractive = 30015;
 
 // Numbered messages.
 inline constexpr std::int32_t kMsgJvmNotStartable = 1005;

@@ -68,13 +68,14 @@ void createFirstLevel(const std::string& directory, const std::string& name) {
 }
 }  // namespace
 
-Outcome<ExtractedFiles> extractFiles() {
+Outcome<ExtractedFiles> extractFiles(const std::string& ownerId) {
   writeLog("extracting files");
   const int count = getConfigInt(kKeyEmbeddedFileCount);
   writeLog("Included files: %d", count);
   if (count == 0) return ExtractedFiles{};
-  auto directory = createExtractionDirectory();
-  if (!directory) return directory.takeError();
+  auto created = createExtractionDirectory(ownerId);
+  if (!created) return created.takeError();
+  const std::string* directory = &created->path;
   auto executable = openOwnExecutable();
   if (!executable) return executable.takeError();
   SetFilePointer(executable->get(), static_cast<LONG>(tableEndPosition()), nullptr, FILE_BEGIN);
@@ -94,35 +95,14 @@ Outcome<ExtractedFiles> extractFiles() {
     }
     if (!copied) {
       writeErrorLog("Failed to extract %s", target.c_str());
-      emptyDirectory(*directory);
-      RemoveDirectoryA(directory->c_str());
+      created->ownerLock.reset();
+      removeDirectoryTree(*directory);
       return keyedFailure(kMsgInternalError, "16", "extracting " + target);
     }
   }
   const std::uint32_t unextracted = SetFilePointer(executable->get(), 0, nullptr, FILE_CURRENT);
   writeLog("extracting files done");
-  return ExtractedFiles{*directory, unextracted};
-}
-
-void emptyDirectory(const std::string& path) {
-  if (path.empty() || path[0] == '.') return;
-  writeLog("emptying %s", path.c_str());
-  const std::string prefix = path.back() == '\\' ? path : path + "\\";
-  WIN32_FIND_DATAA entry;
-  UniqueFindHandle search(FindFirstFileA((prefix + "*.*").c_str(), &entry));
-  if (!search) return;
-  do {
-    const std::string name = entry.cFileName;
-    if (name == "." || name == "..") continue;
-    const std::string full = prefix + name;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      writeLog("attempting to remove %s", full.c_str());
-      RemoveDirectoryA(full.c_str());
-    } else {
-      writeLog("attempting to delete %s", full.c_str());
-      DeleteFileA(full.c_str());
-    }
-  } while (FindNextFileA(search.get(), &entry));
+  return ExtractedFiles{*directory, unextracted, std::move(created->ownerLock)};
 }
 
 }  // namespace runvo

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "util/outcome.h"
+#include "util/unique_handle.h"
 
 namespace runvo {
 
@@ -13,13 +14,13 @@ struct ExtractedFiles {
   std::string directory;
   // The file position just behind the last record read; 0 without files.
   std::uint32_t unextractedPosition = 0;
+  // Keeps the directory this run's while the run lasts.
+  UniqueHandle ownerLock;
 };
 
-// Creates the extraction directory and fills it. A failed copy empties and
-// removes the directory and fails with message 1009, "16".
-Outcome<ExtractedFiles> extractFiles();
-
-// Deletes the files and removes the empty folders directly inside `path`.
-void emptyDirectory(const std::string& path);
+// Creates this run's extraction directory (named for `ownerId`, the
+// executable) and fills it. A failed copy empties and removes the directory
+// and fails with message 1009, "16".
+Outcome<ExtractedFiles> extractFiles(const std::string& ownerId);
 
 }  // namespace runvo

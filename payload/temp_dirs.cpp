@@ -11,7 +11,10 @@
 #include "payload/environment.h"
 #include "util/filled_buffer.h"
 #include "util/paths.h"
+#include "payload/extraction_names.h"
 #include "util/win.h"
+
+#include <ntsecapi.h>
 
 namespace runvo {
 
@@ -87,15 +90,91 @@ Outcome<std::string> createTempFileName() {
   return result;
 }
 
-Outcome<std::string> createExtractionDirectory() {
-  auto tempFile = createTempFileName();
-  if (!tempFile) return tempFile;
-  const std::string directory = *tempFile + "_dir";
-  writeLog("Temp dir: %s", directory.c_str());
-  if (!CreateDirectoryA(directory.c_str(), nullptr)) {
-    return keyedFailure(kMsgInternalError, "7", "creating the extraction folder " + directory, GetLastError());
+namespace {
+constexpr int kNameAttempts = 8;
+
+std::uint64_t randomNumber() {
+  std::uint64_t value = 0;
+  if (!RtlGenRandom(&value, sizeof value)) value = (static_cast<std::uint64_t>(GetTickCount()) << 32) ^ GetCurrentProcessId();
+  return value;
+}
+
+UniqueHandle createOwnerLock(const std::string& directory) {
+  const std::string lock = directory + "\\" + std::string(kOwnerLockName);
+  // No sharing: while this handle is open, nobody can delete the file.
+  return UniqueHandle(CreateFileA(lock.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_HIDDEN, nullptr));
+}
+}  // namespace
+
+Outcome<ExtractionDirectory> createExtractionDirectory(const std::string& ownerId) {
+  auto tempPath = findTempPath();
+  if (!tempPath) return tempPath.takeError();
+  std::string base = *tempPath;
+  if (!base.empty() && base.back() != '\\') base += '\\';
+  DWORD error = 0;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    const std::string directory = base + extractionDirectoryName(ownerId, randomNumber());
+    writeLog("Temp dir: %s", directory.c_str());
+    // Never an existing directory: a clash, or one planted there, is passed over.
+    if (!CreateDirectoryA(directory.c_str(), nullptr)) {
+      error = GetLastError();
+      if (error == ERROR_ALREADY_EXISTS) continue;
+      break;
+    }
+    UniqueHandle lock = createOwnerLock(directory);
+    if (!lock) {
+      // Taken away in between by a clean-up that did not see the lock yet.
+      error = GetLastError();
+      RemoveDirectoryA(directory.c_str());
+      continue;
+    }
+    return ExtractionDirectory{directory, std::move(lock)};
   }
-  return directory;
+  return keyedFailure(kMsgInternalError, "7", "creating an extraction folder in " + base, error);
+}
+
+bool removeDirectoryTree(const std::string& path) {
+  writeLog("emptying %s", path.c_str());
+  WIN32_FIND_DATAA entry;
+  UniqueFindHandle search(FindFirstFileA((path + "\\*").c_str(), &entry));
+  if (search) {
+    do {
+      const std::string name = entry.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string full = path + "\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        removeDirectoryTree(full);
+      } else {
+        writeLog("attempting to delete %s", full.c_str());
+        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(full.c_str());
+      }
+    } while (FindNextFileA(search.get(), &entry));
+  }
+  search.reset();
+  return RemoveDirectoryA(path.c_str()) != FALSE;
+}
+
+void removeStaleExtractionDirectories(const std::string& ownerId) {
+  auto tempPath = findTempPath();
+  if (!tempPath) return;
+  std::string base = *tempPath;
+  if (!base.empty() && base.back() != '\\') base += '\\';
+  WIN32_FIND_DATAA entry;
+  UniqueFindHandle search(FindFirstFileA((base + "rvx*").c_str(), &entry));
+  if (!search) return;
+  do {
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !isExtractionDirectoryOf(entry.cFileName, ownerId)) {
+      continue;
+    }
+    const std::string directory = base + entry.cFileName;
+    const std::string lock = directory + "\\" + std::string(kOwnerLockName);
+    // A run that still owns the directory holds its lock file open.
+    if (!DeleteFileA(lock.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) continue;
+    writeLog("removing %s, left by a run that ended", directory.c_str());
+    removeDirectoryTree(directory);
+  } while (FindNextFileA(search.get(), &entry));
 }
 
 Outcome<std::string> processCommFileName(unsigned long processId) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "util/outcome.h"
+#include "util/unique_handle.h"
 
 namespace runvo {
 
@@ -15,9 +16,23 @@ bool isWritableDir(const std::string& directory);
 // A new unique file in the temporary path (created by the system), or a
 // time-seeded name when that fails.
 Outcome<std::string> createTempFileName();
-// Creates this run's extraction directory, a unique file name plus "_dir".
-// Fails with message 1009, "7" when it cannot be created.
-Outcome<std::string> createExtractionDirectory();
+struct ExtractionDirectory {
+  std::string path;
+  // Held for the whole run: while it is open, no clean-up takes the directory.
+  UniqueHandle ownerLock;
+};
+
+// Creates this run's extraction directory, fresh, under a name no one can
+// guess (retried on a clash). Fails with message 1009, "7" when it cannot be created.
+Outcome<ExtractionDirectory> createExtractionDirectory(const std::string& ownerId);
+
+// Removes this executable's extraction directories whose runs have ended
+// (their owner file can be deleted), at every depth; never one in use,
+// never another executable's.
+void removeStaleExtractionDirectories(const std::string& ownerId);
+
+// Deletes a directory with everything in it; false when something stayed.
+bool removeDirectoryTree(const std::string& path);
 // "<temp path>rvx_p<pid>.tmp": the name only; the file is not created here.
 Outcome<std::string> processCommFileName(unsigned long processId);
 

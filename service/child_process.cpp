@@ -24,7 +24,27 @@ Status createChildPipe(UniqueHandle& readEnd, UniqueHandle& writeEnd, bool child
   }
   return done();
 }
+// A job whose processes end when its last handle closes: the host holds the
+// only one, so the child's tree ends with the host, even one killed from outside.
+UniqueHandle createKillOnCloseJob() {
+  UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+  if (!job) {
+    writeLog("CreateJobObject failed with error %d", static_cast<int>(GetLastError()));
+    return job;
+  }
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+    writeLog("SetInformationJobObject failed with error %d", static_cast<int>(GetLastError()));
+  }
+  return job;
+}
 }  // namespace
+
+void endProcessTree(const ChildProcess& child) {
+  if (child.job) TerminateJobObject(child.job.get(), 1);
+  TerminateProcess(child.process.get(), 1);
+}
 
 Outcome<ChildProcess> startChild(std::wstring commandLine, DWORD creationFlags, ChildOutput output) {
   ChildProcess child;
@@ -54,15 +74,22 @@ Outcome<ChildProcess> startChild(std::wstring commandLine, DWORD creationFlags, 
   // The child finds the event's handle value in its environment.
   const std::string eventValue = std::to_string(reinterpret_cast<std::uintptr_t>(child.readyEvent.get()));
   SetEnvironmentVariableA(kReadyEventVariable, eventValue.c_str());
+  child.job = createKillOnCloseJob();
   PROCESS_INFORMATION started{};
-  const BOOL created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, creationFlags, nullptr,
-                                      nullptr, &startup, &started);
+  const BOOL created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                                      creationFlags | CREATE_SUSPENDED, nullptr, nullptr, &startup, &started);
   const DWORD error = GetLastError();
   SetEnvironmentVariableA(kReadyEventVariable, nullptr);
   if (!created) {
     writeLog("could not start process %S (%d)", commandLine.c_str(), static_cast<int>(error));
     return textFailure("", "starting the child", error);
   }
+  // In the job before it runs, so that nothing it starts escapes it.
+  if (child.job && !AssignProcessToJobObject(child.job.get(), started.hProcess)) {
+    writeLog("AssignProcessToJobObject failed with error %d", static_cast<int>(GetLastError()));
+    child.job.reset();
+  }
+  ResumeThread(started.hThread);
   CloseHandle(started.hThread);
   child.process.reset(started.hProcess);
   child.processId = started.dwProcessId;

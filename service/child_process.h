@@ -19,6 +19,9 @@ struct ChildProcess {
   UniqueHandle stopLineWriteEnd;
   UniqueHandle outputReadEnd;  // empty when the child writes to the console
   UniqueHandle readyEvent;     // set by the child once main is being called
+  // The child and everything it starts: ended with the host, however the
+  // host ends, and ended at once when a stop takes too long.
+  UniqueHandle job;
 };
 
 enum class ChildOutput { Pipe, Console };
@@ -26,6 +29,9 @@ enum class ChildOutput { Pipe, Console };
 // Fails (with the system's error code) when a pipe, the event or the process
 // cannot be made.
 Outcome<ChildProcess> startChild(std::wstring commandLine, DWORD creationFlags, ChildOutput output);
+
+// Ends the child and every process it started.
+void endProcessTree(const ChildProcess& child);
 
 // Writes the stop line ("0") and closes the pipe, so that the child then
 // reads the end of its input.

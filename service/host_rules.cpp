@@ -38,6 +38,7 @@ std::string_view serviceNameArgument(unsigned long argc, const char* const* argv
 ControlOutcome applyControl(HostStatus& status, std::uint32_t control) {
   switch (control) {
     case kControlStop:
+    case kControlPreshutdown:
       status.state = kStateStopPending;
       return {true, "SetServiceStatus 2 failed %d"};
     case kControlShutdown:
@@ -68,6 +69,14 @@ bool markChildReady(HostStatus& status) {
   status.state = kStateRunning;
   status.checkPoint = 0;
   status.waitHint = 0;
+  return true;
+}
+
+bool advanceStopCheckpoint(HostStatus& status, std::uint32_t elapsedMs, std::uint32_t timeoutMs) {
+  if (elapsedMs >= timeoutMs) return false;
+  ++status.checkPoint;
+  // What remains, and a little for the end of the tree afterwards.
+  status.waitHint = timeoutMs - elapsedMs + 5000;
   return true;
 }
 

@@ -22,11 +22,17 @@ WideString childCommandLine(const ArgumentVector& hostArguments, WideView servic
 // none or it does not fit the service name buffer.
 std::string_view serviceNameArgument(unsigned long argc, const char* const* argv);
 
+inline constexpr std::uint32_t kControlStop = 1;
+inline constexpr std::uint32_t kControlShutdown = 5;
+inline constexpr std::uint32_t kControlPreshutdown = 0x0F;
+// Stop, shutdown and pre-shutdown.
+inline constexpr std::uint32_t kControlsAccepted = 0x1 | 0x4 | 0x100;
+
 // The fields of the status record the host reports.
 struct HostStatus {
   std::uint32_t serviceType = 0x30;
   std::uint32_t state = 4;  // running
-  std::uint32_t controlsAccepted = 5;  // stop and shutdown
+  std::uint32_t controlsAccepted = kControlsAccepted;
   std::uint32_t win32ExitCode = 0;
   std::uint32_t serviceSpecificExitCode = 0;
   std::uint32_t checkPoint = 0;
@@ -37,8 +43,6 @@ inline constexpr std::uint32_t kStateStopped = 1;
 inline constexpr std::uint32_t kStateStartPending = 2;
 inline constexpr std::uint32_t kStateStopPending = 3;
 inline constexpr std::uint32_t kStateRunning = 4;
-inline constexpr std::uint32_t kControlStop = 1;
-inline constexpr std::uint32_t kControlShutdown = 5;
 
 struct ControlOutcome {
   bool sendStopLine = false;
@@ -58,6 +62,11 @@ bool advanceStartCheckpoint(HostStatus& status);
 // The child says the application's main is being called: running, unless a
 // stop came first. Whether the new state is reported.
 bool markChildReady(HostStatus& status);
+// While the child has time to end after the stop line: a checkpoint more and
+// a wait hint that covers the rest of the timeout, so that the manager never
+// takes the service for hung. False once the time is up.
+bool advanceStopCheckpoint(HostStatus& status, std::uint32_t elapsedMs, std::uint32_t timeoutMs);
+
 // The child could not be started (or given its pipes).
 void markStartFailed(HostStatus& status);
 // The end of the child: stopped. A child that failed on its own (a non-zero

@@ -12,6 +12,7 @@
 
 #include "payload/config.h"
 #include "service/event_log.h"
+#include "service/scm_access.h"
 #include "service/service_log.h"
 #include "util/paths.h"
 #include "util/text.h"
@@ -28,68 +29,6 @@ constexpr DWORD kStartPollMilliseconds = 100;
 // Enough for a launcher message with its list of rejected runtimes, or the
 // top of a stack trace with the host's closing lines.
 constexpr std::size_t kReasonLines = 30;
-
-// The system's reason for the failure just reported on standard output.
-void printReason(DWORD error) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "%s\n", systemErrorText(error).c_str());
-  std::fflush(stderr);
-}
-
-using ChangeServiceConfig2WFn = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
-
-UniqueServiceHandle openManager(DWORD access) {
-  return UniqueServiceHandle(OpenSCManagerA(nullptr, nullptr, access));
-}
-
-UniqueServiceHandle openService(const UniqueServiceHandle& manager, const std::string& name, DWORD access) {
-  return UniqueServiceHandle(OpenServiceA(manager.get(), name.c_str(), access));
-}
-
-// Names separated by commas become the NUL-separated, double-NUL-terminated
-// list CreateService takes; empty pieces carry no name. Empty when no name.
-std::string dependencyList(std::string_view commaSeparated) {
-  std::string list;
-  for (const std::string& name : splitNonEmpty(commaSeparated, ',')) list.append(name).push_back('\0');
-  if (!list.empty()) list.push_back('\0');
-  return list;
-}
-
-// The SCM starts the program by its command line, so a path with a space has
-// to be quoted: unquoted, Windows would first try to run "C:\Program.exe",
-// and the service host would split its own path into two arguments.
-std::string registeredProgramPath() {
-  const std::string& path = modulePath();
-  return path.find(' ') == std::string::npos ? path : '"' + path + '"';
-}
-
-// Through the wide call, with the texts converted as CreateServiceA converts
-// them: Wine 8's CreateServiceA keeps only the first name of a dependency list.
-UniqueServiceHandle createService(SC_HANDLE manager, const std::string& serviceName, DWORD startType,
-                                  bool interactive) {
-  const std::wstring name = toWide(serviceName, CP_ACP);
-  const std::wstring program = toWide(registeredProgramPath(), fileCodePage());
-  const std::wstring dependencies = toWide(dependencyList(getConfigString(kKeyDependencies)), CP_ACP);
-  const DWORD serviceType = SERVICE_WIN32_OWN_PROCESS | (interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
-  return UniqueServiceHandle(
-      CreateServiceW(manager, name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, serviceType, startType,
-                     SERVICE_ERROR_NORMAL, program.c_str(), nullptr, nullptr,
-                     dependencies.empty() ? nullptr : dependencies.c_str(), nullptr, nullptr));
-}
-
-// Looked up at run time: systems without it install the service anyway,
-// only without a description.
-void setDescription(SC_HANDLE service) {
-  std::wstring description(asWin(getConfigWString(kKeyServiceDescription)));
-  if (description.empty()) return;
-  HMODULE advapi = GetModuleHandleA("advapi32.dll");
-  auto change = advapi ? reinterpret_cast<ChangeServiceConfig2WFn>(
-                             reinterpret_cast<void*>(GetProcAddress(advapi, "ChangeServiceConfig2W")))
-                       : nullptr;
-  if (change == nullptr) return;
-  SERVICE_DESCRIPTIONW record{description.data()};
-  change(service, SERVICE_CONFIG_DESCRIPTION, &record);
-}
 
 // The configured path may be quoted and may carry arguments after the program.
 bool isOwnProgram(const char* configuredPath) {
@@ -139,28 +78,6 @@ int reportConfiguration(SC_HANDLE service, int stateResult) {
   return stateResult;
 }
 }  // namespace
-
-int installService(const std::string& name, std::uint32_t startType, bool interactive) {
-  uninstallService(name, /*verbose=*/false);
-  const UniqueServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
-  if (!manager) {
-    const DWORD error = GetLastError();
-    std::printf("Could not open SCManager.\n");
-    printReason(error);
-    return 1;
-  }
-  const UniqueServiceHandle service = createService(manager.get(), name, startType, interactive);
-  if (!service) {
-    const DWORD error = GetLastError();
-    std::printf("Could not create service.\n");
-    printReason(error);
-    return 1;
-  }
-  setDescription(service.get());
-  if (!registerEventSource(name)) std::fprintf(stderr, "The event log source '%s' could not be registered.\n", name.c_str());
-  std::printf("Installed service '%s'.\n", name.c_str());
-  return 0;
-}
 
 int uninstallService(const std::string& name, bool verbose) {
   stopService(name, /*verbose=*/false);

@@ -6,10 +6,6 @@
 
 namespace runvo {
 
-inline constexpr std::uint32_t kAutoStart = 2;    // SERVICE_AUTO_START
-inline constexpr std::uint32_t kDemandStart = 3;  // SERVICE_DEMAND_START
-
-int installService(const std::string& name, std::uint32_t startType, bool interactive);
 int uninstallService(const std::string& name, bool verbose);
 // How /start follows the service after asking the manager to start it.
 struct StartWatch {

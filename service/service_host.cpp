@@ -9,7 +9,10 @@
 
 #include "diag/console_events.h"
 #include "diag/log.h"
+#include "payload/extraction_names.h"
+#include "payload/temp_dirs.h"
 #include "service/child_process.h"
+#include "util/paths.h"
 #include "service/event_log.h"
 #include "service/host_rules.h"
 #include "service/service_log.h"
@@ -21,6 +24,7 @@ namespace runvo {
 namespace {
 constexpr DWORD kPumpBufferSize = 8192;
 constexpr DWORD kCheckpointInterval = 1000;
+constexpr DWORD kOutputDrainMs = 2000;
 constexpr char kPriorityKey[] = "SOFTWARE\\tallowmere-soft\\runvo\\priority";
 
 // Shared by service main, the control handler and the output pump: each
@@ -36,6 +40,7 @@ struct Host {
   SERVICE_STATUS_HANDLE statusHandle = nullptr;
   UniqueHandle stopLineWriteEnd;
   bool stopRequested = false;
+  DWORD stopRequestedAt = 0;
 };
 
 Host& host() {
@@ -78,6 +83,7 @@ void logState(Host& h) {
 // Sends the stop line now, or as soon as the child exists.
 void requestStopLocked(Host& h) {
   writeLog("sending shutdown %d", 0);
+  if (!h.stopRequested) h.stopRequestedAt = GetTickCount();
   h.stopRequested = true;
   if (h.stopLineWriteEnd) {
     sendStopLine(h.stopLineWriteEnd);
@@ -86,7 +92,7 @@ void requestStopLocked(Host& h) {
   writeLog("shutdown sent");
 }
 
-void WINAPI controlHandler(DWORD control) {
+DWORD WINAPI controlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
   writeLog("control handler request %d", static_cast<int>(control));
   Host& h = host();
   std::lock_guard guard(h.lock);
@@ -94,8 +100,34 @@ void WINAPI controlHandler(DWORD control) {
   const ControlOutcome outcome = applyControl(h.status, control);
   if (!reportLocked(h)) writeLog(outcome.reportFailureLog, static_cast<int>(GetLastError()));
   if (outcome.sendStopLine && !alreadyStopping) {
-    if (h.log) h.log->line(control == kControlShutdown ? "shutdown requested" : "stop requested");
+    const char* what = control == kControlShutdown      ? "shutdown requested"
+                       : control == kControlPreshutdown ? "pre-shutdown requested"
+                                                        : "stop requested";
+    if (h.log) h.log->line(what);
     requestStopLocked(h);
+  }
+  return NO_ERROR;
+}
+
+// Waits for the child; after the stop line, for at most the stop timeout,
+// reporting progress, and then ends its whole tree.
+void waitForChildEnd(Host& h, const ChildProcess& child) {
+  bool ended = false;
+  while (WaitForSingleObject(child.process.get(), kCheckpointInterval) == WAIT_TIMEOUT) {
+    std::lock_guard guard(h.lock);
+    if (!h.stopRequested || ended) continue;
+    if (advanceStopCheckpoint(h.status, GetTickCount() - h.stopRequestedAt, h.context.stopTimeoutMs)) {
+      reportLocked(h);
+      continue;
+    }
+    writeLog("the child did not end within %u ms after the stop line: ending its process tree",
+             static_cast<unsigned>(h.context.stopTimeoutMs));
+    if (h.log) {
+      h.log->line("the application did not end within " + std::to_string(h.context.stopTimeoutMs / 1000) +
+                  " s after the stop line: ending its process tree");
+    }
+    endProcessTree(child);
+    ended = true;
   }
 }
 
@@ -161,6 +193,7 @@ void waitUntilReady(Host& h, const ChildProcess& child) {
       return;
     }
     if (which != WAIT_TIMEOUT) return;  // the child ended, or the wait failed: the end is handled next
+    if (h.stopRequested) return;         // the stop timeout applies from here
     if (advanceStartCheckpoint(h.status)) reportLocked(h);
   }
 }
@@ -178,12 +211,19 @@ void reportFailure(Host& h, DWORD exitCode) {
   writeEventLogError(h.serviceName, text);
 }
 
-[[noreturn]] void waitForChild(Host& h, ChildProcess& child) {
-  WaitForSingleObject(child.process.get(), INFINITE);
+// Everything after the child's end happens before the final report: once
+// the service reports stopped, the dispatcher returns and the process ends.
+[[noreturn]] void waitForChild(Host& h, ChildProcess& child, const UniqueHandle& pump) {
+  waitForChildEnd(h, child);
   DWORD exitCode = 0;
   if (!GetExitCodeProcess(child.process.get(), &exitCode)) exitCode = 0;
   writeLog("process terminated with exit code %d", static_cast<int>(exitCode));
+  // The child's last output, unless something it started still holds the pipe.
+  if (pump) WaitForSingleObject(pump.get(), kOutputDrainMs);
   if (h.log) h.log->line("child exited with code " + std::to_string(exitCode));
+  child.process.reset();
+  // The child's extraction directory, now that nothing holds it.
+  removeStaleExtractionDirectories(executableOwnerId(modulePath()));
   {
     std::lock_guard guard(h.lock);
     const bool beforeMain = h.status.state == kStateStartPending;
@@ -200,7 +240,6 @@ void reportFailure(Host& h, DWORD exitCode) {
     if (!reportLocked(h)) writeLog("SetServiceStatus 10 failed %d", static_cast<int>(GetLastError()));
     writeLog("service stopped set");
   }
-  child.process.reset();
   writeLog("exiting");
   h.context.endProcess(0);
 }
@@ -217,7 +256,7 @@ void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
   h.log = std::make_unique<ServiceLog>(
       serviceLogPath(h.context.launcherDirectory, h.context.serviceLog.folder, h.serviceName), h.context.serviceLog);
   h.log->line(std::string(kServiceStartMarker) + ": " + h.serviceName);
-  h.statusHandle = RegisterServiceCtrlHandlerA(h.serviceName.c_str(), controlHandler);
+  h.statusHandle = RegisterServiceCtrlHandlerExA(h.serviceName.c_str(), controlHandler, nullptr);
   if (h.statusHandle == nullptr) {
     h.log->line("RegisterServiceCtrlHandler failed: " + systemErrorText(GetLastError()));
     return;
@@ -241,13 +280,11 @@ void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
     h.stopLineWriteEnd = std::move(child->stopLineWriteEnd);
     if (h.stopRequested) requestStopLocked(h);
   }
-  if (HANDLE pump = CreateThread(nullptr, 0, pumpOutput, child->outputReadEnd.get(), 0, nullptr)) {
-    child->outputReadEnd.release();
-    CloseHandle(pump);
-  }
+  UniqueHandle pump(CreateThread(nullptr, 0, pumpOutput, child->outputReadEnd.get(), 0, nullptr));
+  if (pump) child->outputReadEnd.release();
   registerConsoleEventLogger();
   waitUntilReady(h, *child);
-  waitForChild(h, *child);
+  waitForChild(h, *child, pump);
 }
 
 }  // namespace runvo

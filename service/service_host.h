@@ -1,6 +1,7 @@
 // The service host: what runs when the Service Control Manager starts the
 // executable.
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "service/service_log_rules.h"
@@ -17,6 +18,8 @@ struct HostContext {
   // log's settings, for the log's path once the service name is known.
   std::string launcherDirectory;
   ServiceLogSettings serviceLog;
+  // How long the child may take to end after the stop line.
+  std::uint32_t stopTimeoutMs = 30000;
   // Ends the process once the child has ended and its end was reported: the
   // dispatcher would otherwise wait for a final status that a child that
   // failed on its own never gets.

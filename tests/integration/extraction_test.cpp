@@ -70,8 +70,9 @@ TEST_F(Extraction, ContentsSizesAndADirectoryLevel) {
   const Run r = childRun(withFiles(files));
   ASSERT_FALSE(r.extractionDirectory.empty());
   EXPECT_TRUE(r.extractionDirectory.string().ends_with(".tmp_dir")) << r.extractionDirectory;
-  EXPECT_TRUE(fs::exists(r.extractionDirectory.string().substr(0, r.extractionDirectory.string().size() - 4)))
-      << "the unique file that named the directory stays";
+  EXPECT_FALSE(fs::exists(r.extractionDirectory.string().substr(0, r.extractionDirectory.string().size() - 4)))
+      << "no temporary file is left beside the directory";
+  EXPECT_EQ(r.extractionDirectory.filename().string().rfind("rvx", 0), 0u) << r.extractionDirectory;
   EXPECT_FALSE(fs::exists(r.extractionDirectory / "empty.txt")) << "a record of size 0 makes no file";
   for (std::size_t i = 1; i < files.size(); ++i) {
     EXPECT_EQ(readFile(r.extractionDirectory / files[i].first), files[i].second) << files[i].first;
@@ -103,7 +104,10 @@ TEST_F(Extraction, NamesAndCounts) {
   // A negative count still makes the directory and extracts nothing.
   r = childRun(withFiles({}, "a.txt", -2), "negative.exe");
   ASSERT_FALSE(r.extractionDirectory.empty());
-  EXPECT_TRUE(fs::is_empty(r.extractionDirectory));
+  // Nothing but the file that marks the run that owned it.
+  std::vector<std::string> entries;
+  for (const auto& entry : fs::directory_iterator(r.extractionDirectory)) entries.push_back(entry.path().filename().string());
+  EXPECT_EQ(entries, std::vector<std::string>{".owner"});
   EXPECT_TRUE(has(r.log, "extracting files done"));
   fs::remove_all(r.extractionDirectory);
 }

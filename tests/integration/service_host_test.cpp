@@ -299,5 +299,122 @@ TEST_F(ServiceHost, RunRunsTheApplicationAsTheServiceDoesWithItsExitCode) {
   }
 }
 
+// The process id the service log names for the latest child.
+DWORD childProcessId(const fs::path& serviceLog) {
+  DWORD id = 0;
+  for (const std::string& line : splitLines(readFile(serviceLog))) {
+    const std::size_t at = line.find("child process id ");
+    if (at != std::string::npos) id = static_cast<DWORD>(std::stoul(line.substr(at + 17)));
+  }
+  return id;
+}
+
+bool processEndsWithin(DWORD processId, DWORD milliseconds) {
+  UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+  return !process || WaitForSingleObject(process.get(), milliseconds) == WAIT_OBJECT_0;
+}
+
+TEST_F(ServiceHost, AStopThatTakesTooLongEndsTheTreeAtTheTimeout) {
+  // The double's main sleeps through the stop line, as a hung application does.
+  script("main: sleep-ms 600000\n");
+  const std::string name = spacedServiceName("stubborn");
+  PayloadBytes payload = PayloadBytes::tables({{101, "configured"},
+                                               {107, "0"},
+                                               {122, "com.example.App"},
+                                               {128, searchEntry()},
+                                               {2002, "1"},
+                                               {2003, "lib\\app.jar"},
+                                               {30005, "2"}});
+  payload.fileRecord("PK app");
+  const fs::path exe = makeLauncher(payload, "stubborn.exe");
+  TestService service(name, exe);
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
+  ASSERT_TRUE(traced("arg[5]=" + name)) << joined(trace());
+  std::string tempDir;
+  for (const std::string& line : trace()) {
+    const std::size_t at = line.find("=-Drunvo.tempDir=");
+    if (line.rfind("option[", 0) == 0 && at != std::string::npos) tempDir = line.substr(at + 17);
+  }
+  ASSERT_TRUE(fs::exists(fs::path(tempDir) / "lib" / "app.jar")) << tempDir;
+  const fs::path log = dir_ / "logs" / (name + ".log");
+  const DWORD child = childProcessId(log);
+  ASSERT_NE(child, 0u);
+  const DWORD hostId = service.processId();
+
+  const auto stopAsked = std::chrono::steady_clock::now();
+  ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP));
+  std::this_thread::sleep_for(1200ms);
+  const SERVICE_STATUS pending = service.status();
+  EXPECT_EQ(pending.dwCurrentState, SERVICE_STOP_PENDING);
+  EXPECT_GE(pending.dwCheckPoint, 1u);
+  EXPECT_GE(pending.dwWaitHint, 1000u) << "the wait hint covers the rest of the timeout";
+  ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 15s));
+  const auto took = std::chrono::steady_clock::now() - stopAsked;
+  EXPECT_GE(took, 2s);
+  EXPECT_LT(took, 10s);
+  EXPECT_TRUE(processEndsWithin(child, 5000)) << "the child's tree is ended";
+  const std::string text = readFile(log);
+  EXPECT_NE(text.find("did not end within 2 s after the stop line: ending its process tree"), std::string::npos)
+      << text;
+  // Nothing of the run stays in the temporary folder once the host is gone.
+  EXPECT_TRUE(processEndsWithin(hostId, 5000));
+  EXPECT_FALSE(fs::exists(tempDir)) << tempDir;
+}
+
+TEST_F(ServiceHost, TheChildDoesNotOutliveItsHost) {
+  script("main: sleep-ms 600000\n");
+  const std::string name = spacedServiceName("orphan");
+  TestService service(name, launcher("orphan.exe"));
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
+  const DWORD child = childProcessId(dir_ / "logs" / (name + ".log"));
+  ASSERT_NE(child, 0u);
+  UniqueHandle host(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, service.processId()));
+  ASSERT_TRUE(host);
+  // Killed from outside: no clean-up of its own runs.
+  ASSERT_TRUE(TerminateProcess(host.get(), 9));
+  EXPECT_EQ(WaitForSingleObject(host.get(), 5000), WAIT_OBJECT_0);
+  EXPECT_TRUE(processEndsWithin(child, 10000)) << "the job ends the child with its host";
+}
+
+TEST_F(ServiceHost, StaleExtractionDirectoriesGoAndLiveOnesStay) {
+  // A child run that ends without a JVM leaves its directory, as a killed one would.
+  PayloadBytes payload = PayloadBytes::tables({{101, "configured"}, {107, "0"}, {2002, "1"}, {2003, "app.jar"}});
+  payload.fileRecord("PK app");
+  const fs::path exe = makeLauncher(payload, "stale.exe");
+  const fs::path temp = tmp_ / "stale";
+  fs::create_directories(temp);
+  auto runChild = [&] { run(exe, {.arguments = L"__ksx_restart", .temporaryDirectory = temp}); };
+  auto extractionDirectories = [&] {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(temp)) {
+      if (entry.is_directory() && entry.path().filename().string().ends_with(".tmp_dir")) found.push_back(entry.path());
+    }
+    return found;
+  };
+  runChild();
+  const std::vector<fs::path> first = extractionDirectories();
+  ASSERT_EQ(first.size(), 1u);
+  // One that a running copy owns: its owner file is held open.
+  const fs::path live = temp / (first[0].filename().string().substr(0, 12) + "0123456789abcdef.tmp_dir");
+  fs::create_directories(live);
+  UniqueHandle liveLock(CreateFileW((live / ".owner").wstring().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(liveLock);
+  // Another executable's directory is never touched.
+  const fs::path foreign = temp / "rvx00000000_0123456789abcdef.tmp_dir";
+  fs::create_directories(foreign);
+
+  runChild();
+  EXPECT_FALSE(fs::exists(first[0])) << "the stale directory is removed";
+  EXPECT_TRUE(fs::exists(live)) << "the live one is kept";
+  EXPECT_TRUE(fs::exists(foreign)) << "another executable's is kept";
+  EXPECT_EQ(extractionDirectories().size(), 3u) << "the live one, the foreign one and the new run's";
+  for (const auto& entry : fs::directory_iterator(temp)) {
+    EXPECT_NE(entry.path().extension(), ".tmp") << "no temporary file stays: " << entry.path();
+  }
+}
+
 }  // namespace
 }  // namespace runvo::testing

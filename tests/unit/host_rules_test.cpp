@@ -74,7 +74,7 @@ TEST(HostRules, ControlsAndTheEndOfTheChild) {
 TEST(HostRules, TheStartIsPendingUntilTheChildIsReady) {
   HostStatus status = startingStatus();
   EXPECT_EQ(status.state, kStateStartPending);
-  EXPECT_EQ(status.controlsAccepted, 5u);
+  EXPECT_EQ(status.controlsAccepted, 0x105u) << "stop, shutdown and pre-shutdown";
   EXPECT_TRUE(advanceStartCheckpoint(status));
   EXPECT_TRUE(advanceStartCheckpoint(status));
   EXPECT_EQ(status.checkPoint, 3u);
@@ -107,6 +107,20 @@ TEST(HostRules, AChildThatEndsBeforeItIsReady) {
     EXPECT_EQ(status.win32ExitCode, c.win32ExitCode) << c.exitCode;
     EXPECT_EQ(status.serviceSpecificExitCode, c.specific) << c.exitCode;
   }
+}
+
+TEST(HostRules, TheStopWaitCoversTheRestOfTheTimeout) {
+  HostStatus status;
+  EXPECT_TRUE(applyControl(status, kControlPreshutdown).sendStopLine);
+  EXPECT_EQ(status.state, kStateStopPending);
+  const std::uint32_t timeout = 30000;
+  EXPECT_TRUE(advanceStopCheckpoint(status, 1000, timeout));
+  EXPECT_EQ(status.checkPoint, 1u);
+  EXPECT_EQ(status.waitHint, 29000u + 5000u);
+  EXPECT_TRUE(advanceStopCheckpoint(status, 29999, timeout));
+  EXPECT_EQ(status.checkPoint, 2u);
+  EXPECT_FALSE(advanceStopCheckpoint(status, 30000, timeout)) << "time is up: the tree is ended";
+  EXPECT_EQ(status.checkPoint, 2u);
 }
 
 }  // namespace

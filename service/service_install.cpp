@@ -1,0 +1,246 @@
+// Registering the service: created with its start type, display name,
+// dependencies and account, then configured (description, recovery, delayed
+// start, pre-shutdown time, environment, event log source). A failing step
+// deletes the service again, so a failed /install leaves nothing behind.
+#include "service/service_install.h"
+
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "util/win.h"
+
+#include <ntsecapi.h>
+
+#include "payload/config.h"
+#include "service/event_log.h"
+#include "service/scm_access.h"
+#include "service/service_control.h"
+#include "util/paths.h"
+#include "util/text.h"
+#include "util/win_text.h"
+
+namespace runvo {
+
+namespace {
+// A step that failed, with the system's error code.
+struct StepFailure {
+  std::string step;
+  DWORD error = 0;
+};
+
+// Names separated by commas become the NUL-separated, double-NUL-terminated
+// list CreateService takes; empty pieces carry no name. Empty when no name.
+std::string dependencyList(std::string_view commaSeparated) {
+  std::string list;
+  for (const std::string& name : splitNonEmpty(commaSeparated, ',')) list.append(name).push_back('\0');
+  if (!list.empty()) list.push_back('\0');
+  return list;
+}
+
+// The SCM starts the program by its command line, so a path with a space has
+// to be quoted: unquoted, Windows would first try to run "C:\Program.exe",
+// and the service host would split its own path into two arguments.
+std::string registeredProgramPath() {
+  const std::string& path = modulePath();
+  return path.find(' ') == std::string::npos ? path : '"' + path + '"';
+}
+
+// A user's password: from the variable the payload names, else one line of
+// standard input. Never stored anywhere.
+std::wstring readPassword(const ServiceSettings& settings) {
+  if (!settings.passwordVariable.empty()) {
+    const std::wstring variable = toWide(settings.passwordVariable, CP_ACP);
+    const DWORD length = GetEnvironmentVariableW(variable.c_str(), nullptr, 0);
+    if (length > 0) {
+      std::wstring value(length, L'\0');
+      value.resize(GetEnvironmentVariableW(variable.c_str(), value.data(), length));
+      return value;
+    }
+  }
+  std::fprintf(stderr, "Password of %s: ", settings.account.user.c_str());
+  std::fflush(stderr);
+  std::string line;
+  std::getline(std::cin, line);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return toWide(line, GetConsoleCP() != 0 ? GetConsoleCP() : CP_ACP);
+}
+
+// A user account must be able to log on as a service: checked before the
+// service exists, so that a wrong password fails /install, not the first start.
+bool passwordAccepted(const std::string& user, const std::wstring& password, DWORD& error) {
+  const std::size_t backslash = user.find('\\');
+  const std::wstring domain = toWide(backslash == std::string::npos ? "." : user.substr(0, backslash), CP_ACP);
+  const std::wstring name = toWide(backslash == std::string::npos ? user : user.substr(backslash + 1), CP_ACP);
+  HANDLE token = nullptr;
+  if (!LogonUserW(name.c_str(), domain.c_str(), password.c_str(), LOGON32_LOGON_SERVICE, LOGON32_PROVIDER_DEFAULT,
+                  &token)) {
+    error = GetLastError();
+    return false;
+  }
+  CloseHandle(token);
+  return true;
+}
+
+// Grants the "log on as a service" right (SeServiceLogonRight) to an account.
+bool grantServiceLogon(const std::string& user, DWORD& error) {
+  LSA_OBJECT_ATTRIBUTES attributes{};
+  LSA_HANDLE policy = nullptr;
+  NTSTATUS status = LsaOpenPolicy(nullptr, &attributes, POLICY_LOOKUP_NAMES | POLICY_CREATE_ACCOUNT, &policy);
+  if (status != 0) {
+    error = LsaNtStatusToWinError(status);
+    return false;
+  }
+  std::wstring name = toWide(user.rfind(".\\", 0) == 0 ? user.substr(2) : user, CP_ACP);
+  LSA_UNICODE_STRING account{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+                             static_cast<USHORT>(name.size() * sizeof(wchar_t)), name.data()};
+  PLSA_REFERENCED_DOMAIN_LIST domains = nullptr;
+  PLSA_TRANSLATED_SID2 sids = nullptr;
+  status = LsaLookupNames2(policy, 0, 1, &account, &domains, &sids);
+  if (status == 0) {
+    wchar_t right[] = L"SeServiceLogonRight";
+    LSA_UNICODE_STRING rights{sizeof right - sizeof(wchar_t), sizeof right, right};
+    status = LsaAddAccountRights(policy, sids[0].Sid, &rights, 1);
+  }
+  if (domains) LsaFreeMemory(domains);
+  if (sids) LsaFreeMemory(sids);
+  LsaClose(policy);
+  error = LsaNtStatusToWinError(status);
+  return status == 0;
+}
+
+// The shutdown privilege, which a reboot action needs from whoever registers it.
+void enableShutdownPrivilege() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
+  TOKEN_PRIVILEGES privileges{1, {}};
+  if (LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+  }
+  CloseHandle(token);
+}
+
+std::optional<StepFailure> setFailureActions(SC_HANDLE service, const ServiceSettings& settings) {
+  if (settings.failureActions.empty() && !settings.failureOnErrorExit) return std::nullopt;
+  std::vector<SC_ACTION> actions;
+  bool reboot = false;
+  for (const FailureAction& action : settings.failureActions) {
+    actions.push_back({static_cast<SC_ACTION_TYPE>(action.type), action.delayMs});
+    reboot = reboot || action.type == FailureActionType::Reboot;
+  }
+  if (reboot) enableShutdownPrivilege();
+  SERVICE_FAILURE_ACTIONSW record{};
+  record.dwResetPeriod = settings.failureResetSeconds;
+  record.cActions = static_cast<DWORD>(actions.size());
+  record.lpsaActions = actions.empty() ? nullptr : actions.data();
+  if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, &record)) {
+    return StepFailure{"setting the failure actions", GetLastError()};
+  }
+  SERVICE_FAILURE_ACTIONS_FLAG flag{settings.failureOnErrorExit ? TRUE : FALSE};
+  if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag)) {
+    return StepFailure{"counting exits with an error as failures", GetLastError()};
+  }
+  return std::nullopt;
+}
+
+// The environment the service manager hands the service's process: the
+// service's own Environment value, NUL-separated lines.
+std::optional<StepFailure> setEnvironment(const std::string& name, const ServiceSettings& settings) {
+  if (settings.environment.empty()) return std::nullopt;
+  std::wstring block;
+  for (const std::string& line : settings.environment) block += toWide(line, CP_ACP) + L'\0';
+  block += L'\0';
+  const std::wstring key = toWide("SYSTEM\\CurrentControlSet\\Services\\" + name, CP_ACP);
+  const LSTATUS status = RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Environment", REG_MULTI_SZ, block.data(),
+                                         static_cast<DWORD>(block.size() * sizeof(wchar_t)));
+  if (status != ERROR_SUCCESS) return StepFailure{"setting the service's environment", static_cast<DWORD>(status)};
+  return std::nullopt;
+}
+
+std::optional<StepFailure> configure(SC_HANDLE service, const InstallRequest& request, const ServiceSettings& settings) {
+  if (std::wstring description(asWin(getConfigWString(kKeyServiceDescription))); !description.empty()) {
+    SERVICE_DESCRIPTIONW record{description.data()};
+    if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, &record)) {
+      return StepFailure{"setting the description", GetLastError()};
+    }
+  }
+  if (auto failed = setFailureActions(service, settings)) return failed;
+  if (request.delayedStart) {
+    SERVICE_DELAYED_AUTO_START_INFO delayed{TRUE};
+    if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed)) {
+      return StepFailure{"setting the delayed start", GetLastError()};
+    }
+  }
+  if (settings.preshutdownMs) {
+    SERVICE_PRESHUTDOWN_INFO preshutdown{*settings.preshutdownMs};
+    if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown)) {
+      return StepFailure{"setting the pre-shutdown time", GetLastError()};
+    }
+  }
+  return setEnvironment(request.name, settings);
+}
+
+// Through the wide call, with the texts converted as CreateServiceA converts
+// them: Wine 8's CreateServiceA keeps only the first name of a dependency list.
+UniqueServiceHandle createService(SC_HANDLE manager, const InstallRequest& request, const ServiceSettings& settings,
+                                  const std::wstring& password) {
+  const std::wstring name = toWide(request.name, CP_ACP);
+  const std::wstring displayName = settings.displayName.empty() ? name : toWide(settings.displayName, CP_ACP);
+  const std::wstring program = toWide(registeredProgramPath(), fileCodePage());
+  const std::wstring dependencies = toWide(dependencyList(getConfigString(kKeyDependencies)), CP_ACP);
+  const std::string account = accountName(settings.account, request.name);
+  const std::wstring accountWide = toWide(account, CP_ACP);
+  // Only LocalSystem may interact with a desktop; Windows ignores it since Vista anyway.
+  const bool interactive = request.interactive && settings.interactive.value_or(true) &&
+                           settings.account.kind == AccountKind::LocalSystem;
+  const DWORD serviceType = SERVICE_WIN32_OWN_PROCESS | (interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
+  const bool needsPassword = settings.account.kind == AccountKind::User ||
+                             settings.account.kind == AccountKind::LocalService ||
+                             settings.account.kind == AccountKind::NetworkService;
+  return UniqueServiceHandle(CreateServiceW(
+      manager, name.c_str(), displayName.c_str(), SERVICE_ALL_ACCESS, serviceType, request.startType,
+      SERVICE_ERROR_NORMAL, program.c_str(), nullptr, nullptr, dependencies.empty() ? nullptr : dependencies.c_str(),
+      account.empty() ? nullptr : accountWide.c_str(), needsPassword ? password.c_str() : nullptr));
+}
+
+int failInstall(const std::string& line, DWORD error) {
+  std::printf("%s\n", line.c_str());
+  printReason(error);
+  return 1;
+}
+}  // namespace
+
+int installService(const InstallRequest& request, const ServiceSettings& settings) {
+  uninstallService(request.name, /*verbose=*/false);
+  std::wstring password;
+  if (settings.account.kind == AccountKind::User) {
+    password = readPassword(settings);
+    DWORD error = 0;
+    if (!passwordAccepted(settings.account.user, password, error)) {
+      return failInstall("Could not install service: " + settings.account.user + " cannot log on with that password.",
+                         error);
+    }
+    if (!grantServiceLogon(settings.account.user, error)) {
+      return failInstall("Could not grant " + settings.account.user + " the right to log on as a service.", error);
+    }
+  }
+  const UniqueServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
+  if (!manager) return failInstall("Could not open SCManager.", GetLastError());
+  const UniqueServiceHandle service = createService(manager.get(), request, settings, password);
+  SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
+  if (!service) return failInstall("Could not create service.", GetLastError());
+  if (auto failed = configure(service.get(), request, settings)) {
+    DeleteService(service.get());
+    return failInstall("Could not install service: " + failed->step + " failed.", failed->error);
+  }
+  if (!registerEventSource(request.name)) {
+    std::fprintf(stderr, "The event log source '%s' could not be registered.\n", request.name.c_str());
+  }
+  std::printf("Installed service '%s'.\n", request.name.c_str());
+  return 0;
+}
+
+}  // namespace runvo

@@ -1,0 +1,24 @@
+// /install and its variants: registers the service with everything the
+// payload says about it, or nothing at all when a step fails.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "service/service_settings.h"
+
+namespace runvo {
+
+inline constexpr std::uint32_t kAutoStart = 2;    // SERVICE_AUTO_START
+inline constexpr std::uint32_t kDemandStart = 3;  // SERVICE_DEMAND_START
+
+struct InstallRequest {
+  std::string name;
+  std::uint32_t startType = kDemandStart;
+  bool delayedStart = false;  // with kAutoStart: some time after the other automatic services
+  bool interactive = true;    // what the command line says
+};
+
+// The process exit code.
+int installService(const InstallRequest& request, const ServiceSettings& settings);
+
+}  // namespace runvo

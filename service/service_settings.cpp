@@ -1,0 +1,120 @@
+#include "service/service_settings.h"
+
+#include <charconv>
+
+#include "payload/config_keys.h"
+#include "util/text.h"
+
+namespace runvo {
+
+namespace {
+constexpr std::uint32_t kMillisecondsPerSecond = 1000;
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+std::optional<FailureAction> parseAction(std::string_view text) {
+  const std::size_t slash = text.find('/');
+  const std::string_view type = text.substr(0, slash);
+  FailureAction action;
+  if (equalsIgnoringCase(type, "none")) {
+    action.type = FailureActionType::None;
+  } else if (equalsIgnoringCase(type, "restart")) {
+    action.type = FailureActionType::Restart;
+  } else if (equalsIgnoringCase(type, "reboot")) {
+    action.type = FailureActionType::Reboot;
+  } else {
+    return std::nullopt;
+  }
+  if (slash == std::string_view::npos) return action;
+  const std::string_view delay = text.substr(slash + 1);
+  const auto [end, problem] = std::from_chars(delay.data(), delay.data() + delay.size(), action.delayMs);
+  if (delay.empty() || problem != std::errc() || end != delay.data() + delay.size()) return std::nullopt;
+  return action;
+}
+
+// A number of seconds as milliseconds; none for a key that is not set.
+std::optional<std::uint32_t> secondsKey(const ConfigTable& table, std::int32_t key, std::string_view name,
+                                        std::string& error) {
+  if (!table.narrow().contains(key)) return std::nullopt;
+  const int seconds = table.getInt(key);
+  if (seconds < 0 || static_cast<std::uint32_t>(seconds) > UINT32_MAX / kMillisecondsPerSecond) {
+    error = std::string(name) + " must be a number of seconds from 0 on";
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(seconds) * kMillisecondsPerSecond;
+}
+}  // namespace
+
+std::optional<std::vector<FailureAction>> parseFailureActions(std::string_view text, std::string& error) {
+  std::vector<FailureAction> actions;
+  for (const std::string& piece : splitNonEmpty(text, ';')) {
+    auto action = parseAction(piece);
+    if (!action) {
+      error = "the failure action \"" + piece +
+              "\" is not one of restart/MILLISECONDS, reboot/MILLISECONDS or none/0";
+      return std::nullopt;
+    }
+    actions.push_back(*action);
+  }
+  return actions;
+}
+
+ServiceAccount parseAccount(std::string_view text) {
+  if (text.empty() || equalsIgnoringCase(text, "LocalSystem")) return {AccountKind::LocalSystem, {}};
+  if (equalsIgnoringCase(text, "LocalService")) return {AccountKind::LocalService, {}};
+  if (equalsIgnoringCase(text, "NetworkService")) return {AccountKind::NetworkService, {}};
+  if (equalsIgnoringCase(text, "virtual")) return {AccountKind::Virtual, {}};
+  std::string user(text);
+  // A name without a domain is a local account.
+  if (user.find('\\') == std::string::npos && user.find('@') == std::string::npos) user = ".\\" + user;
+  return {AccountKind::User, user};
+}
+
+std::string accountName(const ServiceAccount& account, std::string_view serviceName) {
+  switch (account.kind) {
+    case AccountKind::LocalSystem: return {};
+    case AccountKind::LocalService: return "NT AUTHORITY\\LocalService";
+    case AccountKind::NetworkService: return "NT AUTHORITY\\NetworkService";
+    case AccountKind::Virtual: return "NT SERVICE\\" + std::string(serviceName);
+    case AccountKind::User: return account.user;
+  }
+  return {};
+}
+
+std::optional<ServiceSettings> readServiceSettings(const ConfigTable& table, std::string& error) {
+  ServiceSettings settings;
+  if (auto ms = secondsKey(table, kKeyStopTimeoutSeconds, "the stop timeout", error)) settings.stopTimeoutMs = *ms;
+  if (!error.empty()) return std::nullopt;
+  settings.preshutdownMs = secondsKey(table, kKeyPreshutdownSeconds, "the pre-shutdown timeout", error);
+  if (!error.empty()) return std::nullopt;
+  auto actions = parseFailureActions(table.getString(kKeyFailureActions), error);
+  if (!actions) return std::nullopt;
+  settings.failureActions = std::move(*actions);
+  if (auto ms = secondsKey(table, kKeyFailureResetSeconds, "the failure reset period", error)) {
+    settings.failureResetSeconds = *ms / kMillisecondsPerSecond;
+  }
+  if (!error.empty()) return std::nullopt;
+  settings.failureOnErrorExit = table.getInt(kKeyFailureOnErrorExit) != 0;
+  settings.delayedStart = table.getInt(kKeyDelayedStart) != 0;
+  settings.displayName = table.getString(kKeyDisplayName);
+  settings.account = parseAccount(table.getString(kKeyAccount));
+  settings.passwordVariable = table.getString(kKeyPasswordVariable);
+  for (std::string& line : splitNonEmpty(table.getString(kKeyServiceEnvironment), '\n')) {
+    if (line.find('=') == std::string::npos || line.front() == '=') {
+      error = "the environment entry \"" + line + "\" is not NAME=value";
+      return std::nullopt;
+    }
+    settings.environment.push_back(std::move(line));
+  }
+  if (table.narrow().contains(kKeyInteractive)) settings.interactive = table.getInt(kKeyInteractive) != 0;
+  return settings;
+}
+
+}  // namespace runvo
