@@ -123,7 +123,45 @@ void enableShutdownPrivilege() {
   CloseHandle(token);
 }
 
-std::optional<StepFailure> setFailureActions(SC_HANDLE service, const ServiceSettings& settings) {
+// A setting of ChangeServiceConfig2 that has a DWORD registry value of its
+// own. A manager that does not know the level (Wine's, for some) gets the
+// value where Windows keeps it.
+bool changeConfig2(SC_HANDLE service, const std::string& name, DWORD level, void* info, const wchar_t* valueName,
+                   DWORD value) {
+  if (ChangeServiceConfig2W(service, level, info)) return true;
+  if (GetLastError() != ERROR_INVALID_LEVEL) return false;
+  const std::wstring key = toWide("SYSTEM\\CurrentControlSet\\Services\\" + name, CP_ACP);
+  const LSTATUS status =
+      RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), valueName, REG_DWORD, &value, sizeof value);
+  SetLastError(static_cast<DWORD>(status));
+  return status == ERROR_SUCCESS;
+}
+
+// A manager that accepts failure actions but cannot report them back
+// (Wine's) gets them where Windows keeps them, in the registry layout of
+// SERVICE_FAILURE_ACTIONS: reset period, two unused fields, the count, an
+// unused field, then each action's type and delay.
+std::optional<StepFailure> keepFailureActionsReadable(SC_HANDLE service, const std::string& name,
+                                                      const SERVICE_FAILURE_ACTIONSW& record) {
+  DWORD needed = 0;
+  if (QueryServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, nullptr, 0, &needed) ||
+      GetLastError() != ERROR_INVALID_LEVEL) {
+    return std::nullopt;
+  }
+  std::vector<DWORD> blob{record.dwResetPeriod, 0, 0, record.cActions, 0};
+  for (DWORD i = 0; i < record.cActions; ++i) {
+    blob.push_back(static_cast<DWORD>(record.lpsaActions[i].Type));
+    blob.push_back(record.lpsaActions[i].Delay);
+  }
+  const std::wstring key = toWide("SYSTEM\\CurrentControlSet\\Services\\" + name, CP_ACP);
+  const LSTATUS status = RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"FailureActions", REG_BINARY, blob.data(),
+                                         static_cast<DWORD>(blob.size() * sizeof(DWORD)));
+  if (status != ERROR_SUCCESS) return StepFailure{"setting the failure actions", static_cast<DWORD>(status)};
+  return std::nullopt;
+}
+
+std::optional<StepFailure> setFailureActions(SC_HANDLE service, const std::string& name,
+                                             const ServiceSettings& settings) {
   if (settings.failureActions.empty() && !settings.failureOnErrorExit) return std::nullopt;
   std::vector<SC_ACTION> actions;
   bool reboot = false;
@@ -139,8 +177,10 @@ std::optional<StepFailure> setFailureActions(SC_HANDLE service, const ServiceSet
   if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, &record)) {
     return StepFailure{"setting the failure actions", GetLastError()};
   }
+  if (auto failed = keepFailureActionsReadable(service, name, record)) return failed;
   SERVICE_FAILURE_ACTIONS_FLAG flag{settings.failureOnErrorExit ? TRUE : FALSE};
-  if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag)) {
+  if (!changeConfig2(service, name, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag, L"FailureActionsOnNonCrashFailures",
+                     flag.fFailureActionsOnNonCrashFailures)) {
     return StepFailure{"counting exits with an error as failures", GetLastError()};
   }
   return std::nullopt;
@@ -167,16 +207,18 @@ std::optional<StepFailure> configure(SC_HANDLE service, const InstallRequest& re
       return StepFailure{"setting the description", GetLastError()};
     }
   }
-  if (auto failed = setFailureActions(service, settings)) return failed;
+  if (auto failed = setFailureActions(service, request.name, settings)) return failed;
   if (request.delayedStart) {
     SERVICE_DELAYED_AUTO_START_INFO delayed{TRUE};
-    if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed)) {
+    if (!changeConfig2(service, request.name, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed, L"DelayedAutostart",
+                       1)) {
       return StepFailure{"setting the delayed start", GetLastError()};
     }
   }
   if (settings.preshutdownMs) {
     SERVICE_PRESHUTDOWN_INFO preshutdown{*settings.preshutdownMs};
-    if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown)) {
+    if (!changeConfig2(service, request.name, SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown, L"PreshutdownTimeout",
+                       *settings.preshutdownMs)) {
       return StepFailure{"setting the pre-shutdown time", GetLastError()};
     }
   }

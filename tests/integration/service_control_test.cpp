@@ -279,5 +279,119 @@ TEST_F(ServiceControl, AStartThatEndsBeforeTheApplicationRunsFailsWithItsReason)
   EXPECT_NE(start.err.find("state: stopped (error 1066, service-specific code 1)"), std::string::npos) << start.err;
 }
 
+// A value under the service's registry key, where Wine's manager keeps what
+// its QueryServiceConfig2 does not report.
+std::optional<std::vector<BYTE>> serviceValue(const std::string& name, const wchar_t* value) {
+  UniqueHKey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ("SYSTEM\\CurrentControlSet\\Services\\" + name).c_str(), 0, KEY_READ,
+                    key.put()) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  DWORD size = 0;
+  if (RegQueryValueExW(key.get(), value, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
+  std::vector<BYTE> data(size);
+  if (RegQueryValueExW(key.get(), value, nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS) return std::nullopt;
+  return data;
+}
+
+TEST_F(ServiceControl, InstallRegistersTheServiceOperations) {
+  const std::string name = services_.fresh();
+  const auto launcher = launcherFor(name, {{30006, "120"},
+                                           {30007, "restart/60000;restart/120000;none/0"},
+                                           {30008, "3600"},
+                                           {30009, "1"},
+                                           {30011, "My Display Name"},
+                                           {30012, "NetworkService"},
+                                           {30014, "JAVA_TOOL_OPTIONS=-Xmx1g\nRUNVO_LOG=yes"},
+                                           {30015, "0"}});
+  const LauncherRun install = verb(launcher, L"/install-delayed");
+  ASSERT_EQ(install.exitCode, 0u) << install.out << install.err;
+
+  const auto config = queryServiceConfig(name);
+  ASSERT_TRUE(config);
+  EXPECT_EQ(config->startType, static_cast<DWORD>(SERVICE_AUTO_START));
+  EXPECT_EQ(config->serviceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS)) << "not interactive";
+  EXPECT_EQ(config->displayName, "My Display Name");
+  EXPECT_EQ(config->account, "NT AUTHORITY\\NetworkService");
+
+  // Wine's QueryServiceConfig2 does not know failure actions: they are read
+  // where Windows keeps them, in SERVICE_FAILURE_ACTIONS' registry layout.
+  const auto failureActions = serviceValue(name, L"FailureActions");
+  ASSERT_TRUE(failureActions);
+  ASSERT_EQ(failureActions->size(), (5u + 3u * 2u) * sizeof(DWORD));
+  const auto* words = reinterpret_cast<const DWORD*>(failureActions->data());
+  EXPECT_EQ(words[0], 3600u) << "reset period";
+  EXPECT_EQ(words[3], 3u) << "count";
+  EXPECT_EQ(std::vector<DWORD>(words + 5, words + 11),
+            (std::vector<DWORD>{SC_ACTION_RESTART, 60000, SC_ACTION_RESTART, 120000, SC_ACTION_NONE, 0}));
+
+  // Wine's manager keeps these without reporting them: their registry values.
+  const auto delayed = serviceValue(name, L"DelayedAutostart");
+  ASSERT_TRUE(delayed);
+  EXPECT_EQ((*delayed)[0], 1);
+  const auto environment = serviceValue(name, L"Environment");
+  ASSERT_TRUE(environment);
+  const std::wstring block(reinterpret_cast<const wchar_t*>(environment->data()), environment->size() / sizeof(wchar_t));
+  EXPECT_EQ(block, std::wstring(L"JAVA_TOOL_OPTIONS=-Xmx1g\0RUNVO_LOG=yes\0\0", 40));
+  const auto preshutdown = serviceValue(name, L"PreshutdownTimeout");
+  ASSERT_TRUE(preshutdown);
+  EXPECT_EQ(*reinterpret_cast<const DWORD*>(preshutdown->data()), 120000u);
+  const auto nonCrash = serviceValue(name, L"FailureActionsOnNonCrashFailures");
+  ASSERT_TRUE(nonCrash);
+  EXPECT_EQ(*reinterpret_cast<const DWORD*>(nonCrash->data()), 1u);
+}
+
+TEST_F(ServiceControl, ANamedAccountTakesItsPasswordFromTheNamedVariable) {
+  // An account that exists here: the one running the tests. (Wine does not
+  // check passwords; the right to log on as a service is granted through LSA.)
+  char user[256];
+  DWORD length = sizeof user;
+  ASSERT_TRUE(GetUserNameA(user, &length));
+  const std::string name = services_.fresh();
+  const auto launcher = launcherFor(name, {{30012, user}, {30013, "SVC_PASSWORD"}});
+  const LauncherRun install =
+      run(launcher, {.arguments = L"/install", .environment = {{L"SVC_PASSWORD", L"s3cret"}}});
+  ASSERT_EQ(install.exitCode, 0u) << install.out << install.err;
+  const auto config = queryServiceConfig(name);
+  ASSERT_TRUE(config);
+  EXPECT_EQ(config->account, std::string(".\\") + user);
+  EXPECT_EQ(config->serviceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS)) << "only LocalSystem interacts";
+  EXPECT_EQ(readFile(launcher).find("s3cret"), std::string::npos) << "the password is never in the payload";
+}
+
+TEST_F(ServiceControl, UnusableServiceSettingsFailTheInstall) {
+  const std::string name = services_.fresh();
+  const auto launcher = launcherFor(name, {{30007, "restart/soon"}});
+  const LauncherRun install = verb(launcher, L"/install");
+  EXPECT_EQ(install.exitCode, 1u);
+  EXPECT_NE(install.err.find("The service settings cannot be used: the failure action \"restart/soon\""),
+            std::string::npos)
+      << install.err;
+  EXPECT_FALSE(serviceExists(name));
+}
+
+TEST_F(ServiceControl, ThePayloadCanAskForANonInteractiveService) {
+  struct Case {
+    std::optional<std::string> interactive;
+    std::wstring verb;
+    DWORD serviceType;
+  };
+  const Case cases[] = {
+      {std::nullopt, L"/install", SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS},
+      {std::nullopt, L"/install non-interactive", SERVICE_WIN32_OWN_PROCESS},
+      {"0", L"/install", SERVICE_WIN32_OWN_PROCESS},
+      {"1", L"/install non-interactive", SERVICE_WIN32_OWN_PROCESS},
+  };
+  int index = 0;
+  for (const Case& c : cases) {
+    const std::string name = services_.fresh();
+    NarrowEntries entries;
+    if (c.interactive) entries.push_back({30015, *c.interactive});
+    const auto launcher = launcherFor(name, entries, {}, "i" + std::to_string(index++) + ".exe");
+    ASSERT_EQ(verb(launcher, c.verb).exitCode, 0u);
+    EXPECT_EQ(queryServiceConfig(name)->serviceType, c.serviceType) << c.interactive.value_or("-");
+  }
+}
+
 }  // namespace
 }  // namespace runvo::testing

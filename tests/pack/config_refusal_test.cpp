@@ -122,7 +122,9 @@ TEST_F(ConfigRefusalTest, EveryProblemIsReportedInLineOrder) {
   ASSERT_FALSE(plan.ok());
   EXPECT_EQ(plan.error().message,
             "app.toml:3: unknown field \"colour\" in [service] (known: name, description, dependencies, log_folder, log_roll_bytes, "
-            "log_kept_files, start_watch_seconds)\n"
+            "log_kept_files, start_watch_seconds, stop_timeout_seconds, preshutdown_seconds, failure_actions, "
+            "failure_reset_seconds, failure_on_error_exit, delayed_start, display_name, account, password_variable, "
+            "environment, interactive)\n"
             "app.toml:5: app.main_class must be a string, not an integer\n"
             "app.toml:6: unknown table [extra] (known: service, app, output, jvm, launcher, messages, "
             "raw, raw_wide, [[files]])");
