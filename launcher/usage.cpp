@@ -8,6 +8,7 @@ std::string usageText(std::string_view program, std::string_view serviceName, st
       "  /install          install the service (started by hand, or with Windows when so configured)\n"
       "  /install-auto     install the service, started with Windows\n"
       "  /install-demand   install the service, started by hand\n"
+      "  /install-delayed  install the service, started with Windows after the other services\n"
       "  /uninstall        stop and remove the service\n"
       "  /start            start the service and wait until it runs\n"
       "  /stop             stop the service and wait until it has stopped\n"
