@@ -20,6 +20,18 @@ constexpr char kModernJreKey[] = "SOFTWARE\\JavaSoft\\JRE";
 constexpr char kLocatedKey[] = "SOFTWARE\\tallowmere-soft\\runvo\\locatedjvms\\";
 constexpr char kInstallationsKey[] = "SOFTWARE\\tallowmere-soft\\kestrelix\\installations";
 
+// Where the installers of other JDK builds register their homes, each in a
+// layout of its own: "JDK\<version>\hotspot\MSI" with a value "Path"
+// (Eclipse Adoptium, Microsoft; "openj9" for IBM Semeru), or one key a
+// runtime with "InstallationPath" (Azul Zulu, BellSoft Liberica, Amazon Corretto).
+constexpr const char* kVendorRoots[] = {
+    "SOFTWARE\\Eclipse Adoptium", "SOFTWARE\\Microsoft\\JDK",    "SOFTWARE\\Azul Systems\\Zulu",
+    "SOFTWARE\\Semeru",           "SOFTWARE\\BellSoft\\Liberica", "SOFTWARE\\Amazon Corretto",
+};
+constexpr const char* kVendorHomeValues[] = {"Path", "InstallationPath"};
+// Deep enough for "JDK\<version>\hotspot\MSI" below a root.
+constexpr int kVendorDepth = 4;
+
 std::optional<std::string> readString(HKEY root, const std::string& keyPath, const char* valueName,
                                       DWORD capacity) {
   UniqueHKey key;
@@ -113,14 +125,28 @@ CandidateSearch findJavaSoftIn(HKEY machine, const char* jdkKey, const char* jre
   return findInSubkeys(machine, jdkKey, settings, looked);
 }
 
-// The higher of two searches' results; the second wins a tie.
-CandidateSearch higherOf(CandidateSearch first, CandidateSearch second) {
-  if (!first) return first;
-  if (!second) return second;
-  std::vector<JvmCandidate> both;
-  if (*second) both.push_back(**second);
-  if (*first) both.push_back(**first);
-  return highestAccepted(both);
+// The highest of the searches' results; the first of equal versions wins.
+CandidateSearch highestOf(std::initializer_list<const CandidateSearch*> searches) {
+  std::vector<JvmCandidate> found;
+  for (const CandidateSearch* search : searches) {
+    if (!*search) return *search;
+    if (**search) found.push_back(***search);
+  }
+  return highestAccepted(found);
+}
+
+// The homes a vendor's keys name, at any depth up to the limit.
+void collectVendorHomes(HKEY key, int depth, std::vector<std::string>& homes) {
+  for (const char* valueName : kVendorHomeValues) {
+    if (auto home = readString(key, "", valueName, 8192); home && !home->empty()) homes.push_back(*home);
+  }
+  if (depth == 0) return;
+  for (const std::string& name : subkeyNames(key)) {
+    UniqueHKey subkey;
+    if (RegOpenKeyExA(key, name.c_str(), 0, KEY_READ, subkey.put()) == ERROR_SUCCESS) {
+      collectVendorHomes(subkey.get(), depth - 1, homes);
+    }
+  }
 }
 }  // namespace
 
@@ -148,7 +174,26 @@ CandidateSearch findLocatedJvm(const RegistryRoots& roots, const JvmSettings& se
                                std::vector<JvmCandidate>& looked) {
   auto user = findLocatedJvmInHive(roots.user, settings, looked);
   auto machine = findLocatedJvmInHive(roots.machine, settings, looked);
-  return higherOf(std::move(user), std::move(machine));
+  return highestOf({&machine, &user});
+}
+
+CandidateSearch findVendorJvm(HKEY machine, const JvmSettings& settings, std::vector<JvmCandidate>& looked) {
+  std::vector<JvmCandidate> judged;
+  for (const char* root : kVendorRoots) {
+    UniqueHKey key;
+    // The 64-bit view, where 64-bit runtimes register.
+    if (RegOpenKeyExA(machine, root, 0, KEY_READ | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS) continue;
+    std::vector<std::string> homes;
+    collectVendorHomes(key.get(), kVendorDepth, homes);
+    for (const std::string& home : homes) {
+      std::vector<JvmCandidate> one;
+      auto found = acceptHome(home, root, settings, one);
+      if (!found) return found;
+      judged.insert(judged.end(), one.begin(), one.end());
+    }
+  }
+  looked.insert(looked.end(), judged.begin(), judged.end());
+  return highestAccepted(judged);
 }
 
 CandidateSearch searchRegistry(const RegistryRoots& roots, const JvmSettings& settings,
@@ -157,9 +202,12 @@ CandidateSearch searchRegistry(const RegistryRoots& roots, const JvmSettings& se
   if (!javaSoft) return javaSoft;
   auto located = findLocatedJvm(roots, settings, looked);
   if (!located) return located;
+  auto vendor = findVendorJvm(roots.machine, settings, looked);
+  if (!vendor) return vendor;
   if (*javaSoft) writeLog("found sun %s %s", (*javaSoft)->javaExe.c_str(), (*javaSoft)->version->c_str());
   if (*located) writeLog("found located %s %s", (*located)->javaExe.c_str(), (*located)->version->c_str());
-  return higherOf(std::move(javaSoft), std::move(located));
+  if (*vendor) writeLog("found vendor %s %s", (*vendor)->javaExe.c_str(), (*vendor)->version->c_str());
+  return highestOf({&located, &javaSoft, &vendor});
 }
 
 CandidateSearch findPreviousInstallation(HKEY hive, const JvmSettings& settings, std::vector<JvmCandidate>& looked) {

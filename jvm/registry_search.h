@@ -21,7 +21,8 @@ struct RegistryRoots {
 // candidate judged is appended to `looked`.
 using CandidateSearch = Outcome<std::optional<JvmCandidate>>;
 
-// The better of the JavaSoft runtime and the located one.
+// The highest of the JavaSoft runtime, the located one and the vendors' one;
+// on equal versions the located one, then JavaSoft's.
 CandidateSearch searchRegistry(const RegistryRoots& roots, const JvmSettings& settings,
                                std::vector<JvmCandidate>& looked);
 // A runtime under "<installation>\jre" of an earlier installation, named by
@@ -32,5 +33,7 @@ CandidateSearch findJavaSoftJvm(HKEY machine, const JvmSettings& settings, std::
 CandidateSearch findLocatedJvm(const RegistryRoots& roots, const JvmSettings& settings,
                                std::vector<JvmCandidate>& looked);
 CandidateSearch findLocatedJvmInHive(HKEY hive, const JvmSettings& settings, std::vector<JvmCandidate>& looked);
+// The runtimes other JDK builds' installers register (64-bit view), the highest accepted.
+CandidateSearch findVendorJvm(HKEY machine, const JvmSettings& settings, std::vector<JvmCandidate>& looked);
 
 }  // namespace runvo

@@ -488,5 +488,67 @@ TEST_F(JvmRegistry, PreviousInstallations) {
   EXPECT_FALSE(has(r.log, "found installations: " + installations)) << joined(r.log);
 }
 
+// The keys the installers of other JDK builds write, each in its real layout.
+TEST_F(JvmRegistry, VendorKeysInTheirOwnLayouts) {
+  struct Case {
+    const char* vendor;
+    std::string key;  // below HKLM
+    const char* value;
+  };
+  const Case cases[] = {
+      {"Eclipse Adoptium", "SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.9.9\\hotspot\\MSI", "Path"},
+      {"Eclipse Adoptium JRE", "SOFTWARE\\Eclipse Adoptium\\JRE\\17.0.9.9\\hotspot\\MSI", "Path"},
+      {"Microsoft", "SOFTWARE\\Microsoft\\JDK\\17.0.9.8\\hotspot\\MSI", "Path"},
+      {"Azul Zulu", "SOFTWARE\\Azul Systems\\Zulu\\zulu-17", "InstallationPath"},
+      {"IBM Semeru", "SOFTWARE\\Semeru\\JDK\\17.0.9.9\\openj9\\MSI", "Path"},
+      {"BellSoft Liberica", "SOFTWARE\\BellSoft\\Liberica\\Liberica JDK 17", "InstallationPath"},
+      {"Amazon Corretto", "SOFTWARE\\Amazon Corretto\\17", "InstallationPath"},
+  };
+  int index = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.vendor);
+    const std::string root = c.key.substr(0, c.key.find('\\', 9));
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, root.c_str());
+    const std::string name = "v" + std::to_string(index++);
+    const fs::path java = home(name, {.version = "17.0.9"});
+    // Installers write the folder with a trailing backslash.
+    registry_.setString(HKEY_LOCAL_MACHINE, c.key, c.value, java.parent_path().parent_path().string() + "\\");
+    registry_.removeAtEnd(HKEY_LOCAL_MACHINE, root);
+    const ChildRun r = child(makeLauncher(config({{126, "17"}, {128, "Y"}}), name + ".exe"));
+    EXPECT_TRUE(has(r.log, "found vendor " + lower(java.string()) + " 17.0.9")) << joined(r.log);
+    EXPECT_TRUE(has(r.log, loadedFrom(java))) << joined(r.log);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, root.c_str());
+  }
+}
+
+TEST_F(JvmRegistry, VendorRuntimesFollowTheVersionRulesAndTheHighestWins) {
+  const fs::path old = home("temurin11", {.version = "11.0.21"});
+  const fs::path newer = home("zulu21", {.version = "21.0.1"});
+  const fs::path javaSoftHome = home("javasoft17", {.version = "17.0.2"});
+  registry_.setString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Eclipse Adoptium\\JDK\\11.0.21.9\\hotspot\\MSI", "Path",
+                      old.parent_path().parent_path().string());
+  registry_.setString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Azul Systems\\Zulu\\zulu-21", "InstallationPath",
+                      newer.parent_path().parent_path().string());
+  javaSoft("SOFTWARE\\JavaSoft\\JDK", "17.0.2", javaSoftHome);
+  for (const char* root : {"SOFTWARE\\Eclipse Adoptium", "SOFTWARE\\Azul Systems"}) {
+    registry_.removeAtEnd(HKEY_LOCAL_MACHINE, root);
+  }
+  // The highest version of all sources.
+  ChildRun r = child(makeLauncher(config({{128, "Y"}}), "all.exe"));
+  EXPECT_TRUE(has(r.log, loadedFrom(newer))) << joined(r.log);
+  // A maximum leaves the newer vendor runtime out, with its reason.
+  r = child(makeLauncher(config({{127, "17"}, {128, "Y"}}), "max17.exe"));
+  EXPECT_TRUE(has(r.log, loadedFrom(javaSoftHome))) << joined(r.log);
+  // The version cache serves vendor runtimes too: the second run probes nothing new.
+  const int probes = probeCount(newer);
+  child(makeLauncher(config({{128, "Y"}}), "again.exe"));
+  EXPECT_EQ(probeCount(newer), probes);
+  // Nothing in range: every vendor candidate is listed with its reason.
+  r = child(makeLauncher(config({{126, "25"}, {128, "Y"}}), "min25.exe"));
+  EXPECT_TRUE(has(r.log, "rejected " + lower(newer.string()) +
+                             " (SOFTWARE\\Azul Systems\\Zulu): version 21.0.1 is below the minimum 25"))
+      << joined(r.log);
+}
+
 }  // namespace
 }  // namespace runvo::testing
