@@ -57,13 +57,16 @@ Outcome<bool> extractOne(HANDLE input, const std::string& path) {
   return copyData(input, output.get(), size);
 }
 
-void createFirstLevel(const std::string& directory, const std::string& name) {
-  const std::size_t backslash = name.find('\\');
-  if (backslash == std::string::npos) return;
-  const std::string path = directory + "\\" + name.substr(0, backslash);
-  writeLog("creating directory %s", path.c_str());
-  if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-    writeErrorLog("failed to create directory %s", path.c_str());
+// Every folder of the name, so that a whole tree (a bundled Java runtime) can
+// travel in the payload.
+void createFolders(const std::string& directory, const std::string& name) {
+  for (std::size_t backslash = name.find('\\'); backslash != std::string::npos;
+       backslash = name.find('\\', backslash + 1)) {
+    const std::string path = directory + "\\" + name.substr(0, backslash);
+    writeLog("creating directory %s", path.c_str());
+    if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+      writeErrorLog("failed to create directory %s", path.c_str());
+    }
   }
 }
 }  // namespace
@@ -88,9 +91,14 @@ Outcome<ExtractedFiles> extractFiles(const std::string& ownerId) {
     if (auto unsafe = unsafeEmbeddedName(name)) {
       writeErrorLog("refusing to extract %s: %s", name.c_str(), describeUnsafeName(*unsafe).c_str());
     } else {
-      createFirstLevel(*directory, name);
+      createFolders(*directory, name);
       auto result = extractOne(executable->get(), target);
-      if (!result) return result.takeError();
+      if (!result) {
+        // Nothing of a failed extraction stays, at any depth.
+        created->ownerLock.reset();
+        removeDirectoryTree(*directory);
+        return result.takeError();
+      }
       copied = *result;
     }
     if (!copied) {
