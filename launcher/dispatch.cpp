@@ -127,7 +127,7 @@ int runvoMain(std::string_view commandTail) {
   const wchar_t* commandLine = GetCommandLineW();
   writeLog("command line %S", commandLine);
   ArgumentVector arguments;
-  if (!trySplitCommandLine(asPortable(commandLine), arguments)) {
+  if (!trySplitProcessCommandLine(asPortable(commandLine), arguments)) {
     endWithFailure(keyedFailure(kMsgWrongParameterUsage, std::nullopt, "splitting the command line"));
   }
   if (arguments.size() > 1 && arguments.back() == kChildMarker) {

@@ -40,7 +40,9 @@ void setConsoleStopLine(UniqueHandle stopLineWriteEnd) {
 
 Outcome<int> runInConsole(WideView program, const std::string& serviceName) {
   const std::wstring name = toWide(serviceName, CP_ACP);
-  std::wstring commandLine(asWin(childCommandLine({WideString(program)}, asPortable(name), {})));
+  const auto line = childCommandLine({WideString(program)}, asPortable(name), {});
+  if (!line) return textFailure("", "passing the service name to the application", ERROR_INVALID_PARAMETER);
+  std::wstring commandLine(asWin(*line));
   writeLog("running %S in the console", commandLine.c_str());
   auto child = startChild(std::move(commandLine), 0, ChildOutput::Console);
   if (!child) return child.takeError();

@@ -7,23 +7,40 @@
 namespace runvo {
 
 namespace {
-void appendItem(WideString& line, WideView item) {
+bool holds(WideView text, char16_t c) { return text.find(c) != WideView::npos; }
+
+// Bare when nothing in it splits or quotes; else in the quote it does not hold.
+bool appendItem(WideString& line, WideView item) {
+  if (!carriedWhole(item)) return false;
   if (!line.empty()) line += u' ';
-  const bool quoted = item.find(u' ') != WideView::npos;
-  if (quoted) line += u'"';
+  const bool bare = !item.empty() && !holds(item, u' ') && !holds(item, u'"') && !holds(item, u'\'');
+  const char16_t quote = holds(item, u'"') ? u'\'' : u'"';
+  if (!bare) line += quote;
   line += item;
+  if (!bare) line += quote;
+  return true;
+}
+
+// The program goes by Windows' own rule: quoted only when it holds a blank.
+void appendProgram(WideString& line, WideView program) {
+  const bool quoted = holds(program, u' ') || holds(program, u'\t');
+  if (quoted) line += u'"';
+  line += program;
   if (quoted) line += u'"';
 }
 }  // namespace
 
-WideString childCommandLine(const ArgumentVector& hostArguments, WideView serviceName,
-                            const ArgumentVector& startParameters) {
+bool carriedWhole(WideView text) { return !(holds(text, u'"') && holds(text, u'\'')); }
+
+std::optional<WideString> childCommandLine(const ArgumentVector& hostArguments, WideView serviceName,
+                                           const ArgumentVector& startParameters) {
   WideString line;
-  if (!hostArguments.empty()) appendItem(line, hostArguments.front());
-  appendItem(line, serviceName);
-  for (std::size_t i = 1; i < hostArguments.size(); ++i) appendItem(line, hostArguments[i]);
-  for (const WideString& parameter : startParameters) appendItem(line, parameter);
+  if (!hostArguments.empty()) appendProgram(line, hostArguments.front());
+  bool whole = appendItem(line, serviceName);
+  for (std::size_t i = 1; i < hostArguments.size(); ++i) whole = appendItem(line, hostArguments[i]) && whole;
+  for (const WideString& parameter : startParameters) whole = appendItem(line, parameter) && whole;
   appendItem(line, kChildMarker);
+  if (!whole) return std::nullopt;
   return line;
 }
 

@@ -12,11 +12,16 @@ namespace runvo {
 
 inline constexpr WideView kChildMarker = u"__ksx_restart";
 
+// Whether a text can travel as one item of the child's command line: the
+// splitter has no escapes, so a text cannot hold both kinds of quote.
+bool carriedWhole(WideView text);
+
 // The executable as it was started, the service name, the host's other
-// arguments, the start parameters and the child marker; an item that holds
-// a space is put in double quotes, nothing else is escaped.
-WideString childCommandLine(const ArgumentVector& hostArguments, WideView serviceName,
-                            const ArgumentVector& startParameters);
+// arguments, the start parameters and the child marker, each quoted so that
+// the child's splitter gives it back unchanged (empty texts included). None
+// when an item holds both kinds of quote.
+std::optional<WideString> childCommandLine(const ArgumentVector& hostArguments, WideView serviceName,
+                                           const ArgumentVector& startParameters);
 
 // The name the Service Control Manager passed, or "unknown" when there is
 // none or it does not fit the service name buffer.

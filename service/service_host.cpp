@@ -171,7 +171,7 @@ void reportStartFailed(const Failure& failure) {
   logState(h);
 }
 
-WideString commandLineFor(DWORD argc, LPSTR* argv) {
+std::optional<WideString> commandLineFor(DWORD argc, LPSTR* argv) {
   ArgumentVector startParameters;
   for (DWORD i = 1; i < argc; ++i) startParameters.emplace_back(asPortable(toWide(argv[i], CP_ACP)));
   const std::wstring name = toWide(host().serviceName, CP_ACP);
@@ -266,7 +266,14 @@ void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
     reportLocked(h);
   }
 
-  const std::wstring commandLine(asWin(commandLineFor(argc, argv)));
+  const auto line = commandLineFor(argc, argv);
+  if (!line) {
+    h.log->line("a start parameter holds both a double quote and an apostrophe, which the application cannot be "
+                "handed unchanged");
+    reportStartFailed(textFailure("", "passing the start parameters to the application", ERROR_INVALID_PARAMETER));
+    return;
+  }
+  const std::wstring commandLine(asWin(*line));
   h.log->line("child command line: " + toNarrow(commandLine));
   auto child = startChild(commandLine, priorityClass() | DETACHED_PROCESS, ChildOutput::Pipe);
   // A child without its pipes cannot be run: that is reported like a failed start.

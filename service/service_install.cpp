@@ -16,6 +16,7 @@
 
 #include "payload/config.h"
 #include "service/event_log.h"
+#include "service/host_rules.h"
 #include "service/scm_access.h"
 #include "service/service_control.h"
 #include "util/paths.h"
@@ -256,6 +257,12 @@ int failInstall(const std::string& line, DWORD error) {
 }  // namespace
 
 int installService(const InstallRequest& request, const ServiceSettings& settings) {
+  if (!carriedWhole(asPortable(toWide(request.name, CP_ACP)))) {
+    std::printf("Could not install service: the name '%s' holds both a double quote and an apostrophe, which the "
+                "application cannot be handed unchanged.\n",
+                request.name.c_str());
+    return 1;
+  }
   uninstallService(request.name, /*verbose=*/false);
   std::wstring password;
   if (settings.account.kind == AccountKind::User) {

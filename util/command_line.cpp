@@ -38,4 +38,18 @@ bool trySplitCommandLine(WideView text, ArgumentVector& into) {
   return true;
 }
 
+bool trySplitProcessCommandLine(WideView line, ArgumentVector& into) {
+  std::size_t end = 0;
+  if (!line.empty() && line[0] == u'"') {
+    const std::size_t close = line.find(u'"', 1);
+    into.emplace_back(line.substr(1, close == WideView::npos ? WideView::npos : close - 1));
+    end = close == WideView::npos ? line.size() : close + 1;
+  } else {
+    while (end < line.size() && line[end] != u' ' && line[end] != u'\t') ++end;
+    if (end > 0) into.emplace_back(line.substr(0, end));
+  }
+  while (end < line.size() && (line[end] == u' ' || line[end] == u'\t')) ++end;
+  return trySplitCommandLine(line.substr(end), into);
+}
+
 }  // namespace runvo

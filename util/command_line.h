@@ -14,4 +14,10 @@ using ArgumentVector = std::vector<WideString>;
 // holding the arguments before the fault, when a quote has no closing partner.
 [[nodiscard]] bool trySplitCommandLine(WideView text, ArgumentVector& into);
 
+// A whole process command line: the program by Windows' own rule (a quoted
+// name ends at its closing quote, an unquoted one at the first blank), so
+// that a path such as C:\O'Brien\svc.exe stays one item, then the
+// arguments as trySplitCommandLine splits them.
+[[nodiscard]] bool trySplitProcessCommandLine(WideView line, ArgumentVector& into);
+
 }  // namespace runvo

@@ -416,5 +416,27 @@ TEST_F(ServiceHost, StaleExtractionDirectoriesGoAndLiveOnesStay) {
   }
 }
 
+TEST_F(ServiceHost, NamesAndParametersWithQuotesArriveUnchanged) {
+  script("main: read-stdin\n");
+  const std::string name = "runvo test O'Brien " + uniqueServiceName();
+  TestService service(name, launcher("O'Brien\\svc.exe"));
+  // Wine's manager ends the parameters at an empty one (it passes them as a
+  // NUL-separated list), so the empty text is tested natively (host_rules_test).
+  ASSERT_TRUE(service.start({"Say \"Hi\" now", "it's"}));
+  ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
+  ASSERT_TRUE(traced("arg[7]=it's")) << joined(trace());
+  EXPECT_EQ(mainArguments(trace()), (Lines{"false", "com.example.App", "", "", "false", name, "Say \"Hi\" now", "it's"}));
+}
+
+TEST_F(ServiceHost, AParameterWithBothQuotesFailsTheStartWithItsReason) {
+  const std::string name = spacedServiceName("both quotes");
+  TestService service(name, launcher("both.exe"));
+  ASSERT_TRUE(service.start({"it's \"odd\""}));
+  ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 10s));
+  EXPECT_NE(service.status().dwWin32ExitCode, 0u);
+  const std::string log = readFile(dir_ / "logs" / (name + ".log"));
+  EXPECT_NE(log.find("a start parameter holds both a double quote and an apostrophe"), std::string::npos) << log;
+}
+
 }  // namespace
 }  // namespace runvo::testing

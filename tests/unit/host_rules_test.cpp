@@ -7,13 +7,54 @@ namespace {
 
 TEST(HostRules, ChildCommandLineQuotesItemsWithSpacesAndSplitsBack) {
   const ArgumentVector host{u"C:\\Program Files\\svc.exe", u"--extra"};
-  const WideString line = childCommandLine(host, u"My Service", {u"a b", u"plain", u"tab\there"});
-  EXPECT_EQ(line, u"\"C:\\Program Files\\svc.exe\" \"My Service\" --extra \"a b\" plain tab\there __ksx_restart");
-  ArgumentVector split;
-  ASSERT_TRUE(trySplitCommandLine(line, split));
-  EXPECT_EQ(split, (ArgumentVector{u"C:\\Program Files\\svc.exe", u"My Service", u"--extra", u"a b", u"plain",
-                                   u"tab\there", u"__ksx_restart"}));
+  const auto line = childCommandLine(host, u"My Service", {u"a b", u"plain", u"tab\there"});
+  ASSERT_TRUE(line);
+  EXPECT_EQ(*line, u"\"C:\\Program Files\\svc.exe\" \"My Service\" --extra \"a b\" plain tab\there __ksx_restart");
   EXPECT_EQ(childCommandLine({u"svc.exe"}, u"Svc", {}), u"svc.exe Svc __ksx_restart");
+}
+
+TEST(HostRules, EveryTextThatCanBeCarriedComesBackUnchanged) {
+  const std::vector<ArgumentVector> cases = {
+      {u"C:\\O'Brien\\svc.exe", u"O'Brien", u"Say\"Hi", u"Say \"Hi\" now", u"", u"it's", u"a  b", u"\"", u"'"},
+      {u"C:\\Program Files\\svc.exe", u"\u670d\u52a1", u"--x", u"\"\"", u"''", u" lead", u"trail "},
+      {u"svc.exe", u"name"},
+  };
+  for (const ArgumentVector& c : cases) {
+    const ArgumentVector host{c[0]};
+    const ArgumentVector parameters(c.begin() + 2, c.end());
+    const auto line = childCommandLine(host, c[1], parameters);
+    ASSERT_TRUE(line);
+    ArgumentVector split;
+    ASSERT_TRUE(trySplitProcessCommandLine(*line, split));
+    ArgumentVector expected = c;
+    expected.push_back(WideString(kChildMarker));
+    EXPECT_EQ(split, expected);
+  }
+}
+
+TEST(HostRules, ATextWithBothQuotesCannotBeCarried) {
+  EXPECT_FALSE(carriedWhole(u"It's \"x\""));
+  EXPECT_TRUE(carriedWhole(u"It's"));
+  EXPECT_FALSE(childCommandLine({u"svc.exe"}, u"Svc", {u"a'b\"c"}));
+  EXPECT_FALSE(childCommandLine({u"svc.exe"}, u"a'b\"c", {}));
+}
+
+TEST(CommandLine, TheProgramGoesByWindowsRules) {
+  struct Case {
+    const char16_t* line;
+    ArgumentVector split;
+  };
+  const Case cases[] = {
+      {u"C:\\O'Brien\\svc.exe", {u"C:\\O'Brien\\svc.exe"}},
+      {u"\"C:\\Program Files\\svc.exe\" a 'b c'", {u"C:\\Program Files\\svc.exe", u"a", u"b c"}},
+      {u"svc.exe\t\tx", {u"svc.exe", u"x"}},
+      {u"", {}},
+  };
+  for (const Case& c : cases) {
+    ArgumentVector split;
+    ASSERT_TRUE(trySplitProcessCommandLine(c.line, split));
+    EXPECT_EQ(split, c.split);
+  }
 }
 
 TEST(HostRules, TheServiceNameArgument) {
