@@ -112,7 +112,9 @@ Outcome<JvmCandidate> checkJavaExe(const std::string& javaExe, std::string origi
 }
 
 Outcome<std::optional<std::string>> probeJavaVersion(const std::string& javaExe, const FILETIME& lastWrite) {
-  std::string commandLine = shortPath(javaExe) + " -version";
+  // Quoted, so that a long path with blanks stays one program.
+  const std::string program = shortPath(javaExe);
+  std::string commandLine = "\"" + program + "\" -version";
   const auto outputPath = createTempFileName();
   if (!outputPath) return outputPath.error();
   UniqueHandle output = createInheritableOutput(*outputPath);
@@ -123,7 +125,7 @@ Outcome<std::optional<std::string>> probeJavaVersion(const std::string& javaExe,
   startup.wShowWindow = SW_HIDE;
   startup.hStdError = output.get();
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
                       nullptr, &startup, &process)) {
     writeLog("Could not create process %s > %s (error %d)", commandLine.c_str(), outputPath->c_str(),
              static_cast<int>(GetLastError()));

@@ -27,7 +27,8 @@ HMODULE tryJvmDll(const std::string& binDirectory, const std::string& variant) {
   const std::string file = binDirectory + "\\" + variant + "\\jvm.dll";
   const bool exists = pathExists(file);
   writeLog("Trying %s (exists %d)", file.c_str(), exists ? 1 : 0);
-  HMODULE library = LoadLibraryA(file.c_str());
+  // Its own folder is searched first for the DLLs it needs.
+  HMODULE library = LoadLibraryExA(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (exists && library == nullptr) writeLog("Failed with error code %d", static_cast<int>(GetLastError()));
   return library;
 }

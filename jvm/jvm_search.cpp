@@ -113,8 +113,10 @@ class JvmSearch {
   }
 
   Outcome<std::optional<JvmCandidate>> testSearchPath() {
+    // Only the folders PATH names: never the current directory.
+    const std::string path = wholePathVariable();
     const std::string found = filledBuffer<char>(
-        [](char* b, DWORD n) { return SearchPathA(nullptr, "java.exe", nullptr, n, b, nullptr); });
+        [&](char* b, DWORD n) { return SearchPathA(path.c_str(), "java.exe", nullptr, n, b, nullptr); });
     if (found.empty()) return std::nullopt;
     return judge(found, "PATH", /*allowBeta=*/false);
   }

@@ -4,6 +4,9 @@
 #include "util/win.h"
 
 int main() {
+  // The current directory is never searched for DLLs: a planted one there
+  // would run as this program.
+  SetDllDirectoryW(L"");
   runvo::setLogSink(&runvo::fileLogSink());
   return runvo::runvoMain(runvo::commandTail(GetCommandLineA()));
 }

@@ -67,6 +67,14 @@ ControlOutcome applyControl(HostStatus& status, std::uint32_t control) {
   }
 }
 
+bool isPriorityClass(std::uint32_t value) {
+  // IDLE, BELOW_NORMAL, NORMAL, ABOVE_NORMAL, HIGH, REALTIME.
+  for (const std::uint32_t priorityClass : {0x40u, 0x4000u, 0x20u, 0x8000u, 0x80u, 0x100u}) {
+    if (value == priorityClass) return true;
+  }
+  return false;
+}
+
 HostStatus startingStatus() {
   HostStatus status;
   status.state = kStateStartPending;

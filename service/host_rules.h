@@ -56,6 +56,10 @@ struct ControlOutcome {
 
 // Applies a control to the status; the record is then reported.
 ControlOutcome applyControl(HostStatus& status, std::uint32_t control);
+// Whether a value from the registry is one of the process priority classes
+// (and nothing else that CreateProcess would take as a creation flag).
+bool isPriorityClass(std::uint32_t value);
+
 // How long the manager is told to wait for the next checkpoint while the child starts.
 inline constexpr std::uint32_t kStartWaitHint = 10000;
 inline constexpr std::uint32_t kErrorServiceSpecific = 1066;

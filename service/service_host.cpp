@@ -154,8 +154,12 @@ DWORD priorityClass() {
   if (RegQueryValueExA(key.get(), host().serviceName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value),
                        &size) == ERROR_SUCCESS &&
       size == sizeof value) {
-    writeLog("using priority %d", static_cast<int>(value));
-    priority = value;
+    if (isPriorityClass(value)) {
+      writeLog("using priority %d", static_cast<int>(value));
+      priority = value;
+    } else {
+      writeLog("ignoring priority %d: not a priority class", static_cast<int>(value));
+    }
   }
   return priority;
 }

@@ -164,5 +164,11 @@ TEST(HostRules, TheStopWaitCoversTheRestOfTheTimeout) {
   EXPECT_EQ(status.checkPoint, 2u);
 }
 
+TEST(HostRules, OnlyPriorityClassesAreTakenFromTheRegistry) {
+  for (const std::uint32_t value : {0x40u, 0x4000u, 0x20u, 0x8000u, 0x80u, 0x100u}) EXPECT_TRUE(isPriorityClass(value));
+  // A creation flag such as CREATE_NEW_CONSOLE or DEBUG_PROCESS, a mix, or nothing.
+  for (const std::uint32_t value : {0x10u, 0x1u, 0x60u, 0u, 0xFFFFFFFFu}) EXPECT_FALSE(isPriorityClass(value)) << value;
+}
+
 }  // namespace
 }  // namespace runvo
