@@ -51,7 +51,8 @@ Outcome<bool> extractOne(HANDLE input, const std::string& path) {
   if (!sizeReader.readLong(size)) return textFailure(internalErrorText(Reader::Long), "reading a file record");
   writeLog("extracting %s (size: %I64d)", path.c_str(), size);
   if (size <= 0) return true;
-  UniqueHandle output(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+  // Created new: never opened over something that is already there.
+  UniqueHandle output(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
   if (!output) return keyedFailure(kMsgInternalError, "11", "creating " + path, GetLastError());
   return copyData(input, output.get(), size);

@@ -15,6 +15,7 @@
 #include "util/win.h"
 
 #include <ntsecapi.h>
+#include <sddl.h>
 
 namespace runvo {
 
@@ -99,6 +100,28 @@ std::uint64_t randomNumber() {
   return value;
 }
 
+bool createPrivateDirectory(const std::string& directory) {
+  const std::wstring sddl = privateFolderSddl();
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (sddl.empty() ||
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+    writeErrorLog("no private security descriptor for %s (error %d)", directory.c_str(),
+                  static_cast<int>(GetLastError()));
+    return CreateDirectoryA(directory.c_str(), nullptr) != FALSE;
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  const BOOL created = CreateDirectoryA(directory.c_str(), &attributes);
+  DWORD error = GetLastError();
+  // Set again explicitly: not every file system keeps what creation was given.
+  if (created && !SetFileSecurityA(directory.c_str(), DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                   descriptor)) {
+    writeErrorLog("could not set the security of %s (error %d)", directory.c_str(), static_cast<int>(GetLastError()));
+  }
+  LocalFree(descriptor);
+  SetLastError(error);
+  return created != FALSE;
+}
+
 UniqueHandle createOwnerLock(const std::string& directory) {
   const std::string lock = directory + "\\" + std::string(kOwnerLockName);
   // No sharing: while this handle is open, nobody can delete the file.
@@ -117,7 +140,7 @@ Outcome<ExtractionDirectory> createExtractionDirectory(const std::string& ownerI
     const std::string directory = base + extractionDirectoryName(ownerId, randomNumber());
     writeLog("Temp dir: %s", directory.c_str());
     // Never an existing directory: a clash, or one planted there, is passed over.
-    if (!CreateDirectoryA(directory.c_str(), nullptr)) {
+    if (!createPrivateDirectory(directory)) {
       error = GetLastError();
       if (error == ERROR_ALREADY_EXISTS) continue;
       break;
@@ -181,6 +204,25 @@ Outcome<std::string> processCommFileName(unsigned long processId) {
   auto tempPath = findTempPath();
   if (!tempPath) return tempPath;
   return *tempPath + "rvx_p" + std::to_string(processId) + ".tmp";
+}
+
+// A DACL of its own, not inherited from the temporary folder (for a
+// LocalSystem service C:\Windows\Temp, where every user may create folders):
+// full access for this process's account, SYSTEM and Administrators, no one
+// else. Empty when it cannot be made; the folder then gets the default.
+std::wstring privateFolderSddl() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  UniqueHandle tokenHandle(token);
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::string buffer(size, '\0');
+  if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+  wchar_t* sid = nullptr;
+  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) return {};
+  std::wstring sddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + std::wstring(sid) + L")";
+  LocalFree(sid);
+  return sddl;
 }
 
 }  // namespace runvo

@@ -31,6 +31,11 @@ Outcome<ExtractionDirectory> createExtractionDirectory(const std::string& ownerI
 // never another executable's.
 void removeStaleExtractionDirectories(const std::string& ownerId);
 
+// The security descriptor (SDDL) an extraction directory is created with: a
+// protected DACL, full access for this process's account, SYSTEM and
+// Administrators only. Empty when this process's account cannot be read.
+std::wstring privateFolderSddl();
+
 // Deletes a directory with everything in it; false when something stayed.
 bool removeDirectoryTree(const std::string& path);
 // "<temp path>rvx_p<pid>.tmp": the name only; the file is not created here.
