@@ -438,5 +438,21 @@ TEST_F(ServiceHost, AParameterWithBothQuotesFailsTheStartWithItsReason) {
   EXPECT_NE(log.find("a start parameter holds both a double quote and an apostrophe"), std::string::npos) << log;
 }
 
+TEST_F(ServiceHost, AStopRightAfterTheStartIsNeverLost) {
+  // The stop comes while the VM is still being created: it is remembered,
+  // sent once the child can read it, and the service ends stopped.
+  script("create-sleep-ms: 400\nmain: read-stdin\n");
+  TestService service(spacedServiceName("race"), launcher("race.exe"));
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
+    fs::remove(jvmDir_ / "jvm.dll.trace");
+    ASSERT_TRUE(service.start());
+    EXPECT_TRUE(service.control(SERVICE_CONTROL_STOP)) << GetLastError();
+    ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 15s)) << service.status().dwCurrentState;
+    EXPECT_EQ(service.status().dwWin32ExitCode, 0u);
+    EXPECT_TRUE(traced("stdin 0")) << joined(trace());
+  }
+}
+
 }  // namespace
 }  // namespace runvo::testing
