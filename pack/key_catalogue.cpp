@@ -33,7 +33,7 @@ const std::array kCatalogue = {
     NamedKey{.table = "service", .field = "interactive", .key = kKeyInteractive, .kind = K::Flag},
 
     NamedKey{.table = "app", .field = "main_class", .key = kKeyMainClass, .required = true},
-    NamedKey{.table = "app", .field = "classpath", .key = kKeyClassPath, .kind = K::List, .separator = ';'},
+    NamedKey{.table = "app", .field = "classpath", .key = kKeyClassPath, .kind = K::ClassPath, .separator = ';'},
     NamedKey{.table = "app", .field = "arguments", .key = kKeyArguments, .kind = K::Words},
     NamedKey{.table = "app", .field = "directory", .key = kKeyApplicationDirectory},
     NamedKey{.table = "app", .field = "working_directory", .key = kKeyWorkingDirectory},
@@ -50,9 +50,12 @@ const std::array kCatalogue = {
     NamedKey{.table = "output", .field = "append", .key = kKeyAppendOutput, .kind = K::Flag},
 
     NamedKey{.table = "jvm", .field = "options", .key = kKeyVmOptions, .kind = K::Words},
-    NamedKey{.table = "jvm", .field = "min_version", .key = kKeyMinVersion},
-    NamedKey{.table = "jvm", .field = "max_version", .key = kKeyMaxVersion},
-    NamedKey{.table = "jvm", .field = "search", .key = kKeySearchSequence, .kind = K::List, .separator = ';'},
+    NamedKey{.table = "jvm", .field = "min_version", .key = kKeyMinVersion, .kind = K::JavaVersion},
+    NamedKey{.table = "jvm", .field = "max_version", .key = kKeyMaxVersion, .kind = K::JavaVersion},
+    // Without a search the launcher looks only at its own fallbacks (previous
+    // installations, RUNVO_JAVA_HOME), which most machines do not have.
+    NamedKey{.table = "jvm", .field = "search", .key = kKeySearchSequence, .kind = K::JvmSearch, .separator = ';',
+             .defaultText = "EJAVA_HOME;Y;S"},
     NamedKey{.table = "jvm", .field = "allow_prerelease", .key = kKeyAllowPrerelease, .kind = K::Flag},
     NamedKey{.table = "jvm", .field = "require_jdk", .key = kKeyRequireJdk, .kind = K::Flag},
     NamedKey{.table = "jvm", .field = "variant", .key = kKeyJvmVariant, .capacity = 200},

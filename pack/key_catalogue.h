@@ -12,14 +12,17 @@
 namespace runvo::pack {
 
 enum class ValueKind {
-  Text,       // TOML string, narrow table
-  WideText,   // TOML string, wide table (UTF-16)
-  Flag,       // TOML boolean, written "1" or "0"
-  Integer,    // TOML integer, written in decimal
-  List,       // string, or array of strings joined by `separator`
-  Words,      // string, or array of words quoted for the launcher's splitter
-  Flavour,    // "runvo" (key left out) or "installer" ("i")
-  FromFiles,  // derived from [[files]]; not a field of its own
+  Text,         // TOML string, narrow table
+  WideText,     // TOML string, wide table (UTF-16)
+  Flag,         // TOML boolean, written "1" or "0"
+  Integer,      // TOML integer, written in decimal
+  List,         // string, or array of strings joined by `separator`
+  Words,        // string, or array of words quoted for the launcher's splitter
+  ClassPath,    // a List of class-path entries, raw or readable (pack/field_forms.h)
+  JvmSearch,    // a List of JVM search entries, raw or readable (pack/field_forms.h)
+  JavaVersion,  // TOML string shaped like a Java version
+  Flavour,      // "runvo" (key left out) or "installer" ("i")
+  FromFiles,    // derived from [[files]]; not a field of its own
 };
 
 struct NamedKey {

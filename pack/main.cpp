@@ -29,9 +29,17 @@ constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
 constexpr const char* kVersion = "runvo-pack 0.1.0";
 
-int reportFailure(const std::string& message) {
+// Every line runvo-pack says on standard error starts with its name, so a
+// script's log shows whose message it is.
+std::string prefixedLines(const std::string& message) {
   std::istringstream lines(message);
-  for (std::string line; std::getline(lines, line);) std::cerr << "runvo-pack: " << line << "\n";
+  std::string prefixed;
+  for (std::string line; std::getline(lines, line);) prefixed += "runvo-pack: " + line + "\n";
+  return prefixed;
+}
+
+int reportFailure(const std::string& message) {
+  std::cerr << prefixedLines(message);
   return kFailure;
 }
 
@@ -81,6 +89,9 @@ int runPack(int argc, const char* const* argv) {
   CLI::App app{"Builds runvo service executables and lists their payloads.", "runvo-pack"};
   app.set_version_flag("--version", kVersion);
   app.require_subcommand(1);
+  app.failure_message([](const CLI::App*, const CLI::Error& error) {
+    return prefixedLines(std::string(error.what()) + "\nrun with --help for more information");
+  });
 
   std::string config, output, stub, runtimeJar, inspected;
   bool replace = false;

@@ -9,11 +9,13 @@
 #include <toml++/toml.h>
 
 #include "pack/embedded_names.h"
+#include "pack/field_forms.h"
 #include "pack/file_io.h"
 #include "pack/key_catalogue.h"
 #include "pack/text_encoding.h"
 #include "pack/word_quoting.h"
 #include "payload/config_keys.h"
+#include "util/text.h"
 
 namespace runvo::pack {
 
@@ -43,27 +45,40 @@ struct Origin {
 
 Line lineOf(const toml::node& node) { return node.source().begin.line; }
 
-std::string typeName(const toml::node& node) {
-  switch (node.type()) {
-    case toml::node_type::string: return "a string";
-    case toml::node_type::integer: return "an integer";
-    case toml::node_type::floating_point: return "a floating-point number";
-    case toml::node_type::boolean: return "a boolean";
-    case toml::node_type::array: return "an array";
-    case toml::node_type::table: return "a table";
-    default: return "a date or time";
-  }
-}
-
 std::string expectedType(ValueKind kind) {
   switch (kind) {
     case ValueKind::Flag: return "a boolean (true or false)";
     case ValueKind::Integer: return "an integer";
     case ValueKind::List:
     case ValueKind::Words: return "a string or an array of strings";
+    case ValueKind::ClassPath:
+    case ValueKind::JvmSearch: return "a string or an array of entries";
     case ValueKind::Flavour: return "\"runvo\" or \"installer\"";
     default: return "a string";
   }
+}
+
+std::optional<EntryForms> entryFormsOf(ValueKind kind) {
+  if (kind == ValueKind::ClassPath) return EntryForms::ClassPath;
+  if (kind == ValueKind::JvmSearch) return EntryForms::JvmSearch;
+  return std::nullopt;
+}
+
+// " (accepted ...)" for the kinds whose values have a shape beyond their type,
+// so that a refusal shows what would have been taken.
+std::string acceptedSuffix(ValueKind kind) {
+  if (auto forms = entryFormsOf(kind)) return " (accepted entries: " + std::string(acceptedForms(*forms)) + ")";
+  if (kind == ValueKind::JavaVersion) return " (accepted: " + std::string(kJavaVersionForms) + ")";
+  return "";
+}
+
+std::string joinedWith(const std::vector<std::string>& elements, char separator) {
+  std::string joined;
+  for (const std::string& element : elements) {
+    if (!joined.empty()) joined += separator;
+    joined += element;
+  }
+  return joined;
 }
 
 std::string knownFields(std::string_view table) {
@@ -117,6 +132,11 @@ class ConfigLoader {
   void loadField(const NamedKey& entry, const toml::node& value);
   std::optional<std::string> fieldText(const NamedKey& entry, const toml::node& value);
   std::optional<std::string> joinedList(const NamedKey& entry, const toml::node& value);
+  std::optional<std::string> listElement(const NamedKey& entry, const toml::node& element);
+  std::optional<std::string> entriesFromText(const NamedKey& entry, EntryForms forms, std::string_view text,
+                                             Line line);
+  std::optional<std::string> acceptedEntry(const NamedKey& entry, Expected<std::string> formed, Line line);
+  std::optional<std::string> javaVersion(const NamedKey& entry, const toml::node& value);
   void loadRuntimeJarSwitch(const toml::node& value);
   void loadRaw(const toml::node& node, bool wide);
   void loadFiles(const toml::node& node);
@@ -220,7 +240,8 @@ void ConfigLoader::loadField(const NamedKey& entry, const toml::node& value) {
 std::optional<std::string> ConfigLoader::fieldText(const NamedKey& entry, const toml::node& value) {
   const std::string name = entry.qualifiedName();
   auto wrongType = [&] {
-    report(lineOf(value), name + " must be " + expectedType(entry.kind) + ", not " + typeName(value));
+    report(lineOf(value), name + " must be " + expectedType(entry.kind) + ", not " + typeName(value) +
+                              acceptedSuffix(entry.kind));
     return std::nullopt;
   };
   switch (entry.kind) {
@@ -245,6 +266,15 @@ std::optional<std::string> ConfigLoader::fieldText(const NamedKey& entry, const 
       }
       return std::string(text->get() == "installer" ? "i" : "");
     }
+    case ValueKind::JavaVersion:
+      if (!value.is_string()) return wrongType();
+      return javaVersion(entry, value);
+    case ValueKind::ClassPath:
+    case ValueKind::JvmSearch:
+      if (const auto* text = value.as_string()) {
+        return entriesFromText(entry, *entryFormsOf(entry.kind), text->get(), lineOf(value));
+      }
+      [[fallthrough]];
     case ValueKind::List:
     case ValueKind::Words:
       if (value.is_array()) return joinedList(entry, value);
@@ -256,39 +286,76 @@ std::optional<std::string> ConfigLoader::fieldText(const NamedKey& entry, const 
 }
 
 std::optional<std::string> ConfigLoader::joinedList(const NamedKey& entry, const toml::node& value) {
-  const std::string name = entry.qualifiedName();
   std::vector<std::string> elements;
   bool usable = true;
   for (const toml::node& element : *value.as_array()) {
-    const auto* text = element.as_string();
-    if (!text) {
-      report(lineOf(element), name + " must hold only strings, not " + typeName(element));
-      usable = false;
-    } else if (entry.kind == ValueKind::List &&
-               (text->get().empty() || text->get().find(entry.separator) != std::string::npos)) {
-      report(lineOf(element), name + ": the entry \"" + text->get() +
-                                  "\" is empty or holds the separator '" + entry.separator + "'");
-      usable = false;
-    } else {
-      elements.push_back(text->get());
-    }
+    auto text = listElement(entry, element);
+    if (text) elements.push_back(std::move(*text));
+    usable = usable && text;
   }
   if (!usable) return std::nullopt;
 
   if (entry.kind == ValueKind::Words) {
     auto joined = joinWordsForSplitter(elements);
     if (!joined) {
-      report(lineOf(value), name + ": " + joined.error().message);
+      report(lineOf(value), entry.qualifiedName() + ": " + joined.error().message);
       return std::nullopt;
     }
     return *joined;
   }
-  std::string joined;
-  for (const std::string& element : elements) {
-    if (!joined.empty()) joined += entry.separator;
-    joined += element;
+  return joinedWith(elements, entry.separator);
+}
+
+// One element of an array field as it is stored; nothing (after a report)
+// when it does not fit.
+std::optional<std::string> ConfigLoader::listElement(const NamedKey& entry, const toml::node& element) {
+  if (auto forms = entryFormsOf(entry.kind)) {
+    return acceptedEntry(entry, entryFromNode(*forms, element), lineOf(element));
   }
-  return joined;
+  const std::string name = entry.qualifiedName();
+  const auto* text = element.as_string();
+  if (!text) {
+    report(lineOf(element), name + " must hold only strings, not " + typeName(element));
+    return std::nullopt;
+  }
+  if (entry.kind == ValueKind::List &&
+      (text->get().empty() || text->get().find(entry.separator) != std::string::npos)) {
+    report(lineOf(element), name + ": the entry \"" + text->get() + "\" is empty or holds the separator '" +
+                                entry.separator + "'");
+    return std::nullopt;
+  }
+  return text->get();
+}
+
+// A field of entries given as one string: each of its entries is read as an
+// array element would be, so the readable words work here too.
+std::optional<std::string> ConfigLoader::entriesFromText(const NamedKey& entry, EntryForms forms,
+                                                         std::string_view text, Line line) {
+  std::vector<std::string> entries;
+  bool usable = true;
+  // Empty pieces are dropped: the launcher skips empty entries, too.
+  for (const std::string& piece : splitNonEmpty(text, entry.separator)) {
+    auto formed = acceptedEntry(entry, entryFromText(forms, piece), line);
+    if (formed) entries.push_back(std::move(*formed));
+    usable = usable && formed;
+  }
+  if (!usable) return std::nullopt;
+  return joinedWith(entries, entry.separator);
+}
+
+std::optional<std::string> ConfigLoader::acceptedEntry(const NamedKey& entry, Expected<std::string> formed,
+                                                       Line line) {
+  if (formed) return std::move(*formed);
+  report(line, entry.qualifiedName() + ": " + formed.error().message + acceptedSuffix(entry.kind));
+  return std::nullopt;
+}
+
+std::optional<std::string> ConfigLoader::javaVersion(const NamedKey& entry, const toml::node& value) {
+  const std::string& text = value.as_string()->get();
+  if (isJavaVersion(text)) return text;
+  report(lineOf(value),
+         entry.qualifiedName() + ": \"" + text + "\" is not a Java version" + acceptedSuffix(entry.kind));
+  return std::nullopt;
 }
 
 void ConfigLoader::loadRuntimeJarSwitch(const toml::node& value) {
@@ -547,6 +614,35 @@ std::string ConfigLoader::joinedProblems() {
   return joined;
 }
 
+// Backslashes start escapes in a double-quoted TOML string, so a Windows
+// path written there is the usual cause of a syntax error.
+constexpr std::string_view kLiteralStringHint =
+    "; hint: use single quotes for Windows paths (TOML literal strings), e.g. 'C:\\java\\jdk17'";
+
+std::string_view lineOfText(std::string_view text, std::size_t lineNumber) {
+  for (std::size_t line = 1; line < lineNumber; ++line) {
+    const std::size_t end = text.find('\n');
+    if (end == std::string_view::npos) return {};
+    text.remove_prefix(end + 1);
+  }
+  return text.substr(0, text.find('\n'));
+}
+
+bool holdsBackslashInBasicString(std::string_view line) {
+  char openQuote = '\0';
+  for (char c : line) {
+    if (openQuote == '\0') {
+      if (c == '#') return false;
+      if (c == '"' || c == '\'') openQuote = c;
+    } else if (c == openQuote) {
+      openQuote = '\0';
+    } else if (c == '\\' && openQuote == '"') {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& configName,
@@ -556,8 +652,10 @@ Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& 
     root = toml::parse(text, std::string_view(configName));
   } catch (const toml::parse_error& error) {
     const toml::source_position where = error.source().begin;
-    return failure(configName + ":" + std::to_string(where.line) + ":" +
-                   std::to_string(where.column) + ": " + std::string(error.description()));
+    std::string message = configName + ":" + std::to_string(where.line) + ":" + std::to_string(where.column) +
+                          ": " + std::string(error.description());
+    if (holdsBackslashInBasicString(lineOfText(text, where.line))) message += kLiteralStringHint;
+    return failure(std::move(message));
   }
   return ConfigLoader(configName, baseDirectory).load(root);
 }

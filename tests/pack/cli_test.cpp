@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <sstream>
 
 #include "pack_test_support.h"
 
@@ -46,11 +47,28 @@ class CliTest : public ScratchDirectory {
   }
 };
 
+bool everyLineStartsWithTheProgramName(const std::string& output) {
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.starts_with("runvo-pack: ")) return false;
+  }
+  return !output.empty();
+}
+
 TEST_F(CliTest, WrongCommandLinesExitWithTwo) {
   for (const std::string arguments : {"", "build", "build app.toml", "inspect", "frobnicate", "build --bogus x -o y"}) {
     SCOPED_TRACE(arguments);
-    EXPECT_EQ(pack(arguments).exitCode, 2);
+    const CommandResult result = pack(arguments);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_TRUE(everyLineStartsWithTheProgramName(result.output)) << result.output;
   }
+}
+
+TEST_F(CliTest, AMissingOutputIsNamedWithTheProgramsPrefix) {
+  const CommandResult result = pack("build " + quoted(path("app.toml")));
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.output,
+            "runvo-pack: --output is required\nrunvo-pack: run with --help for more information\n");
 }
 
 TEST_F(CliTest, HelpAndVersionExitWithZero) {
@@ -83,6 +101,12 @@ TEST_F(CliTest, FailuresExitWithOneAndSayWhy) {
             std::string::npos)
       << badConfig.output;
   EXPECT_FALSE(std::filesystem::exists(path("app.exe")));
+
+  write("several.toml",
+        "service.name = 'S'\napp.main_class = 'M'\njvm.search = ['jre', 'Sx']\njvm.min_version = 'x'\n");
+  const CommandResult severalProblems = packBuild("several.toml");
+  EXPECT_EQ(severalProblems.exitCode, 1);
+  EXPECT_TRUE(everyLineStartsWithTheProgramName(severalProblems.output)) << severalProblems.output;
 
   const CommandResult noPayload = pack("inspect " + quoted(path("stub.exe")));
   EXPECT_EQ(noPayload.exitCode, 1);
