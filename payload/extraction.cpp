@@ -10,52 +10,60 @@
 #include "payload/payload_writer.h"
 #include "payload/temp_dirs.h"
 #include "util/text.h"
+#include "util/win_text.h"
 
 namespace runvo {
 
 namespace {
 constexpr DWORD kChunkSize = 8192;
 
-// False when a read or write failed; the log says which.
-bool copyData(HANDLE input, HANDLE output, std::int64_t size) {
+// What went wrong with a copy, said on standard error after the message;
+// empty when the copy was complete.
+std::string copyData(HANDLE input, HANDLE output, std::int64_t size, const std::string& target) {
   unsigned char chunk[kChunkSize];
   std::int64_t copied = 0;
   while (copied < size) {
     const DWORD wanted = static_cast<DWORD>(std::min<std::int64_t>(kChunkSize, size - copied));
     DWORD got = 0;
     if (!ReadFile(input, chunk, wanted, &got, nullptr) || got == 0) {
-      writeErrorLog("ReadFile failed %d %d %I64d", static_cast<int>(got), static_cast<int>(GetLastError()),
-                    copied);
-      return false;
+      const DWORD error = GetLastError();
+      writeErrorLog("ReadFile failed %d %d %I64d", static_cast<int>(got), static_cast<int>(error), copied);
+      return "The executable ends inside the embedded file " + target + ": it is damaged.";
     }
     for (DWORD i = 0; i < got; ++i) chunk[i] ^= kScrambleKey;
     for (DWORD written = 0; written < got;) {
       DWORD now = 0;
       if (!WriteFile(output, chunk + written, got - written, &now, nullptr)) {
-        writeErrorLog("WriteFile failed %d %d", static_cast<int>(got - written), static_cast<int>(GetLastError()));
-        return false;
+        const DWORD error = GetLastError();
+        writeErrorLog("WriteFile failed %d %d", static_cast<int>(got - written), static_cast<int>(error));
+        return "Could not write " + target + ": " + systemErrorText(error);
       }
       written += now;
     }
     copied += got;
   }
-  return true;
+  return {};
 }
 
 // Fails at once on a damaged size or a file that cannot be created; a failed
-// copy comes back as `false` for the caller to clean up.
-Outcome<bool> extractOne(HANDLE input, const std::string& path) {
+// copy comes back as what went wrong, for the caller to clean up.
+Outcome<std::string> extractOne(HANDLE input, const std::string& path) {
   FileSource source(input);
   PayloadReader sizeReader(source);
   std::int64_t size = 0;
   if (!sizeReader.readLong(size)) return textFailure(internalErrorText(Reader::Long), "reading a file record");
   writeLog("extracting %s (size: %I64d)", path.c_str(), size);
-  if (size <= 0) return true;
+  if (size <= 0) return std::string();
   // Created new: never opened over something that is already there.
   UniqueHandle output(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
-  if (!output) return keyedFailure(kMsgInternalError, "11", "creating " + path, GetLastError());
-  return copyData(input, output.get(), size);
+  if (!output) {
+    const DWORD error = GetLastError();
+    Failure failure = keyedFailure(kMsgInternalError, "11", "creating " + path, error);
+    failure.notes.push_back("Could not create " + path + ": " + systemErrorText(error));
+    return failure;
+  }
+  return copyData(input, output.get(), size, path);
 }
 
 // Every folder of the name, so that a whole tree (a bundled Java runtime) can
@@ -88,9 +96,10 @@ Outcome<ExtractedFiles> extractFiles(const std::string& ownerId) {
   for (const std::string& name : splitNonEmpty(getConfigString(kKeyEmbeddedFileNames), ';')) {
     if (handled++ >= count) break;
     const std::string target = *directory + "\\" + name;
-    bool copied = false;
+    std::string problem;
     if (auto unsafe = unsafeEmbeddedName(name)) {
       writeErrorLog("refusing to extract %s: %s", name.c_str(), describeUnsafeName(*unsafe).c_str());
+      problem = "The embedded file name " + name + " is refused: " + describeUnsafeName(*unsafe) + ".";
     } else {
       createFolders(*directory, name);
       auto result = extractOne(executable->get(), target);
@@ -100,13 +109,15 @@ Outcome<ExtractedFiles> extractFiles(const std::string& ownerId) {
         removeDirectoryTree(*directory);
         return result.takeError();
       }
-      copied = *result;
+      problem = *result;
     }
-    if (!copied) {
+    if (!problem.empty()) {
       writeErrorLog("Failed to extract %s", target.c_str());
       created->ownerLock.reset();
       removeDirectoryTree(*directory);
-      return keyedFailure(kMsgInternalError, "16", "extracting " + target);
+      Failure failure = keyedFailure(kMsgInternalError, "16", "extracting " + target);
+      failure.notes.push_back(problem);
+      return failure;
     }
   }
   const std::uint32_t unextracted = SetFilePointer(executable->get(), 0, nullptr, FILE_CURRENT);

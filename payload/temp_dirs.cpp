@@ -10,6 +10,7 @@
 #include "payload/config_keys.h"
 #include "payload/environment.h"
 #include "util/filled_buffer.h"
+#include "util/win_text.h"
 #include "util/paths.h"
 #include "payload/extraction_names.h"
 #include "util/win.h"
@@ -154,7 +155,12 @@ Outcome<ExtractionDirectory> createExtractionDirectory(const std::string& ownerI
     }
     return ExtractionDirectory{directory, std::move(lock)};
   }
-  return keyedFailure(kMsgInternalError, "7", "creating an extraction folder in " + base, error);
+  // A temporary folder that is missing or closed to this account is no usable temporary folder.
+  Failure failure = error == ERROR_PATH_NOT_FOUND || error == ERROR_ACCESS_DENIED
+                        ? keyedFailure(kMsgNoTempDir, std::nullopt, "creating an extraction folder in " + base, error)
+                        : keyedFailure(kMsgInternalError, "7", "creating an extraction folder in " + base, error);
+  failure.notes.push_back("Could not create a folder in " + base + ": " + systemErrorText(error));
+  return failure;
 }
 
 bool removeDirectoryTree(const std::string& path) {

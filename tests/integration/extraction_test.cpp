@@ -2,6 +2,7 @@
 // copy buffer, one directory level, and how damaged payloads and unsafe names
 // end the run.
 #include <algorithm>
+#include <fstream>
 
 #include "launcher_fixture.h"
 
@@ -148,6 +149,29 @@ TEST_F(Extraction, UnsafeNamesEndTheRun) {
     EXPECT_FALSE(fs::exists(dir_ / "escape.txt")) << c.name;
     EXPECT_FALSE(fs::exists(dir_.root_path() / "rooted.txt")) << c.name;
   }
+}
+
+TEST_F(Extraction, FailuresSayWhichFileOrFolderAndWhy) {
+  // A temporary folder that is not a folder: no usable temporary folder.
+  const fs::path notAFolder = tmp_ / "file-not-folder";
+  std::ofstream(notAFolder) << "x";
+  Entries messages{{101, "X"}, {107, "0"}, {1015, "No usable temporary folder."}, {2002, "1"}, {2003, "app.jar"}};
+  Payload withMessage = Payload::tables(messages);
+  withMessage.fileRecord("PK");
+  LauncherRun r = run(makeLauncher(withMessage, "notemp.exe"),
+                      {.arguments = L"__ksx_restart", .temporaryDirectory = notAFolder});
+  EXPECT_EQ(r.exitCode, 1u);
+  EXPECT_EQ(r.err.rfind("No usable temporary folder.", 0), 0u) << r.err;
+  EXPECT_NE(r.err.find("Could not create a folder in " + notAFolder.string()), std::string::npos) << r.err;
+
+  // A damaged record and a refused name say what they are about.
+  Payload cut = withFiles({{"first.txt", "complete"}}, "first.txt;second.bin", 2);
+  cut.i64(20000).raw(pattern(9000, 3));
+  Run damaged = childRun(cut, "cut.exe");
+  EXPECT_NE(damaged.run.err.find("The executable ends inside the embedded file "), std::string::npos) << damaged.run.err;
+  EXPECT_NE(damaged.run.err.find("second.bin: it is damaged."), std::string::npos) << damaged.run.err;
+  Run refused = childRun(withFiles({{"NUL", "x"}}), "refused.exe");
+  EXPECT_NE(refused.run.err.find("The embedded file name NUL is refused: "), std::string::npos) << refused.run.err;
 }
 
 }  // namespace

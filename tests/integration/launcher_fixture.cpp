@@ -110,7 +110,8 @@ LauncherRun LauncherTest::run(const fs::path& launcher, const RunOptions& option
   ProcessOptions process;
   process.environment = options.environment;
   const fs::path temporary = options.temporaryDirectory.empty() ? tmp_ : options.temporaryDirectory;
-  fs::create_directories(temporary);
+  // A test may hand a file here, as a temporary folder that cannot be used.
+  if (!fs::exists(temporary)) fs::create_directories(temporary);
   process.environment[L"TMP"] = temporary.wstring();
   process.environment[L"TEMP"] = temporary.wstring();
   if (options.log) process.environment[L"RUNVO_LOG"] = L"yes";
