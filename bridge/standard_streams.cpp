@@ -167,9 +167,13 @@ void adoptStandardHandles() {
   });
 }
 
-void flushStandardStreams() {
+void flushStandardStreams(bool relaysEnded) {
   for (OutputRelay* relay : outputRelays()) {
-    // A relay stopped in the middle of a write keeps its lock; its rest is lost.
+    if (relaysEnded) {
+      // Its chunk in flight is lost with the thread; what the pipe still holds is not.
+      moveAvailable(*relay);
+      continue;
+    }
     if (!relay->moving.try_lock_for(kFlushPatience)) continue;
     moveAvailable(*relay);
     relay->moving.unlock();

@@ -15,6 +15,8 @@ void adoptStandardHandles();
 
 // Writes out what Java wrote and the relays have not passed on yet. For
 // the end of the process, also after its relay threads were stopped.
-void flushStandardStreams();
+// `relaysEnded`: every other thread is gone (the process is detaching), so a
+// relay that was stopped holding its lock no longer keeps the rest back.
+void flushStandardStreams(bool relaysEnded = false);
 
 }  // namespace runvo::bridge

@@ -180,6 +180,6 @@ void abortThroughHookThread() { handOver(true, 0); }
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
   if (reason == DLL_PROCESS_ATTACH) runvo::bridge::bridgeModule() = instance;
   // Ending the process stopped the relay threads; what Java wrote last still goes out.
-  if (reason == DLL_PROCESS_DETACH) runvo::bridge::flushStandardStreams();
+  if (reason == DLL_PROCESS_DETACH) runvo::bridge::flushStandardStreams(/*relaysEnded=*/true);
   return TRUE;
 }
