@@ -454,5 +454,24 @@ TEST_F(ServiceHost, AStopRightAfterTheStartIsNeverLost) {
   }
 }
 
+TEST_F(ServiceHost, AServiceLogThatCannotBeWrittenNeverStopsTheService) {
+  // Its folder would lie below the executable file itself: it cannot be made.
+  script("main: print-bytes 100000\nmain: read-stdin\n");
+  const fs::path exe = makeLauncher(Payload::tables({{101, "configured"},
+                                                     {107, "0"},
+                                                     {122, "com.example.App"},
+                                                     {128, searchEntry()},
+                                                     {30001, "nolog.exe\\logs"}}),
+                                    "nolog.exe");
+  TestService service(spacedServiceName("no log"), exe);
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
+  ASSERT_TRUE(traced("printed 100000")) << joined(trace());
+  ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP));
+  EXPECT_TRUE(traced("stdin 0")) << joined(trace());
+  EXPECT_TRUE(service.waitForState(SERVICE_STOPPED, 15s));
+  EXPECT_EQ(service.status().dwWin32ExitCode, 0u);
+}
+
 }  // namespace
 }  // namespace runvo::testing
