@@ -13,7 +13,9 @@ bool holds(WideView text, char16_t c) { return text.find(c) != WideView::npos; }
 bool appendItem(WideString& line, WideView item) {
   if (!carriedWhole(item)) return false;
   if (!line.empty()) line += u' ';
-  const bool bare = !item.empty() && !holds(item, u' ') && !holds(item, u'"') && !holds(item, u'\'');
+  // A tab is quoted too: the program's end skips blanks of both kinds.
+  const bool bare = !item.empty() && !holds(item, u' ') && !holds(item, u'\t') && !holds(item, u'"') &&
+                    !holds(item, u'\'');
   const char16_t quote = holds(item, u'"') ? u'\'' : u'"';
   if (!bare) line += quote;
   line += item;
@@ -21,9 +23,9 @@ bool appendItem(WideString& line, WideView item) {
   return true;
 }
 
-// The program goes by Windows' own rule: quoted only when it holds a blank.
+// The program goes by Windows' own rule: quoted when it holds a blank or is empty.
 void appendProgram(WideString& line, WideView program) {
-  const bool quoted = holds(program, u' ') || holds(program, u'\t');
+  const bool quoted = program.empty() || holds(program, u' ') || holds(program, u'\t');
   if (quoted) line += u'"';
   line += program;
   if (quoted) line += u'"';

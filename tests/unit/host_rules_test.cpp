@@ -9,7 +9,7 @@ TEST(HostRules, ChildCommandLineQuotesItemsWithSpacesAndSplitsBack) {
   const ArgumentVector host{u"C:\\Program Files\\svc.exe", u"--extra"};
   const auto line = childCommandLine(host, u"My Service", {u"a b", u"plain", u"tab\there"});
   ASSERT_TRUE(line);
-  EXPECT_EQ(*line, u"\"C:\\Program Files\\svc.exe\" \"My Service\" --extra \"a b\" plain tab\there __ksx_restart");
+  EXPECT_EQ(*line, u"\"C:\\Program Files\\svc.exe\" \"My Service\" --extra \"a b\" plain \"tab\there\" __ksx_restart");
   EXPECT_EQ(childCommandLine({u"svc.exe"}, u"Svc", {}), u"svc.exe Svc __ksx_restart");
 }
 
@@ -18,6 +18,7 @@ TEST(HostRules, EveryTextThatCanBeCarriedComesBackUnchanged) {
       {u"C:\\O'Brien\\svc.exe", u"O'Brien", u"Say\"Hi", u"Say \"Hi\" now", u"", u"it's", u"a  b", u"\"", u"'"},
       {u"C:\\Program Files\\svc.exe", u"\u670d\u52a1", u"--x", u"\"\"", u"''", u" lead", u"trail "},
       {u"svc.exe", u"name"},
+      {u"", u"\tname", u"\t", u"x\ty"},  // found by fuzzing: an empty program, tabs at the start
   };
   for (const ArgumentVector& c : cases) {
     const ArgumentVector host{c[0]};
