@@ -162,7 +162,10 @@ class JvmSearch {
   StepResult fallbackEntry(const SearchEntry& entry) {
     if (!retriedInFallbackPass(entry)) return std::nullopt;
     writeLog("Testing relative location %s", entry.location.c_str());
-    const std::string home = fullPath(entry.location, /*keepCase=*/false);
+    // Expanded as in the first pass, so that a bundled runtime (%RUNVO_TEMPDIR%\jre) is found here too.
+    std::string location = entry.location;
+    expandVariablesInPlace(location, values_);
+    const std::string home = fullPath(location, /*keepCase=*/false);
     if (auto prepared = prepareJre(home); !prepared) return prepared.takeError();
     const std::string javaExe = javaExeForHome(home, settings_.requireJdk).javaExe;
     if (!pathExists(javaExe)) return std::nullopt;

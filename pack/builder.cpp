@@ -11,9 +11,6 @@ namespace runvo::pack {
 
 namespace {
 
-// The launcher keeps file positions in 32 bits, partly signed.
-constexpr std::uint64_t kLargestExecutable = 0x7FFFFFFF;
-
 struct RuntimeJar {
   std::filesystem::path path;
   Bytes content;
@@ -78,10 +75,14 @@ Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::s
 Expected<BuildSummary> buildExecutable(const BuildRequest& request) {
   auto plan = loadPackConfig(request.config);
   if (!plan) return plan.error();
-  if (plan->embedsRuntimeJar) {
+  return buildExecutable(std::move(*plan), request);
+}
+
+Expected<BuildSummary> buildExecutable(PackPlan plan, const BuildRequest& request) {
+  if (plan.embedsRuntimeJar) {
     auto jar = readRuntimeJar(request.runtimeJar);
     if (!jar) return jar.error();
-    addRuntimeJar(*plan, std::move(jar->path), std::move(jar->content));
+    addRuntimeJar(plan, std::move(jar->path), std::move(jar->content));
   }
 
   std::filesystem::path stubPath;
@@ -95,13 +96,13 @@ Expected<BuildSummary> buildExecutable(const BuildRequest& request) {
   auto stub = readWholeFile(stubPath);
   if (!stub) return failure("cannot load the stub: " + stub.error().message);
 
-  auto assembled = assembleExecutable(*stub, displayPath(stubPath), *plan, request.replacePayload);
+  auto assembled = assembleExecutable(*stub, displayPath(stubPath), plan, request.replacePayload);
   if (!assembled) return assembled.error();
   if (auto written = writeFileAtomically(request.output, assembled->bytes); !written) {
     return written.error();
   }
-  return BuildSummary{assembled->bytes.size(), plan->files.size(), assembled->replacedPayloadSize,
-                      plan->embedsRuntimeJar};
+  return BuildSummary{assembled->bytes.size(), plan.files.size(), assembled->replacedPayloadSize,
+                      plan.embedsRuntimeJar};
 }
 
 Expected<std::filesystem::path> defaultStubPath() {

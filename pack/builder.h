@@ -37,7 +37,11 @@ struct AssembledExecutable {
 Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::string& stubName,
                                    const PackPlan& plan, bool replacePayload);
 
+// Loads request.config, then builds as below.
 Expected<BuildSummary> buildExecutable(const BuildRequest& request);
+
+// Builds from a plan already loaded (the quick path's); request.config is not read.
+Expected<BuildSummary> buildExecutable(PackPlan plan, const BuildRequest& request);
 
 Expected<std::filesystem::path> defaultStubPath();
 Expected<std::filesystem::path> defaultRuntimeJarPath();

@@ -50,12 +50,12 @@ std::optional<std::string> embeddedNameProblem(std::string_view storedName) {
   if (auto forbidden = std::ranges::find_first_of(storedName, kForbiddenCharacters); forbidden != storedName.end()) {
     return forbiddenCharacterProblem(*forbidden);
   }
-  const std::size_t separators = std::ranges::count(storedName, '\\');
-  if (separators > 1) return "the name has more than one directory level";
-  if (separators == 1) {
-    if (auto problem = partProblem(directoryPart(storedName))) return problem;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = storedName.find('\\', start);
+    if (auto problem = partProblem(storedName.substr(start, end - start))) return problem;
+    if (end == std::string_view::npos) return std::nullopt;
+    start = end + 1;
   }
-  return partProblem(storedName.substr(storedName.find('\\') + 1));
 }
 
 std::string foldedForComparison(std::string_view windows1252Name) {

@@ -1,7 +1,7 @@
 // Names of the embedded files inside the extraction directory. The launcher
-// joins them with ";" into one key, creates at most one directory level, and
+// joins them with ";" into one key, creates every folder of a name, and
 // writes each file with the Windows file API, so a name must be a plain
-// relative Windows path of one or two parts.
+// relative Windows path.
 #pragma once
 #include <optional>
 #include <string>
@@ -19,7 +19,7 @@ std::optional<std::string> embeddedNameProblem(std::string_view storedName);
 // of Windows-1252, the only ones a stored name can hold.
 std::string foldedForComparison(std::string_view windows1252Name);
 
-// The directory part of a stored name, or empty.
+// The top folder of a stored name, or empty.
 std::string_view directoryPart(std::string_view storedName);
 
 }  // namespace runvo::pack

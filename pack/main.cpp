@@ -1,8 +1,10 @@
-// runvo-pack: builds a service executable from a TOML config, lists what
-// an executable carries, and smoke-tests one under Wine. Exit codes:
-// 0 success, 1 bad input or failure, 2 wrong command line.
+// runvo-pack: builds a service executable from a TOML config or straight
+// from a jar, writes a starting config for a jar, lists what an executable
+// carries, and smoke-tests one under Wine. Exit codes: 0 success, 1 bad input
+// or failure, 2 wrong command line.
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "pack/file_io.h"
 #include "pack/inspector.h"
 #include "pack/platform.h"
+#include "pack/quick_pack.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -43,8 +46,16 @@ int reportFailure(const std::string& message) {
   return kFailure;
 }
 
-int runBuild(const BuildRequest& request) {
-  auto summary = buildExecutable(request);
+// From the config file, or with --jar from the config made from the jar.
+Expected<BuildSummary> buildFromConfigOrJar(const BuildRequest& request, const std::optional<QuickPack>& quick) {
+  if (!quick) return buildExecutable(request);
+  auto plan = loadQuickPack(*quick);
+  if (!plan) return plan.error();
+  return buildExecutable(std::move(*plan), request);
+}
+
+int runBuild(const BuildRequest& request, const std::optional<QuickPack>& quick) {
+  auto summary = buildFromConfigOrJar(request, quick);
   if (!summary) return reportFailure(summary.error().message);
   std::cout << "runvo-pack: wrote \"" << displayPath(request.output) << "\" (" << summary->outputSize
             << " bytes, " << summary->fileCount << " embedded file" << (summary->fileCount == 1 ? "" : "s");
@@ -53,6 +64,18 @@ int runBuild(const BuildRequest& request) {
     std::cout << "; replaced a payload of " << summary->replacedPayloadSize << " bytes";
   }
   std::cout << ")\n";
+  return 0;
+}
+
+int runInit(const QuickPack& quick, const std::filesystem::path& configPath) {
+  auto written = writeQuickConfig(quick, configPath);
+  if (!written) return reportFailure(written.error().message);
+  const std::string name = displayPath(configPath);
+  std::cout << "runvo-pack: wrote \"" << name << "\"; ";
+  if (!written->namesMainClass) {
+    std::cout << displayPath(quick.jar) << " has no Main-Class in its manifest: set app.main_class in it, then ";
+  }
+  std::cout << "build it with: runvo-pack build " << name << " -o OUT.exe\n";
   return 0;
 }
 
@@ -93,15 +116,30 @@ int runPack(int argc, const char* const* argv) {
     return prefixedLines(std::string(error.what()) + "\nrun with --help for more information");
   });
 
-  std::string config, output, stub, runtimeJar, inspected;
+  std::string config, output, stub, runtimeJar, inspected, jar, library, serviceName, initOutput;
   bool replace = false;
-  CLI::App* build = app.add_subcommand("build", "Build a service executable from a TOML config");
-  build->add_option("CONFIG", config, "The TOML config")->required();
+  CLI::App* build = app.add_subcommand("build", "Build a service executable from a TOML config, or from a jar");
+  CLI::Option* configOption = build->add_option("CONFIG", config, "The TOML config");
+  CLI::Option* jarOption =
+      build->add_option("--jar", jar, "Pack this jar without a config: its manifest names the main class and its "
+                                      "Class-Path the jars beside it");
+  configOption->excludes(jarOption);
+  build->add_option("--lib", library, "With --jar: a folder whose *.jar files are embedded too")->needs(jarOption);
+  build->add_option("--name", serviceName, "With --jar: the service name")->needs(jarOption);
   build->add_option("-o,--output", output, "The executable to write")->required();
   build->add_option("--stub", stub, "The launcher stub (default: runvo.exe beside runvo-pack)");
   build->add_option("--runtime-jar", runtimeJar,
                     "The runtime jar to embed (default: runvo-runtime.jar beside runvo-pack)");
   build->add_flag("--replace", replace, "Replace a payload the stub already carries");
+  build->parse_complete_callback([&] {
+    if (config.empty() && jar.empty()) throw CLI::ValidationError("build needs a CONFIG, or --jar JAR --name NAME");
+    if (!jar.empty() && serviceName.empty()) throw CLI::ValidationError("--jar needs --name NAME, the service name");
+  });
+  CLI::App* init = app.add_subcommand("init", "Write a commented config for a jar, ready to edit");
+  init->add_option("JAR", jar, "The application jar")->required();
+  init->add_option("--lib", library, "A folder whose *.jar files are embedded too");
+  init->add_option("--name", serviceName, "The service name (default: the jar's name without .jar)");
+  init->add_option("-o,--output", initOutput, "The config to write (default: " + std::string(kQuickConfigName) + ")");
   CLI::App* inspect = app.add_subcommand("inspect", "List the payload of an executable");
   inspect->add_option("EXE", inspected, "The executable to list")->required();
   CLI::App* smoke = app.add_subcommand(
@@ -116,12 +154,19 @@ int runPack(int argc, const char* const* argv) {
     return app.exit(error) == 0 ? 0 : kUsageError;
   }
 
+  std::optional<QuickPack> quick;
+  if (!jar.empty()) {
+    quick = QuickPack{pathFromUtf8(jar), std::nullopt, serviceName};
+    if (!library.empty()) quick->libraryFolder = pathFromUtf8(library);
+    if (quick->serviceName.empty()) quick->serviceName = displayPath(quick->jar.stem());
+  }
   if (build->parsed()) {
     BuildRequest request{pathFromUtf8(config), pathFromUtf8(output), std::nullopt, replace};
     if (!stub.empty()) request.stub = pathFromUtf8(stub);
     if (!runtimeJar.empty()) request.runtimeJar = pathFromUtf8(runtimeJar);
-    return runBuild(request);
+    return runBuild(request, quick);
   }
+  if (init->parsed()) return runInit(*quick, pathFromUtf8(initOutput.empty() ? kQuickConfigName : initOutput));
   if (smoke->parsed()) return runSmoke(smoke->remaining());
   return runInspect(pathFromUtf8(inspected));
 }

@@ -12,6 +12,8 @@
 #include "pack/field_forms.h"
 #include "pack/file_io.h"
 #include "pack/key_catalogue.h"
+#include "pack/pe_image.h"
+#include "pack/runtime_bundle.h"
 #include "pack/text_encoding.h"
 #include "pack/word_quoting.h"
 #include "payload/config_keys.h"
@@ -25,9 +27,19 @@ namespace {
 
 // CreateService's limit for a service name.
 constexpr std::size_t kLongestServiceName = 256;
-// The one field that steers the builder and writes no key of its own.
-constexpr std::string_view kRuntimeJarTable = "launcher";
-constexpr std::string_view kRuntimeJarField = "runtime_jar";
+// Fields that steer the builder and write no key of their own.
+struct BuilderField {
+  std::string_view table;
+  std::string_view field;
+  std::string qualifiedName() const { return std::string(table) + "." + std::string(field); }
+};
+constexpr BuilderField kRuntimeJarSwitch{"launcher", "runtime_jar"};
+constexpr BuilderField kBundle{"jvm", "bundle"};
+constexpr BuilderField kBuilderFields[] = {kRuntimeJarSwitch, kBundle};
+
+// The search entry of a bundled runtime: the launcher expands the variable
+// to its extraction directory.
+std::string bundledRuntimeSearchEntry() { return "A%RUNVO_TEMPDIR%\\" + std::string(kBundleFolder); }
 
 using Line = std::uint32_t;
 constexpr Line kNoLine = 0;
@@ -88,7 +100,9 @@ std::string knownFields(std::string_view table) {
     if (!list.empty()) list += ", ";
     list += entry.field;
   }
-  if (table == kRuntimeJarTable) list += ", " + std::string(kRuntimeJarField);
+  for (const BuilderField& builderField : kBuilderFields) {
+    if (builderField.table == table) list += ", " + std::string(builderField.field);
+  }
   return list;
 }
 
@@ -138,11 +152,18 @@ class ConfigLoader {
   std::optional<std::string> acceptedEntry(const NamedKey& entry, Expected<std::string> formed, Line line);
   std::optional<std::string> javaVersion(const NamedKey& entry, const toml::node& value);
   void loadRuntimeJarSwitch(const toml::node& value);
+  void loadBundle(const toml::node& value);
+  void loadBundledFiles(const toml::node& value);
+  bool bundleFits(const std::vector<BundledFile>& listed);
+  void loadBundledFile(const BundledFile& file);
   void loadRaw(const toml::node& node, bool wide);
   void loadFiles(const toml::node& node);
   void loadFile(const toml::node& element, std::size_t index);
+  void finishEmbeddedFiles();
   void checkFileNames();
-  void reserveRuntimeJar();
+  void checkRuntimeJarName();
+  bool nameListFits();
+  void claimFileKeys(bool fromConfigFiles);
   void checkRequired(const toml::table& root);
   void checkServiceName(const std::string& name, Line line);
   void applyDefaults();
@@ -163,8 +184,16 @@ class ConfigLoader {
   std::vector<Problem> problems_;
   std::map<std::int32_t, Origin> narrowOrigins_;
   std::map<std::int32_t, Origin> wideOrigins_;
-  std::vector<Line> fileLines_;  // where each of plan_.files is configured
+  // Where each of plan_.files is configured, and what messages call it.
+  std::vector<Line> fileLines_;
+  std::vector<std::string> fileLabels_;
+  // A file of [[files]] or of the bundle could not be loaded (reported):
+  // the checks of the whole set would only add noise.
+  bool embeddedFileProblems_ = false;
   Line runtimeJarLine_ = kNoLine;
+  std::vector<EmbeddedFile> bundleFiles_;  // join plan_.files after the config's own
+  bool hasBundle_ = false;
+  Line bundleLine_ = kNoLine;
 };
 
 Expected<PackPlan> ConfigLoader::load(const toml::table& root) {
@@ -173,7 +202,7 @@ Expected<PackPlan> ConfigLoader::load(const toml::table& root) {
   for (const auto& [key, node] : root) {
     if (!isRaw(key)) loadRootEntry(key, node);
   }
-  reserveRuntimeJar();
+  finishEmbeddedFiles();
   for (const auto& [key, node] : root) {
     if (isRaw(key)) loadRootEntry(key, node);
   }
@@ -198,8 +227,12 @@ void ConfigLoader::loadRootEntry(const toml::key& key, const toml::node& node) {
 
 void ConfigLoader::loadNamedTable(std::string_view tableName, const toml::table& table) {
   for (const auto& [key, value] : table) {
-    if (tableName == kRuntimeJarTable && key.str() == kRuntimeJarField) {
+    if (tableName == kRuntimeJarSwitch.table && key.str() == kRuntimeJarSwitch.field) {
       loadRuntimeJarSwitch(value);
+      continue;
+    }
+    if (tableName == kBundle.table && key.str() == kBundle.field) {
+      loadBundle(value);
       continue;
     }
     const NamedKey* entry = findNamedKey(tableName, key.str());
@@ -362,8 +395,8 @@ void ConfigLoader::loadRuntimeJarSwitch(const toml::node& value) {
   runtimeJarLine_ = lineOf(value);
   const auto* flag = value.as_boolean();
   if (!flag) {
-    return report(runtimeJarLine_, std::string(kRuntimeJarTable) + "." + std::string(kRuntimeJarField) +
-                                       " must be a boolean (true or false), not " + typeName(value));
+    return report(runtimeJarLine_,
+                  kRuntimeJarSwitch.qualifiedName() + " must be a boolean (true or false), not " + typeName(value));
   }
   plan_.embedsRuntimeJar = flag->get();
 }
@@ -401,23 +434,83 @@ void ConfigLoader::loadRaw(const toml::node& node, bool wide) {
 void ConfigLoader::loadFiles(const toml::node& node) {
   const toml::array* array = node.as_array();
   if (!array || (!array->empty() && !array->is_array_of_tables())) {
+    embeddedFileProblems_ = true;
     return report(lineOf(node), "files must be an array of tables, written [[files]]");
   }
   for (std::size_t i = 0; i < array->size(); ++i) loadFile(*array->get(i), i);
-  if (plan_.files.size() != array->size()) return;  // problems are reported
-
-  for (const toml::node& element : *array) fileLines_.push_back(lineOf(element));
-  checkFileNames();
-  std::string names = joinedFileNames(plan_.files);
-  const Line first = fileLines_.empty() ? kNoLine : fileLines_.front();
-  if (names.size() >= kTextCapacity) {
-    return report(first, "the embedded file names take " + std::to_string(names.size()) +
-                             " bytes together; the launcher reads at most " +
-                             std::to_string(kTextCapacity - 1));
+  if (plan_.files.size() != array->size()) {
+    embeddedFileProblems_ = true;
+    return;
   }
-  if (plan_.files.empty()) return;
-  setNarrow(kKeyEmbeddedFileCount, std::to_string(plan_.files.size()), {"[[files]]", first});
-  setNarrow(kKeyEmbeddedFileNames, std::move(names), {"[[files]]", first});
+  for (std::size_t i = 0; i < array->size(); ++i) {
+    fileLines_.push_back(lineOf(*array->get(i)));
+    fileLabels_.push_back("files[" + std::to_string(i + 1) + "]");
+  }
+}
+
+void ConfigLoader::loadBundle(const toml::node& value) {
+  bundleLine_ = lineOf(value);
+  const std::size_t problemsBefore = problems_.size();
+  loadBundledFiles(value);
+  hasBundle_ = problems_.size() == problemsBefore;
+  // Never cleared here: [[files]] may have had problems of its own.
+  if (!hasBundle_) embeddedFileProblems_ = true;
+}
+
+void ConfigLoader::loadBundledFiles(const toml::node& value) {
+  const std::string field = kBundle.qualifiedName();
+  const auto* text = value.as_string();
+  if (!text) return report(bundleLine_, field + " must be a string (the runtime's folder), not " + typeName(value));
+  if (text->get().empty()) return report(bundleLine_, field + " is empty");
+
+  const fs::path given = pathFromUtf8(text->get());
+  auto listed = listRuntimeBundle(given.is_absolute() ? given : baseDirectory_ / given);
+  if (!listed) return report(bundleLine_, field + ": " + listed.error().message);
+  if (!bundleFits(*listed)) return;
+  for (const BundledFile& file : *listed) loadBundledFile(file);
+}
+
+// Checked before any content is read: a folder named by mistake (a whole
+// drive) is refused at once.
+bool ConfigLoader::bundleFits(const std::vector<BundledFile>& listed) {
+  std::size_t namesSize = listed.empty() ? 0 : listed.size() - 1;  // the separators
+  std::uintmax_t contentSize = 0;
+  for (const BundledFile& file : listed) {
+    namesSize += file.name.size();
+    contentSize += file.size;
+  }
+  const std::string field = kBundle.qualifiedName();
+  if (namesSize >= kTextCapacity) {
+    report(bundleLine_, field + ": the runtime's " + std::to_string(listed.size()) + " file names take " +
+                            std::to_string(namesSize) + " bytes, and the launcher reads at most " +
+                            std::to_string(kTextCapacity - 1) + " of names for all embedded files; link fewer "
+                            "modules into it, or leave out what a service does not need (jlink "
+                            "--no-header-files --no-man-pages)");
+    return false;
+  }
+  if (contentSize > kLargestExecutable) {
+    report(bundleLine_, field + ": the runtime's files take " + std::to_string(contentSize) +
+                            " bytes, and an executable must stay below 2 GiB");
+    return false;
+  }
+  return true;
+}
+
+void ConfigLoader::loadBundledFile(const BundledFile& file) {
+  const std::string field = kBundle.qualifiedName();
+  const std::string stored = storedEmbeddedName(file.name);
+  if (auto problem = embeddedNameProblem(stored)) {
+    return report(bundleLine_, field + ": cannot use the name \"" + file.name + "\": " + *problem);
+  }
+  auto narrow = toNarrow(stored, SIZE_MAX, field + " file \"" + file.name + "\"", bundleLine_);
+  if (!narrow) return;
+  auto content = readWholeFile(file.source);
+  if (!content) return report(bundleLine_, field + ": " + content.error().message);
+  if (content->empty()) {
+    return report(bundleLine_, field + ": \"" + displayPath(file.source) +
+                                   "\" is empty, and the launcher creates no file for an empty record");
+  }
+  bundleFiles_.push_back({std::move(*narrow), file.source, std::move(*content)});
 }
 
 void ConfigLoader::loadFile(const toml::node& element, std::size_t index) {
@@ -461,8 +554,25 @@ void ConfigLoader::loadFile(const toml::node& element, std::size_t index) {
   plan_.files.push_back({std::move(*narrow), source, std::move(*content)});
 }
 
+// The config's files, then the bundled runtime's; the runtime jar follows
+// them all, added by the builder later, so its name and its room in the name
+// list are checked here.
+void ConfigLoader::finishEmbeddedFiles() {
+  if (embeddedFileProblems_) return;
+  const bool fromConfigFiles = !plan_.files.empty();
+  for (EmbeddedFile& file : bundleFiles_) {
+    fileLines_.push_back(bundleLine_);
+    fileLabels_.push_back(kBundle.qualifiedName() + " file \"" + file.storedName + "\"");
+    plan_.files.push_back(std::move(file));
+  }
+  bundleFiles_.clear();
+  checkFileNames();
+  if (plan_.embedsRuntimeJar) checkRuntimeJarName();
+  if (nameListFits()) claimFileKeys(fromConfigFiles);
+}
+
 // Windows sees "Lib\A.jar" and "lib\a.jar" as one file, and a file "lib"
-// cannot live beside a directory "lib".
+// cannot live beside a directory "lib", at any depth.
 void ConfigLoader::checkFileNames() {
   std::map<std::string, std::size_t> files;
   std::map<std::string, std::size_t> directories;
@@ -470,50 +580,62 @@ void ConfigLoader::checkFileNames() {
     const std::string& name = plan_.files[i].storedName;
     const std::string folded = foldedForComparison(name);
     if (auto [it, fresh] = files.emplace(folded, i); !fresh) {
-      report(fileLines_[i], "files[" + std::to_string(i + 1) + "]: the name \"" + name +
-                                "\" is already used by files[" + std::to_string(it->second + 1) + "]");
+      report(fileLines_[i], fileLabels_[i] + ": the name \"" + name + "\" is already used by " +
+                                fileLabels_[it->second]);
     }
-    const std::string_view directory = directoryPart(folded);
-    if (!directory.empty()) directories.emplace(std::string(directory), i);
+    for (std::size_t separator = folded.find('\\'); separator != std::string::npos;
+         separator = folded.find('\\', separator + 1)) {
+      directories.emplace(folded.substr(0, separator), i);
+    }
   }
   for (const auto& [directory, index] : directories) {
     if (auto clash = files.find(directory); clash != files.end()) {
-      report(fileLines_[index], "files[" + std::to_string(index + 1) +
-                                    "]: its directory has the name of files[" +
-                                    std::to_string(clash->second + 1) + "]");
+      report(fileLines_[index], fileLabels_[index] + ": its directory has the name of " + fileLabels_[clash->second]);
     }
   }
 }
 
-// The runtime jar follows the config's files; the builder adds its content
-// later, so its name, its room in the name list and, without other files,
-// the file keys are claimed here.
-void ConfigLoader::reserveRuntimeJar() {
-  if (!plan_.embedsRuntimeJar) return;
+void ConfigLoader::checkRuntimeJarName() {
+  const std::string jarName = foldedForComparison(kRuntimeJarName);
+  for (std::size_t i = 0; i < plan_.files.size(); ++i) {
+    const std::string folded = foldedForComparison(plan_.files[i].storedName);
+    if (folded == jarName || directoryPart(folded) == jarName) {
+      report(fileLines_[i], fileLabels_[i] + ": the name \"" + plan_.files[i].storedName +
+                                "\" is taken by the runtime jar that runvo-pack embeds; rename the file, or set "
+                                "launcher.runtime_jar = false to embed a runtime jar of your own");
+    }
+  }
+}
+
+bool ConfigLoader::nameListFits() {
+  if (plan_.files.empty()) return true;
+  const std::size_t namesSize = joinedFileNames(plan_.files).size();
+  const std::size_t withJar = namesSize + (plan_.embedsRuntimeJar ? 1 + kRuntimeJarName.size() : 0);
+  if (withJar < kTextCapacity) return true;
+  const std::string what = namesSize < kTextCapacity
+                               ? "the embedded file names and the runtime jar's name take " + std::to_string(withJar)
+                               : "the embedded file names take " + std::to_string(namesSize);
+  const std::string bundleHint =
+      hasBundle_ ? "; the bundled runtime's names are most of them: link fewer modules into it, or leave out what "
+                   "a service does not need (jlink --no-header-files --no-man-pages)"
+                 : "";
+  report(fileLines_.front(), what + " bytes together; the launcher reads at most " +
+                                 std::to_string(kTextCapacity - 1) + bundleHint);
+  return false;
+}
+
+// Keys 2002 and 2003 belong to the files, so [raw] cannot set them too.
+void ConfigLoader::claimFileKeys(bool fromConfigFiles) {
   if (plan_.files.empty()) {
+    if (!plan_.embedsRuntimeJar) return;
     const Origin origin{"the runtime jar (launcher.runtime_jar)", runtimeJarLine_};
     claim(narrowOrigins_, kKeyEmbeddedFileCount, origin);
     claim(narrowOrigins_, kKeyEmbeddedFileNames, origin);
     return;
   }
-  if (fileLines_.size() != plan_.files.size()) return;  // [[files]] has problems, reported already
-
-  const std::string jarName = foldedForComparison(kRuntimeJarName);
-  for (std::size_t i = 0; i < plan_.files.size(); ++i) {
-    const std::string folded = foldedForComparison(plan_.files[i].storedName);
-    if (folded == jarName || directoryPart(folded) == jarName) {
-      report(fileLines_[i], "files[" + std::to_string(i + 1) + "]: the name \"" + plan_.files[i].storedName +
-                                "\" is taken by the runtime jar that runvo-pack embeds; rename the file, or set "
-                                "launcher.runtime_jar = false to embed a runtime jar of your own");
-    }
-  }
-  const std::size_t namesSize = joinedFileNames(plan_.files).size();
-  const std::size_t withJar = namesSize + 1 + kRuntimeJarName.size();
-  if (namesSize < kTextCapacity && withJar >= kTextCapacity) {
-    report(fileLines_.front(), "the embedded file names and the runtime jar's name take " +
-                                   std::to_string(withJar) + " bytes together; the launcher reads at most " +
-                                   std::to_string(kTextCapacity - 1));
-  }
+  const Origin origin{fromConfigFiles ? "[[files]]" : kBundle.qualifiedName(), fileLines_.front()};
+  setNarrow(kKeyEmbeddedFileCount, std::to_string(plan_.files.size()), origin);
+  setNarrow(kKeyEmbeddedFileNames, joinedFileNames(plan_.files), origin);
 }
 
 void ConfigLoader::checkRequired(const toml::table& root) {
@@ -542,7 +664,10 @@ void ConfigLoader::checkServiceName(const std::string& name, Line line) {
 void ConfigLoader::applyDefaults() {
   for (const NamedKey& entry : namedKeys()) {
     if (entry.defaultText.empty() || narrowOrigins_.contains(entry.key)) continue;
-    plan_.table.setNarrow(entry.key, std::string(entry.defaultText));
+    std::string text(entry.defaultText);
+    // The runtime the service was packed with is what it was tested on.
+    if (entry.key == kKeySearchSequence && hasBundle_) text = bundledRuntimeSearchEntry() + ";" + text;
+    plan_.table.setNarrow(entry.key, std::move(text));
   }
 }
 

@@ -13,7 +13,7 @@
 namespace runvo::pack {
 
 struct EmbeddedFile {
-  std::string storedName;  // Windows-1252, one backslash at most
+  std::string storedName;  // Windows-1252, folders separated by backslashes
   std::filesystem::path source;
   Bytes content;
 };

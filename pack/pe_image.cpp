@@ -13,8 +13,6 @@ namespace {
 constexpr std::uint32_t kPeHeaderOffsetField = 60;
 constexpr std::uint32_t kSectionTableOffset = 24;
 constexpr std::uint32_t kSectionHeaderSize = 40;
-// The launcher's file positions are 32-bit and signed in places.
-constexpr std::uint64_t kLargestExecutable = 0x7FFFFFFF;
 
 std::uint32_t littleEndian(const Bytes& bytes, std::uint64_t at, int byteCount) {
   std::uint32_t value = 0;

@@ -9,6 +9,9 @@
 
 namespace runvo::pack {
 
+// The launcher's file positions are 32-bit and signed in places.
+inline constexpr std::uint64_t kLargestExecutable = 0x7FFFFFFF;
+
 struct ImageLayout {
   std::uint32_t imageEnd = 0;
   std::uint64_t fileSize = 0;

@@ -216,6 +216,15 @@ TEST_F(BuildTest, FilesAreStoredInOrderWithTheirNamesAndScrambledContent) {
   EXPECT_EQ(at, executable.size());
 }
 
+// The launcher creates every folder of a name.
+TEST_F(BuildTest, FileNamesMayHoldFoldersAtAnyDepth) {
+  write("app.jar", "jar");
+  const LoadedPayload loaded = packAndReadBack(
+      "[[files]]\nsource = 'app.jar'\nname = 'conf/app/deep/settings.jar'\n"
+      "[[files]]\nsource = 'app.jar'\nname = 'conf\\app\\other.jar'\n");
+  EXPECT_EQ(loaded.table.narrow().at(2003), "conf\\app\\deep\\settings.jar;conf\\app\\other.jar");
+}
+
 TEST_F(BuildTest, TheStubImageIsKeptAndThePayloadFollowsIt) {
   auto plan = load(kRequiredFields);
   ASSERT_TRUE(plan.ok());

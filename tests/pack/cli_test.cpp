@@ -56,7 +56,10 @@ bool everyLineStartsWithTheProgramName(const std::string& output) {
 }
 
 TEST_F(CliTest, WrongCommandLinesExitWithTwo) {
-  for (const std::string arguments : {"", "build", "build app.toml", "inspect", "frobnicate", "build --bogus x -o y"}) {
+  for (const std::string arguments :
+       {"", "build", "build app.toml", "inspect", "frobnicate", "build --bogus x -o y", "build -o y",
+        "build --jar app.jar -o y", "build app.toml --jar app.jar --name n -o y", "build app.toml --lib lib -o y",
+        "init", "init app.jar --bogus"}) {
     SCOPED_TRACE(arguments);
     const CommandResult result = pack(arguments);
     EXPECT_EQ(result.exitCode, 2);
@@ -115,6 +118,64 @@ TEST_F(CliTest, FailuresExitWithOneAndSayWhy) {
   const CommandResult missingStub = packBuild("app.toml", "absent.exe");
   EXPECT_EQ(missingStub.exitCode, 1);
   EXPECT_NE(missingStub.output.find("absent.exe"), std::string::npos) << missingStub.output;
+}
+
+// Run in the scratch directory, as a user runs it beside the jar.
+class QuickCliTest : public CliTest {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    write("app.jar", makeJar("Main-Class: com.example.Main\nClass-Path: lib/util.jar\n"));
+    write("lib/util.jar", "util");
+    write("lib/extra.jar", "extra");
+  }
+  CommandResult packHere(const std::string& arguments, const std::string& directory = ".") {
+    const std::string tools = " --stub " + quoted(path("stub.exe")) + " --runtime-jar " + quoted(path("runtime.jar"));
+    std::string command = arguments;
+    if (command.starts_with("build")) command += tools;
+    return runCommand("cd " + quoted(path(directory)) + " && " + quoted(RUNVO_PACK_EXE) + " " + command);
+  }
+};
+
+TEST_F(QuickCliTest, InitWritesAConfigThatBuildsTheQuickPathsExecutable) {
+  const CommandResult quick = packHere("build --jar app.jar --lib lib --name Svc -o quick.exe");
+  ASSERT_EQ(quick.exitCode, 0) << quick.output;
+  EXPECT_EQ(quick.output, "runvo-pack: wrote \"quick.exe\" (" + std::to_string(read("quick.exe").size()) +
+                              " bytes, 4 embedded files including runvo-runtime.jar)\n");
+
+  const CommandResult init = packHere("init app.jar --lib lib --name Svc");
+  ASSERT_EQ(init.exitCode, 0) << init.output;
+  EXPECT_EQ(init.output, "runvo-pack: wrote \"runvo.toml\"; build it with: runvo-pack build runvo.toml -o OUT.exe\n");
+  ASSERT_EQ(packHere("build runvo.toml -o init.exe").exitCode, 0);
+  EXPECT_EQ(read("init.exe"), read("quick.exe"));
+
+  // From another directory, into another one: the sources lead back to the jars.
+  std::filesystem::create_directories(path("elsewhere/conf"));
+  ASSERT_EQ(packHere("init ../app.jar --lib ../lib --name Svc -o conf/svc.toml", "elsewhere").exitCode, 0);
+  ASSERT_EQ(packHere("build elsewhere/conf/svc.toml -o other.exe").exitCode, 0);
+  EXPECT_EQ(read("other.exe"), read("quick.exe"));
+}
+
+TEST_F(QuickCliTest, RefusalsAreSaidWithTheProgramsPrefix) {
+  write("plain.jar", makeJar("Manifest-Version: 1.0\n"));
+  const CommandResult noMainClass = packHere("build --jar plain.jar --name Svc -o app.exe");
+  EXPECT_EQ(noMainClass.exitCode, 1);
+  EXPECT_TRUE(noMainClass.output.starts_with(
+      "runvo-pack: plain.jar has no Main-Class in META-INF/MANIFEST.MF; set one with `jar --update --file plain.jar "
+      "--main-class CLASS`"))
+      << noMainClass.output;
+  EXPECT_FALSE(std::filesystem::exists(path("app.exe")));
+
+  const CommandResult initNoMainClass = packHere("init plain.jar");
+  EXPECT_EQ(initNoMainClass.exitCode, 0) << initNoMainClass.output;
+  EXPECT_NE(initNoMainClass.output.find("plain.jar has no Main-Class in its manifest: set app.main_class in it"),
+            std::string::npos)
+      << initNoMainClass.output;
+
+  const CommandResult again = packHere("init app.jar");
+  EXPECT_EQ(again.exitCode, 1);
+  EXPECT_EQ(again.output, "runvo-pack: \"runvo.toml\" exists already, and init does not replace it; remove it, or "
+                          "name another file with -o\n");
 }
 
 TEST_F(CliTest, TheDefaultStubAndRuntimeJarLieBesideTheProgram) {

@@ -69,12 +69,15 @@ const RefusalCase kRefusalCases[] = {
     {"directory named like a file", "service.name = 'S'\napp.main_class = 'M'\n"
      "[[files]]\nsource = 'app.jar'\nname = 'lib'\n[[files]]\nsource = 'app.jar'\nname = 'Lib/app.jar'\n", 6,
      "its directory has the name of files[1]"},
+    {"a folder deeper down named like a file", "service.name = 'S'\napp.main_class = 'M'\n"
+     "[[files]]\nsource = 'app.jar'\nname = 'conf/app'\n[[files]]\nsource = 'app.jar'\nname = 'Conf/App/x.jar'\n", 6,
+     "files[2]: its directory has the name of files[1]"},
 };
 
 // Names that must not leave the extraction directory or confuse Windows.
 const std::string_view kEscapingNames[] = {
     "../evil.jar", "lib/../../evil.jar", "C:\\\\evil.jar", "/etc/evil", "\\\\evil.jar",
-    "a/b/c.jar",   "lib/",                "a;b.jar",        "a:b.jar",   "con.txt",
+    "a/b./c.jar",  "lib/",                "a;b.jar",        "a:b.jar",   "con.txt",
     "lib/NUL",     "trailing.",           "",               "a*b",
 };
 

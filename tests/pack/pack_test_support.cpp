@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <zlib.h>
 
 #include "payload/byte_source.h"
 
@@ -14,7 +15,98 @@ void put(Bytes& bytes, std::size_t at, std::uint32_t value, int byteCount) {
   for (int i = 0; i < byteCount; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
+void append(Bytes& bytes, std::uint64_t value, int byteCount) {
+  for (int i = 0; i < byteCount; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+void append(Bytes& bytes, std::string_view text) { bytes.insert(bytes.end(), text.begin(), text.end()); }
+
+std::string rawDeflated(std::string_view content) {
+  z_stream stream{};
+  EXPECT_EQ(deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&stream, content.size()), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.data()));
+  stream.avail_in = static_cast<uInt>(content.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return out;
+}
+
 }  // namespace
+
+Bytes makeZip(const std::vector<ZipMember>& members, const ZipLayout& layout) {
+  Bytes archive;
+  Bytes directory;
+  for (const ZipMember& member : members) {
+    const std::string data = member.deflated ? rawDeflated(member.content) : member.content;
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(member.content.data()),
+                            static_cast<uInt>(member.content.size()));
+    const std::uint64_t localOffset = archive.size();
+    auto common = [&](Bytes& header) {
+      append(header, 20, 2);  // version needed
+      append(header, 0, 2);   // flags
+      append(header, member.deflated ? 8 : 0, 2);
+      append(header, 0, 4);   // time and date
+      append(header, crc, 4);
+      append(header, data.size(), 4);
+      append(header, member.content.size(), 4);
+      append(header, member.name.size(), 2);
+      append(header, 0, 2);   // extra length
+    };
+    append(archive, 0x04034b50, 4);
+    common(archive);
+    append(archive, member.name);
+    append(archive, data);
+
+    append(directory, 0x02014b50, 4);
+    append(directory, 20, 2);  // version made by
+    common(directory);
+    append(directory, 0, 2);   // comment length
+    append(directory, 0, 4);   // disk number and internal attributes
+    append(directory, 0, 4);   // external attributes
+    append(directory, localOffset, 4);
+    append(directory, member.name);
+  }
+  const std::uint64_t directoryOffset = archive.size();
+  archive.insert(archive.end(), directory.begin(), directory.end());
+  if (layout.zip64) {
+    const std::uint64_t zip64End = archive.size();
+    append(archive, 0x06064b50, 4);
+    append(archive, 44, 8);  // size of the rest of the record
+    append(archive, 45, 2);
+    append(archive, 45, 2);
+    append(archive, 0, 8);   // disk numbers
+    append(archive, members.size(), 8);
+    append(archive, members.size(), 8);
+    append(archive, directory.size(), 8);
+    append(archive, directoryOffset, 8);
+    append(archive, 0x07064b50, 4);
+    append(archive, 0, 4);
+    append(archive, zip64End, 8);
+    append(archive, 1, 4);
+  }
+  append(archive, 0x06054b50, 4);
+  append(archive, 0, 4);  // disk numbers
+  append(archive, layout.zip64 ? 0xFFFF : members.size(), 2);
+  append(archive, layout.zip64 ? 0xFFFF : members.size(), 2);
+  append(archive, layout.zip64 ? 0xFFFFFFFF : directory.size(), 4);
+  append(archive, layout.zip64 ? 0xFFFFFFFF : directoryOffset, 4);
+  append(archive, layout.comment.size(), 2);
+  append(archive, layout.comment);
+
+  Bytes withPrefix(layout.prefix.begin(), layout.prefix.end());
+  withPrefix.insert(withPrefix.end(), archive.begin(), archive.end());
+  return withPrefix;
+}
+
+Bytes makeJar(std::string_view manifest, bool deflated) {
+  return makeZip({{"META-INF/", "", false},
+                  {"META-INF/MANIFEST.MF", std::string(manifest), deflated},
+                  {"com/example/Main.class", std::string("\xCA\xFE\xBA\xBE class", 10), true}});
+}
 
 Bytes makeFakeStub(std::uint32_t sectionRawSize) {
   constexpr std::uint32_t kPeHeader = 0x40;

@@ -22,6 +22,22 @@ inline constexpr std::uint32_t kFakeStubRawOffset = 0x200;
 // Enough of a jar for the builder, which checks only the zip signature.
 Bytes makeFakeJar(std::string_view tag = "runtime");
 
+// Zip archives made byte by byte, so that tests can also damage them.
+struct ZipMember {
+  std::string name;
+  std::string content;
+  bool deflated = false;
+};
+struct ZipLayout {
+  std::string prefix;   // bytes in front of the archive, as an executable jar's launch script
+  std::string comment;  // the archive comment after the end record
+  bool zip64 = false;   // end records as a writer makes them for more than 65535 entries
+};
+Bytes makeZip(const std::vector<ZipMember>& members, const ZipLayout& layout = {});
+
+// A jar of a manifest (deflated, as the jar tool writes it, or stored) and a class file.
+Bytes makeJar(std::string_view manifest, bool deflated = true);
+
 // An executable taken apart again: its tables and, as many as key 2002
 // says, the contents of its file records, unscrambled.
 struct UnpackedExecutable {

@@ -96,9 +96,10 @@ TEST(TextEncoding, EveryDefinedWindows1252ByteRoundTrips) {
   }
 }
 
-TEST(EmbeddedNames, PlainNamesAndOneDirectoryLevelAreAccepted) {
-  for (std::string_view name :
-       {"app.jar", "lib\\app.jar", "Ärger.txt", "lib\\x y.jar", ".hidden", "conf.d\\a", "a..b.jar"}) {
+// The launcher creates every folder of a name, so folders may nest.
+TEST(EmbeddedNames, PlainNamesAndFoldersAtAnyDepthAreAccepted) {
+  for (std::string_view name : {"app.jar", "lib\\app.jar", "Ärger.txt", "lib\\x y.jar", ".hidden", "conf.d\\a",
+                                "a..b.jar", "a\\b\\c.jar", "jre\\conf\\security\\policy\\README.txt"}) {
     EXPECT_EQ(embeddedNameProblem(name), std::nullopt) << name;
   }
   EXPECT_EQ(storedEmbeddedName("lib/app.jar"), "lib\\app.jar");
@@ -115,9 +116,10 @@ TEST(EmbeddedNames, EachRefusalSaysWhy) {
       {"lib\\con.txt", "\"con.txt\" is a reserved Windows device name"},
       {"ab:c.jar", "the name contains ':', which Windows file names (or the name list) cannot hold"},
       {"a;b.jar", "the name contains ';', which Windows file names (or the name list) cannot hold"},
-      {"a\\b\\c.jar", "the name has more than one directory level"},
       {"lib\\", "it has an empty part"},
+      {"a\\\\b.jar", "it has an empty part"},
       {"lib.\\a.jar", "a part ends with a space or a dot, which Windows drops"},
+      {"a\\b \\c.jar", "a part ends with a space or a dot, which Windows drops"},
       {"a.jar ", "a part ends with a space or a dot, which Windows drops"},
   };
   for (const auto& [name, message] : cases) EXPECT_EQ(embeddedNameProblem(name), std::string(message)) << name;

@@ -1,0 +1,320 @@
+// Packing a jar without a config: the manifest's main class and Class-Path,
+// the library folder, and the config `init` writes for the same jar.
+#include "pack/quick_pack.h"
+
+#include <fstream>
+#include <optional>
+
+#include "pack/file_io.h"
+#include "pack/jar_manifest.h"
+#include "pack_test_support.h"
+
+namespace runvo::pack::testing {
+namespace {
+
+struct ManifestCase {
+  std::string_view what;
+  std::string_view text;
+  std::string_view mainClass;
+  std::vector<std::string> classPath;
+};
+
+const ManifestCase kManifestCases[] = {
+    {"LF lines", "Manifest-Version: 1.0\nMain-Class: a.B\n", "a.B", {}},
+    {"CR LF lines", "Main-Class: a.B\r\nClass-Path: lib/x.jar  y.jar\r\n\r\n", "a.B", {"lib/x.jar", "y.jar"}},
+    {"CR lines", "Main-Class: a.B\rClass-Path: x.jar\r", "a.B", {"x.jar"}},
+    {"continuation lines, wrapped inside a word as the jar tool wraps at 72 bytes",
+     "Main-Class: com.exa\n mple.Main\nClass-Path: a.jar b\n .jar\n",
+     "com.example.Main",
+     {"a.jar", "b.jar"}},
+    {"names in any case", "main-class: a.B\nCLASS-PATH: x.jar\n", "a.B", {"x.jar"}},
+    {"slashes, which java -jar takes too", "Main-Class: com/example/Main\n", "com.example.Main", {}},
+    {"spaces around the class", "Main-Class:  a.B  \n", "a.B", {}},
+    {"entries split at tabs too", "Class-Path: a.jar\tb.jar\nMain-Class: a.B\n", "a.B", {"a.jar", "b.jar"}},
+    {"the main section ends at the first empty line", "Manifest-Version: 1.0\n\nName: x\nMain-Class: a.B\n", "", {}},
+    {"a last line without its line break", "Manifest-Version: 1.0\nMain-Class: a.B", "a.B", {}},
+    {"no Main-Class", "Manifest-Version: 1.0\n", "", {}},
+};
+
+TEST(JarManifest, TheMainSectionIsReadAsJavaReadsIt) {
+  for (const ManifestCase& testCase : kManifestCases) {
+    SCOPED_TRACE(testCase.what);
+    auto manifest = parseManifest(testCase.text);
+    ASSERT_TRUE(manifest.ok()) << manifest.error().message;
+    EXPECT_EQ(manifest->mainClass, testCase.mainClass);
+    EXPECT_EQ(manifest->classPath, testCase.classPath);
+  }
+}
+
+TEST(JarManifest, LinesJavaRefusesAreRefused) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"Manifest-Version: 1.0\nMain-Class:a.B\n", "line 2 is not \"Name: value\""},
+      {": a.B\n", "line 1 is not \"Name: value\""},
+      {" a.B\nMain-Class: a.B\n", "line 1 continues no header"},
+  };
+  for (const auto& [text, expected] : cases) {
+    auto manifest = parseManifest(text);
+    ASSERT_FALSE(manifest.ok()) << text;
+    EXPECT_EQ(manifest.error().message, expected);
+  }
+}
+
+TEST(JarManifest, AJarWithoutManifestHasNone) {
+  auto manifest = readJarManifest(makeZip({{"a/B.class", "class", true}}));
+  ASSERT_TRUE(manifest.ok()) << manifest.error().message;
+  EXPECT_FALSE(manifest->present);
+  EXPECT_TRUE(manifest->mainClass.empty());
+}
+
+constexpr std::string_view kMainManifest = "Manifest-Version: 1.0\r\nMain-Class: com.example.Main\r\n\r\n";
+
+class QuickPackTest : public ScratchDirectory {
+ protected:
+  void writeJar(std::string_view name, std::string_view manifest, bool deflated = true) {
+    write(name, makeJar(manifest, deflated));
+  }
+  QuickPack quick(std::optional<std::string_view> library = std::nullopt, std::string_view jar = "app.jar") const {
+    QuickPack pack{path(jar), std::nullopt, "Svc"};
+    if (library) pack.libraryFolder = path(*library);
+    return pack;
+  }
+  // '@' stands for the scratch directory.
+  std::string rooted(std::string_view text) const {
+    std::string result(text);
+    for (std::size_t at = result.find('@'); at != std::string::npos;
+         at = result.find('@', at + root_.string().size())) {
+      result.replace(at, 1, root_.string());
+    }
+    return result;
+  }
+};
+
+struct QuickCase {
+  std::string_view what;
+  std::string_view manifest;
+  bool deflated;
+  std::vector<std::string_view> besideTheJar;  // jars written beside app.jar, each with its name as content
+  std::optional<std::string_view> library;
+  std::string_view names;                 // key 2003 before the runtime jar is added
+  std::vector<std::string_view> sources;  // the files embedded, in order
+};
+
+const QuickCase kQuickCases[] = {
+    {"no Class-Path, a deflated manifest", kMainManifest, true, {}, std::nullopt, "app.jar", {"app.jar"}},
+    {"a Class-Path, a stored manifest",
+     "Main-Class: com.example.Main\nClass-Path: lib/util.jar other%20x.jar\n",
+     false,
+     {"lib/util.jar", "other x.jar"},
+     std::nullopt,
+     "app.jar;util.jar;other x.jar",
+     {"app.jar", "lib/util.jar", "other x.jar"}},
+    {"a Class-Path wrapped over lines, deflated",
+     "Main-Class: com.example.Main\r\nClass-Path: lib/util.jar lib/mo\r\n re.zip\r\n\r\n",
+     true,
+     {"lib/util.jar", "lib/more.zip"},
+     std::nullopt,
+     "app.jar;util.jar;more.zip",
+     {"app.jar", "lib/util.jar", "lib/more.zip"}},
+    {"--lib: its jars in name order after the Class-Path's, each file once, other files left out",
+     "Main-Class: com.example.Main\nClass-Path: lib/b.jar\n",
+     true,
+     // Written out of order, so that the folder's listing is unlikely to be in order by chance.
+     {"lib/e.jar", "lib/b.jar", "lib/A.JAR", "lib/g.jar", "lib/c.jar", "lib/f.jar", "lib/d.jar", "lib/notes.txt",
+      "lib/sub/h.jar"},
+     "lib",
+     "app.jar;b.jar;A.JAR;c.jar;d.jar;e.jar;f.jar;g.jar",
+     {"app.jar", "lib/b.jar", "lib/A.JAR", "lib/c.jar", "lib/d.jar", "lib/e.jar", "lib/f.jar", "lib/g.jar"}},
+};
+
+TEST_F(QuickPackTest, TheJarItsClassPathAndTheLibraryFolderAreEmbeddedAtTheTop) {
+  for (const QuickCase& testCase : kQuickCases) {
+    SCOPED_TRACE(testCase.what);
+    std::filesystem::remove_all(root_);
+    std::filesystem::create_directories(root_);
+    writeJar("app.jar", testCase.manifest, testCase.deflated);
+    for (std::string_view file : testCase.besideTheJar) write(file, file);
+
+    auto plan = loadQuickPack(quick(testCase.library));
+    ASSERT_TRUE(plan.ok()) << plan.error().message;
+    const auto& narrow = plan->table.narrow();
+    EXPECT_EQ(narrow.at(101), "Svc");
+    EXPECT_EQ(narrow.at(122), "com.example.Main");
+    EXPECT_EQ(narrow.at(30015), "0");  // not interactive
+    EXPECT_EQ(narrow.at(128), "EJAVA_HOME;Y;S");
+    EXPECT_FALSE(narrow.contains(121));  // the embedded jars need no class-path entry
+    EXPECT_EQ(narrow.at(2003), testCase.names);
+    ASSERT_EQ(plan->files.size(), testCase.sources.size());
+    for (std::size_t i = 0; i < plan->files.size(); ++i) {
+      EXPECT_EQ(plan->files[i].content, read(testCase.sources[i])) << testCase.sources[i];
+    }
+    EXPECT_TRUE(plan->embedsRuntimeJar);
+  }
+}
+
+TEST_F(QuickPackTest, ALibraryFolderThatHoldsTheJarEmbedsItOnce) {
+  writeJar("lib/app.jar", kMainManifest);
+  write("lib/util.jar", "util");
+  auto plan = loadQuickPack(quick("lib", "lib/app.jar"));
+  ASSERT_TRUE(plan.ok()) << plan.error().message;
+  EXPECT_EQ(plan->table.narrow().at(2003), "app.jar;util.jar");
+}
+
+struct QuickRefusalCase {
+  std::string_view what;
+  std::optional<std::string_view> manifest;  // nothing: a jar without a manifest
+  std::vector<std::string_view> besideTheJar;
+  std::optional<std::string_view> library;
+  std::string_view expected;
+};
+
+const QuickRefusalCase kQuickRefusalCases[] = {
+    {"no Main-Class",
+     "Manifest-Version: 1.0\n",
+     {},
+     std::nullopt,
+     "@/app.jar has no Main-Class in META-INF/MANIFEST.MF; set one with `jar --update --file @/app.jar "
+     "--main-class CLASS`, or write a config with runvo-pack init and name the class there"},
+    {"no manifest at all", std::nullopt, {}, std::nullopt, "@/app.jar has no Main-Class in META-INF/MANIFEST.MF; "},
+    {"a Class-Path file that is missing",
+     "Main-Class: a.B\nClass-Path: lib/util.jar lib/missing.jar\n",
+     {"lib/util.jar"},
+     std::nullopt,
+     "@/app.jar's Class-Path entry \"lib/missing.jar\" names a file that is missing: there is no file "
+     "\"@/lib/missing.jar\""},
+    {"an absolute URL",
+     "Main-Class: a.B\nClass-Path: file:/opt/x.jar\n",
+     {},
+     std::nullopt,
+     "Class-Path entry \"file:/opt/x.jar\" is no relative URL"},
+    {"a folder",
+     "Main-Class: a.B\nClass-Path: classes/\n",
+     {},
+     std::nullopt,
+     "Class-Path entry \"classes/\" names a folder, and only files are embedded; leave it out of the Class-Path"},
+    {"a file that would not join the class path",
+     "Main-Class: a.B\nClass-Path: app.properties\n",
+     {"app.properties"},
+     std::nullopt,
+     "Class-Path entry \"app.properties\" is no .jar or .zip file"},
+    {"a broken escape",
+     "Main-Class: a.B\nClass-Path: a%2.jar\n",
+     {},
+     std::nullopt,
+     "Class-Path entry \"a%2.jar\" has a '%' that is not followed by two hex digits"},
+    {"a broken manifest",
+     "Main-Class: a.B\nClass-Path:x.jar\n",
+     {},
+     std::nullopt,
+     "@/app.jar is not a readable jar: META-INF/MANIFEST.MF: line 2 is not \"Name: value\""},
+    {"a library folder that is none", "Main-Class: a.B\n", {}, "absent", "--lib \"@/absent\" is not a folder"},
+    {"two files of one name",
+     "Main-Class: a.B\nClass-Path: one/util.jar\n",
+     {"one/util.jar", "lib/util.jar"},
+     "lib",
+     "\"@/one/util.jar\" and \"@/lib/util.jar\" would both be embedded as util.jar"},
+};
+
+TEST_F(QuickPackTest, WhatCannotBePackedIsRefusedNamingIt) {
+  for (const QuickRefusalCase& testCase : kQuickRefusalCases) {
+    SCOPED_TRACE(testCase.what);
+    std::filesystem::remove_all(root_);
+    std::filesystem::create_directories(root_);
+    write("app.jar", testCase.manifest ? makeJar(*testCase.manifest) : makeZip({{"a/B.class", "class", true}}));
+    for (std::string_view file : testCase.besideTheJar) write(file, file);
+    auto plan = loadQuickPack(quick(testCase.library));
+    ASSERT_FALSE(plan.ok());
+    EXPECT_NE(plan.error().message.find(rooted(testCase.expected)), std::string::npos) << plan.error().message;
+  }
+}
+
+TEST_F(QuickPackTest, AFileThatIsNoJarIsRefused) {
+  write("app.jar", "no zip");
+  auto plan = loadQuickPack(quick());
+  ASSERT_FALSE(plan.ok());
+  EXPECT_EQ(plan.error().message, rooted("@/app.jar is not a readable jar: it is too short to be a zip file"));
+}
+
+// The quick path has no file to point at: its problems name the lines of the
+// config that init writes for the same jar.
+TEST_F(QuickPackTest, ProblemsOfTheQuickPathNameTheLinesOfTheConfigInitWrites) {
+  writeJar("app.jar", "Main-Class: a.B\nClass-Path: runvo-runtime.jar\n");
+  write("runvo-runtime.jar", "a jar of that name");
+  auto quickPlan = loadQuickPack(quick());
+  ASSERT_FALSE(quickPlan.ok());
+  const std::string problem = ":27: files[2]: the name \"runvo-runtime.jar\" is taken by the runtime jar";
+  EXPECT_EQ(quickPlan.error().message.find(rooted("the config made from @/app.jar" + problem)), 0u)
+      << quickPlan.error().message;
+
+  ASSERT_TRUE(writeQuickConfig(quick(), path("runvo.toml")).ok());
+  auto plan = loadPackConfig(path("runvo.toml"));
+  ASSERT_FALSE(plan.ok());
+  EXPECT_EQ(plan.error().message.find(rooted("@/runvo.toml" + problem)), 0u) << plan.error().message;
+}
+
+void expectSamePlan(const PackPlan& actual, const PackPlan& expected) {
+  EXPECT_EQ(actual.table.narrow(), expected.table.narrow());
+  EXPECT_EQ(actual.table.wide(), expected.table.wide());
+  ASSERT_EQ(actual.files.size(), expected.files.size());
+  for (std::size_t i = 0; i < actual.files.size(); ++i) {
+    EXPECT_EQ(actual.files[i].storedName, expected.files[i].storedName);
+    EXPECT_EQ(actual.files[i].content, expected.files[i].content);
+  }
+}
+
+TEST_F(QuickPackTest, TheConfigInitWritesLoadsAsTheQuickPath) {
+  writeJar("app.jar", "Main-Class: com.example.Main\nClass-Path: lib/util.jar\n");
+  write("lib/util.jar", "util");
+  write("lib/extra.jar", "extra");
+  auto quickPlan = loadQuickPack(quick("lib"));
+  ASSERT_TRUE(quickPlan.ok()) << quickPlan.error().message;
+  // Beside the jar, and in another folder, where the sources must lead back.
+  for (std::string_view config : {"runvo.toml", "deeper/conf/service.toml"}) {
+    SCOPED_TRACE(config);
+    std::filesystem::create_directories(path(config).parent_path());
+    auto written = writeQuickConfig(quick("lib"), path(config));
+    ASSERT_TRUE(written.ok()) << written.error().message;
+    EXPECT_TRUE(written->namesMainClass);
+    auto plan = loadPackConfig(path(config));
+    ASSERT_TRUE(plan.ok()) << plan.error().message;
+    expectSamePlan(*plan, *quickPlan);
+  }
+}
+
+TEST_F(QuickPackTest, InitNeverReplacesAFile) {
+  writeJar("app.jar", kMainManifest);
+  write("runvo.toml", "mine");
+  auto written = writeQuickConfig(quick(), path("runvo.toml"));
+  ASSERT_FALSE(written.ok());
+  EXPECT_EQ(written.error().message, rooted("\"@/runvo.toml\" exists already, and init does not replace it; remove "
+                                            "it, or name another file with -o"));
+  EXPECT_EQ(read("runvo.toml"), (Bytes{'m', 'i', 'n', 'e'}));
+}
+
+TEST_F(QuickPackTest, InitLeavesAMissingMainClassToBeFilledIn) {
+  writeJar("app.jar", "Manifest-Version: 1.0\n");
+  auto written = writeQuickConfig(quick(), path("runvo.toml"));
+  ASSERT_TRUE(written.ok()) << written.error().message;
+  EXPECT_FALSE(written->namesMainClass);
+  auto plan = loadPackConfig(path("runvo.toml"));
+  ASSERT_FALSE(plan.ok());
+  EXPECT_NE(plan.error().message.find("missing required field app.main_class"), std::string::npos)
+      << plan.error().message;
+}
+
+// Quotes, backslashes and line breaks in names stay inside their strings and
+// comments: nothing of a name becomes config.
+TEST_F(QuickPackTest, NamesAreQuotedForTheConfig) {
+  writeJar("it's app.jar", kMainManifest);
+  const std::string library = "lib\n[raw]\n5000 = 'injected'\n";
+  write(library + "/util.jar", "lib jar");
+  QuickPack pack{path("it's app.jar"), path(library), "Bob's \"Service\""};
+  ASSERT_TRUE(writeQuickConfig(pack, path("runvo.toml")).ok());
+  auto plan = loadPackConfig(path("runvo.toml"));
+  ASSERT_TRUE(plan.ok()) << plan.error().message;
+  EXPECT_EQ(plan->table.narrow().at(101), "Bob's \"Service\"");
+  EXPECT_EQ(plan->table.narrow().at(2003), "it's app.jar;util.jar");
+  EXPECT_FALSE(plan->table.narrow().contains(5000));
+}
+
+}  // namespace
+}  // namespace runvo::pack::testing
