@@ -38,7 +38,7 @@ std::string upperAscii(std::string_view text) {
   return upper;
 }
 
-// Windows drops trailing dots and spaces, so "..", ". ." and ".. " all climb.
+// Windows drops trailing dots and spaces, so "..", "..." and ".. " all climb.
 bool climbs(std::string_view part) {
   return part.starts_with("..") && std::ranges::all_of(part, [](char c) { return c == '.' || c == ' '; });
 }

@@ -49,8 +49,6 @@ inline std::vector<WideString> wideTextsBetweenNuls(const std::uint8_t* data, st
   return texts;
 }
 
-inline int sign(int value) { return (value > 0) - (value < 0); }
-
 }  // namespace runvo::fuzz
 
 // A macro only to name the property and its place in the message.

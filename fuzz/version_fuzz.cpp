@@ -11,7 +11,8 @@
 namespace {
 
 using runvo::compareVersions;
-using runvo::fuzz::sign;
+
+int sign(int value) { return (value > 0) - (value < 0); }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 

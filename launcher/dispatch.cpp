@@ -25,7 +25,8 @@ namespace {
 constexpr unsigned kDefaultStartWatchSeconds = 3;
 
 std::string serviceLogPathFor(const std::string& name) {
-  return serviceLogPath(launcherDirectory(), readServiceLogSettings(configTable()).folder, name);
+  // The file functions take ANSI; a character it lacks becomes "_" in the name.
+  return serviceLogPath(launcherDirectory(), readServiceLogSettings(configTable()).folder, utf8InAnsi(name));
 }
 
 StartWatch startWatch(const std::string& name) {
@@ -85,7 +86,7 @@ bool isServiceVerb(Verb verb) {
 int showUsage(const ArgumentVector& arguments, const std::string& name) {
   std::string program = arguments.empty() ? std::string("runvo.exe") : toNarrow(asWin(arguments.front()));
   program = program.substr(program.find_last_of("\\/") + 1);
-  std::fputs(usageText(program, name, serviceLogPathFor(name)).c_str(), stderr);
+  std::fputs(usageText(program, utf8InAnsi(name), serviceLogPathFor(name)).c_str(), stderr);
   std::fflush(stderr);
   return kUsageExitCode;
 }
@@ -93,13 +94,13 @@ int showUsage(const ArgumentVector& arguments, const std::string& name) {
 int runServiceHost(const std::string& name, ArgumentVector hostArguments) {
   prepareServiceHost({std::move(hostArguments), launcherDirectory(), readServiceLogSettings(configTable()),
                       serviceSettings().stopTimeoutMs, endHostProcess});
-  std::string tableName = name;
-  SERVICE_TABLE_ENTRYA table[] = {
+  std::wstring tableName = fromUtf8(name);
+  SERVICE_TABLE_ENTRYW table[] = {
       {tableName.data(), serviceMain},
       {nullptr, nullptr},
   };
   writeLog("calling StartServiceCtrlDispatcher");
-  if (!StartServiceCtrlDispatcherA(table)) {
+  if (!StartServiceCtrlDispatcherW(table)) {
     writeLog("StartServiceCtrlDispatcher failed with error %d", static_cast<int>(GetLastError()));
   }
   writeLog("StartServiceCtrlDispatcher returned");
@@ -118,7 +119,8 @@ int runConsole(const ArgumentVector& arguments, const std::string& name) {
 
 int runvoMain(std::string_view commandTail) {
   if (auto started = runStartup(); !started) endWithFailure(started.error());
-  std::string name = cutServiceName(getConfigString(kKeyServiceName));
+  // The configured name is ANSI; names travel as UTF-8 from here.
+  std::string name = toUtf8(toWide(cutServiceName(getConfigString(kKeyServiceName))));
 
   const VerbRequest request = parseVerb(commandTail);
   if (request.serviceName) name = *request.serviceName;

@@ -5,7 +5,7 @@
 #pragma once
 #include <string>
 #include <string_view>
-#include <toml++/toml.h>
+#include "pack/toml.h"
 
 #include "pack/expected.h"
 

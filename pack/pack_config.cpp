@@ -6,7 +6,6 @@
 #include <map>
 #include <optional>
 #include <set>
-#include <toml++/toml.h>
 
 #include "pack/embedded_names.h"
 #include "pack/field_forms.h"
@@ -15,6 +14,8 @@
 #include "pack/pe_image.h"
 #include "pack/runtime_bundle.h"
 #include "pack/text_encoding.h"
+#include "pack/toml.h"
+#include "pack/toml_guard.h"
 #include "pack/word_quoting.h"
 #include "payload/config_keys.h"
 #include "util/text.h"
@@ -311,6 +312,14 @@ std::optional<std::string> ConfigLoader::fieldText(const NamedKey& entry, const 
     case ValueKind::List:
     case ValueKind::Words:
       if (value.is_array()) return joinedList(entry, value);
+      if (entry.kind == ValueKind::Words && value.is_string()) {
+        const std::string& text = value.as_string()->get();
+        if (auto checked = checkWordsText(text); !checked) {
+          report(lineOf(value), name + ": " + checked.error().message);
+          return std::nullopt;
+        }
+        return text;
+      }
       [[fallthrough]];
     default:
       if (const auto* text = value.as_string()) return text->get();
@@ -627,8 +636,10 @@ bool ConfigLoader::nameListFits() {
 // Keys 2002 and 2003 belong to the files, so [raw] cannot set them too.
 void ConfigLoader::claimFileKeys(bool fromConfigFiles) {
   if (plan_.files.empty()) {
-    if (!plan_.embedsRuntimeJar) return;
-    const Origin origin{"the runtime jar (launcher.runtime_jar)", runtimeJarLine_};
+    // Without files the two keys stay unset: a count without its records
+    // would fail every start.
+    const Origin origin = plan_.embedsRuntimeJar ? Origin{"the runtime jar (launcher.runtime_jar)", runtimeJarLine_}
+                                                 : Origin{"the list of embedded files (empty here)", kNoLine};
     claim(narrowOrigins_, kKeyEmbeddedFileCount, origin);
     claim(narrowOrigins_, kKeyEmbeddedFileNames, origin);
     return;
@@ -772,17 +783,21 @@ bool holdsBackslashInBasicString(std::string_view line) {
 
 Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& configName,
                                       const fs::path& baseDirectory) {
-  toml::table root;
+  auto at = [&](std::size_t line, std::size_t column) {
+    return configName + ":" + std::to_string(line) + ":" + std::to_string(column) + ": ";
+  };
+  if (const auto unsafe = findUnsafeTomlText(text)) return failure(at(unsafe->line, unsafe->column) + unsafe->reason);
   try {
-    root = toml::parse(text, std::string_view(configName));
+    const toml::table root = toml::parse(text, std::string_view(configName));
+    return ConfigLoader(configName, baseDirectory).load(root);
   } catch (const toml::parse_error& error) {
     const toml::source_position where = error.source().begin;
-    std::string message = configName + ":" + std::to_string(where.line) + ":" + std::to_string(where.column) +
-                          ": " + std::string(error.description());
+    std::string message = at(where.line, where.column) + std::string(error.description());
     if (holdsBackslashInBasicString(lineOfText(text, where.line))) message += kLiteralStringHint;
     return failure(std::move(message));
+  } catch (const BrokenTomlPrecondition&) {
+    return failure(configName + ": the TOML reader cannot read this text; check it against the TOML syntax");
   }
-  return ConfigLoader(configName, baseDirectory).load(root);
 }
 
 void addRuntimeJar(PackPlan& plan, fs::path source, Bytes content) {

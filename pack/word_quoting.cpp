@@ -1,5 +1,7 @@
 #include "pack/word_quoting.h"
 
+#include "util/command_line.h"
+
 namespace runvo::pack {
 
 namespace {
@@ -31,6 +33,13 @@ Expected<std::string> joinWordsForSplitter(const std::vector<std::string>& words
     joined += *quoted;
   }
   return joined;
+}
+
+Status checkWordsText(const std::string& text) {
+  ArgumentVector words;
+  if (trySplitCommandLine(WideString(text.begin(), text.end()), words)) return Done{};
+  return failure("a quote in <" + text + "> has no closing partner, so the launcher cannot split it into words; "
+                 "close it, or give the words as an array of strings");
 }
 
 }  // namespace runvo::pack

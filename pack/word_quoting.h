@@ -13,4 +13,8 @@ namespace runvo::pack {
 // A word holding both kinds of quote cannot be written and is refused.
 Expected<std::string> joinWordsForSplitter(const std::vector<std::string>& words);
 
+// Words written as one text: the launcher splits it at every start, so a
+// quote without its closing partner is refused here rather than there.
+Status checkWordsText(const std::string& text);
+
 }  // namespace runvo::pack

@@ -39,7 +39,7 @@ void setConsoleStopLine(UniqueHandle stopLineWriteEnd) {
 }
 
 Outcome<int> runInConsole(WideView program, const std::string& serviceName) {
-  const std::wstring name = toWide(serviceName, CP_ACP);
+  const std::wstring name = fromUtf8(serviceName);
   const auto line = childCommandLine({WideString(program)}, asPortable(name), {});
   if (!line) return textFailure("", "passing the service name to the application", ERROR_INVALID_PARAMETER);
   std::wstring commandLine(asWin(*line));

@@ -19,8 +19,8 @@ std::string eventSourceKey(const std::string& serviceName) {
 
 bool registerEventSource(const std::string& serviceName) {
   UniqueHKey key;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, eventSourceKey(serviceName).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, fromUtf8(eventSourceKey(serviceName)).c_str(), 0, nullptr,
+                      REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
     return false;
   }
   const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
@@ -31,11 +31,11 @@ bool registerEventSource(const std::string& serviceName) {
 }
 
 void removeEventSource(const std::string& serviceName) {
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, eventSourceKey(serviceName).c_str());
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, fromUtf8(eventSourceKey(serviceName)).c_str());
 }
 
 void writeEventLogError(const std::string& serviceName, const std::string& text) {
-  const std::wstring source = toWide(serviceName, CP_ACP);
+  const std::wstring source = fromUtf8(serviceName);
   HANDLE log = RegisterEventSourceW(nullptr, source.c_str());
   if (log == nullptr) {
     writeLog("RegisterEventSource failed with error %d", static_cast<int>(GetLastError()));

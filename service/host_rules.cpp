@@ -46,12 +46,12 @@ std::optional<WideString> childCommandLine(const ArgumentVector& hostArguments, 
   return line;
 }
 
-std::string_view serviceNameArgument(unsigned long argc, const char* const* argv) {
+WideView serviceNameArgument(unsigned long argc, const char16_t* const* argv) {
   if (argc >= 1 && argv != nullptr && argv[0] != nullptr) {
-    const std::size_t length = std::strlen(argv[0]);
-    if (length >= 1 && length < kServiceNameCapacity) return argv[0];
+    const WideView name(argv[0]);
+    if (!name.empty() && name.size() < kServiceNameCapacity) return name;
   }
-  return "unknown";
+  return u"unknown";
 }
 
 ControlOutcome applyControl(HostStatus& status, std::uint32_t control) {

@@ -25,7 +25,7 @@ std::optional<WideString> childCommandLine(const ArgumentVector& hostArguments, 
 
 // The name the Service Control Manager passed, or "unknown" when there is
 // none or it does not fit the service name buffer.
-std::string_view serviceNameArgument(unsigned long argc, const char* const* argv);
+WideView serviceNameArgument(unsigned long argc, const char16_t* const* argv);
 
 inline constexpr std::uint32_t kControlStop = 1;
 inline constexpr std::uint32_t kControlShutdown = 5;

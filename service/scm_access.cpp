@@ -9,7 +9,7 @@ namespace runvo {
 UniqueServiceHandle openManager(DWORD access) { return UniqueServiceHandle(OpenSCManagerA(nullptr, nullptr, access)); }
 
 UniqueServiceHandle openService(const UniqueServiceHandle& manager, const std::string& name, DWORD access) {
-  return UniqueServiceHandle(OpenServiceA(manager.get(), name.c_str(), access));
+  return UniqueServiceHandle(OpenServiceW(manager.get(), fromUtf8(name).c_str(), access));
 }
 
 void printReason(DWORD error) {

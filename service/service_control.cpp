@@ -96,7 +96,7 @@ int uninstallService(const std::string& name, bool verbose) {
     return 1;
   }
   removeEventSource(name);
-  if (verbose) std::printf("Uninstalled service '%s'.\n", name.c_str());
+  if (verbose) std::printf("Uninstalled service '%s'.\n", utf8InAnsi(name).c_str());
   return 0;
 }
 
@@ -148,10 +148,10 @@ int reportStartOutcome(const std::string& name, StartOutcome outcome, const SERV
       return 1;
     }
     case StartOutcome::StillPending:
-      std::printf("Service '%s' is still starting.\n", name.c_str());
+      std::printf("Service '%s' is still starting.\n", utf8InAnsi(name).c_str());
       break;
     case StartOutcome::Ended:
-      std::printf("Service '%s' stopped while starting.\n", name.c_str());
+      std::printf("Service '%s' stopped while starting.\n", utf8InAnsi(name).c_str());
       std::fflush(stdout);
       if (status.dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR) {
         std::fprintf(stderr, "The application ended with exit code %lu.\n",
@@ -178,7 +178,7 @@ int startService(const std::string& name, const StartWatch& watch) {
   }
   const UniqueServiceHandle service = openService(manager, name, SERVICE_START | SERVICE_QUERY_STATUS);
   if (service && StartServiceA(service.get(), 0, nullptr)) {
-    std::printf("Starting service '%s'.\n", name.c_str());
+    std::printf("Starting service '%s'.\n", utf8InAnsi(name).c_str());
     std::fflush(stdout);
     SERVICE_STATUS status{};
     const StartOutcome outcome = followStart(service.get(), watch.seconds, status);
@@ -211,7 +211,7 @@ int stopService(const std::string& name, bool verbose) {
     return 1;
   }
   // Shown before a wait that can take the service's whole wait hint.
-  std::printf("Stopping service '%s'.\n", name.c_str());
+  std::printf("Stopping service '%s'.\n", utf8InAnsi(name).c_str());
   std::fflush(stdout);
   std::fputs(waitForStop(service.get()) ? "Service stopped\n" : "Error while stopping service\n", stdout);
   return 0;

@@ -149,10 +149,11 @@ DWORD priorityClass() {
   DWORD priority = NORMAL_PRIORITY_CLASS;
   UniqueHKey key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPriorityKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return priority;
+  const std::wstring name = fromUtf8(host().serviceName);
   DWORD value = 0;
   DWORD size = sizeof value;
-  if (RegQueryValueExA(key.get(), host().serviceName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value),
-                       &size) == ERROR_SUCCESS &&
+  if (RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
+          ERROR_SUCCESS &&
       size == sizeof value) {
     if (isPriorityClass(value)) {
       writeLog("using priority %d", static_cast<int>(value));
@@ -175,10 +176,10 @@ void reportStartFailed(const Failure& failure) {
   logState(h);
 }
 
-std::optional<WideString> commandLineFor(DWORD argc, LPSTR* argv) {
+std::optional<WideString> commandLineFor(DWORD argc, LPWSTR* argv) {
   ArgumentVector startParameters;
-  for (DWORD i = 1; i < argc; ++i) startParameters.emplace_back(asPortable(toWide(argv[i], CP_ACP)));
-  const std::wstring name = toWide(host().serviceName, CP_ACP);
+  for (DWORD i = 1; i < argc; ++i) startParameters.emplace_back(asPortable(argv[i]));
+  const std::wstring name = fromUtf8(host().serviceName);
   return childCommandLine(host().context.hostArguments, asPortable(name), startParameters);
 }
 
@@ -205,7 +206,7 @@ void waitUntilReady(Host& h, const ChildProcess& child) {
 // The failure that the Windows event log gets when the child ends with a
 // failure of its own.
 void reportFailure(Host& h, DWORD exitCode) {
-  std::string text = "Service '" + h.serviceName + "' failed: the application ended with exit code " +
+  std::string text = "Service '" + utf8InAnsi(h.serviceName) + "' failed: the application ended with exit code " +
                      std::to_string(exitCode) + ".";
   if (h.log) {
     for (const std::string& line : lastServiceLogLines(h.log->path(), 8)) text += "\n" + line;
@@ -251,16 +252,17 @@ void reportFailure(Host& h, DWORD exitCode) {
 
 void prepareServiceHost(HostContext context) { host().context = std::move(context); }
 
-void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
+void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
   writeLog("service main");
   Host& h = host();
   h.status = startingStatus();
-  h.serviceName = serviceNameArgument(argc, argv);
+  h.serviceName = toUtf8(asWin(serviceNameArgument(argc, reinterpret_cast<const char16_t* const*>(argv))));
   writeLog("service name is '%s'", h.serviceName.c_str());
   h.log = std::make_unique<ServiceLog>(
-      serviceLogPath(h.context.launcherDirectory, h.context.serviceLog.folder, h.serviceName), h.context.serviceLog);
-  h.log->line(std::string(kServiceStartMarker) + ": " + h.serviceName);
-  h.statusHandle = RegisterServiceCtrlHandlerExA(h.serviceName.c_str(), controlHandler, nullptr);
+      serviceLogPath(h.context.launcherDirectory, h.context.serviceLog.folder, utf8InAnsi(h.serviceName)),
+      h.context.serviceLog);
+  h.log->line(std::string(kServiceStartMarker) + ": " + utf8InAnsi(h.serviceName));
+  h.statusHandle = RegisterServiceCtrlHandlerExW(fromUtf8(h.serviceName).c_str(), controlHandler, nullptr);
   if (h.statusHandle == nullptr) {
     h.log->line("RegisterServiceCtrlHandler failed: " + systemErrorText(GetLastError()));
     return;

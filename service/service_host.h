@@ -29,6 +29,6 @@ struct HostContext {
 void prepareServiceHost(HostContext context);
 
 // The service main routine handed to the dispatcher.
-void WINAPI serviceMain(DWORD argc, LPSTR* argv);
+void WINAPI serviceMain(DWORD argc, LPWSTR* argv);
 
 }  // namespace runvo

@@ -124,6 +124,8 @@ void enableShutdownPrivilege() {
   CloseHandle(token);
 }
 
+std::wstring serviceKey(const std::string& name) { return L"SYSTEM\\CurrentControlSet\\Services\\" + fromUtf8(name); }
+
 // A setting of ChangeServiceConfig2 that has a DWORD registry value of its
 // own. A manager that does not know the level (Wine's, for some) gets the
 // value where Windows keeps it.
@@ -131,7 +133,7 @@ bool changeConfig2(SC_HANDLE service, const std::string& name, DWORD level, void
                    DWORD value) {
   if (ChangeServiceConfig2W(service, level, info)) return true;
   if (GetLastError() != ERROR_INVALID_LEVEL) return false;
-  const std::wstring key = toWide("SYSTEM\\CurrentControlSet\\Services\\" + name, CP_ACP);
+  const std::wstring key = serviceKey(name);
   const LSTATUS status =
       RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), valueName, REG_DWORD, &value, sizeof value);
   SetLastError(static_cast<DWORD>(status));
@@ -154,7 +156,7 @@ std::optional<StepFailure> keepFailureActionsReadable(SC_HANDLE service, const s
     blob.push_back(static_cast<DWORD>(record.lpsaActions[i].Type));
     blob.push_back(record.lpsaActions[i].Delay);
   }
-  const std::wstring key = toWide("SYSTEM\\CurrentControlSet\\Services\\" + name, CP_ACP);
+  const std::wstring key = serviceKey(name);
   const LSTATUS status = RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"FailureActions", REG_BINARY, blob.data(),
                                          static_cast<DWORD>(blob.size() * sizeof(DWORD)));
   if (status != ERROR_SUCCESS) return StepFailure{"setting the failure actions", static_cast<DWORD>(status)};
@@ -194,7 +196,7 @@ std::optional<StepFailure> setEnvironment(const std::string& name, const Service
   std::wstring block;
   for (const std::string& line : settings.environment) block += toWide(line, CP_ACP) + L'\0';
   block += L'\0';
-  const std::wstring key = toWide("SYSTEM\\CurrentControlSet\\Services\\" + name, CP_ACP);
+  const std::wstring key = serviceKey(name);
   const LSTATUS status = RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Environment", REG_MULTI_SZ, block.data(),
                                          static_cast<DWORD>(block.size() * sizeof(wchar_t)));
   if (status != ERROR_SUCCESS) return StepFailure{"setting the service's environment", static_cast<DWORD>(status)};
@@ -230,12 +232,14 @@ std::optional<StepFailure> configure(SC_HANDLE service, const InstallRequest& re
 // them: Wine 8's CreateServiceA keeps only the first name of a dependency list.
 UniqueServiceHandle createService(SC_HANDLE manager, const InstallRequest& request, const ServiceSettings& settings,
                                   const std::wstring& password) {
-  const std::wstring name = toWide(request.name, CP_ACP);
+  const std::wstring name = fromUtf8(request.name);
   const std::wstring displayName = settings.displayName.empty() ? name : toWide(settings.displayName, CP_ACP);
   const std::wstring program = toWide(registeredProgramPath(), fileCodePage());
   const std::wstring dependencies = toWide(dependencyList(getConfigString(kKeyDependencies)), CP_ACP);
-  const std::string account = accountName(settings.account, request.name);
-  const std::wstring accountWide = toWide(account, CP_ACP);
+  // A virtual account is named after the service, whose name is UTF-8.
+  const std::wstring accountWide = settings.account.kind == AccountKind::Virtual
+                                       ? fromUtf8(accountName(settings.account, request.name))
+                                       : toWide(accountName(settings.account, request.name), CP_ACP);
   // Only LocalSystem may interact with a desktop; Windows ignores it since Vista anyway.
   const bool interactive = request.interactive && settings.interactive.value_or(true) &&
                            settings.account.kind == AccountKind::LocalSystem;
@@ -246,7 +250,7 @@ UniqueServiceHandle createService(SC_HANDLE manager, const InstallRequest& reque
   return UniqueServiceHandle(CreateServiceW(
       manager, name.c_str(), displayName.c_str(), SERVICE_ALL_ACCESS, serviceType, request.startType,
       SERVICE_ERROR_NORMAL, program.c_str(), nullptr, nullptr, dependencies.empty() ? nullptr : dependencies.c_str(),
-      account.empty() ? nullptr : accountWide.c_str(), needsPassword ? password.c_str() : nullptr));
+      accountWide.empty() ? nullptr : accountWide.c_str(), needsPassword ? password.c_str() : nullptr));
 }
 
 int failInstall(const std::string& line, DWORD error) {
@@ -257,10 +261,10 @@ int failInstall(const std::string& line, DWORD error) {
 }  // namespace
 
 int installService(const InstallRequest& request, const ServiceSettings& settings) {
-  if (!carriedWhole(asPortable(toWide(request.name, CP_ACP)))) {
+  if (!carriedWhole(asPortable(fromUtf8(request.name)))) {
     std::printf("Could not install service: the name '%s' holds both a double quote and an apostrophe, which the "
                 "application cannot be handed unchanged.\n",
-                request.name.c_str());
+                utf8InAnsi(request.name).c_str());
     return 1;
   }
   uninstallService(request.name, /*verbose=*/false);
@@ -286,9 +290,9 @@ int installService(const InstallRequest& request, const ServiceSettings& setting
     return failInstall("Could not install service: " + failed->step + " failed.", failed->error);
   }
   if (!registerEventSource(request.name)) {
-    std::fprintf(stderr, "The event log source '%s' could not be registered.\n", request.name.c_str());
+    std::fprintf(stderr, "The event log source '%s' could not be registered.\n", utf8InAnsi(request.name).c_str());
   }
-  std::printf("Installed service '%s'.\n", request.name.c_str());
+  std::printf("Installed service '%s'.\n", utf8InAnsi(request.name).c_str());
   return 0;
 }
 

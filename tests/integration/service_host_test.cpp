@@ -428,6 +428,35 @@ TEST_F(ServiceHost, NamesAndParametersWithQuotesArriveUnchanged) {
   EXPECT_EQ(mainArguments(trace()), (Lines{"false", "com.example.App", "", "", "false", name, "Say \"Hi\" now", "it's"}));
 }
 
+std::wstring fromUtf8(const std::string& text) {
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                                  static_cast<int>(wide.size())));
+  return wide;
+}
+
+// Installed, started, stopped and removed by the verbs under a name that the
+// ANSI code page cannot hold; the application gets it whole.
+TEST_F(ServiceHost, ANameOutsideTheAnsiCodePageIsWholeEveryStepOfTheWay) {
+  script("main: read-stdin\n");
+  const std::string name = "runvo test \xe6\x9c\x8d\xe5\x8a\xa1 " + uniqueServiceName();  // U+670D U+52A1
+  const std::wstring quoted = L"\"" + fromUtf8(name) + L"\"";
+  const fs::path exe = launcher("wide.exe");
+  auto verb = [&](const wchar_t* which) { return run(exe, {.arguments = which + (L" " + quoted)}); };
+  const LauncherRun install = verb(L"/install");
+  ASSERT_EQ(install.exitCode, 0u) << install.out << install.err;
+  const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  EXPECT_TRUE(UniqueServiceHandle(OpenServiceW(manager.get(), fromUtf8(name).c_str(), SERVICE_QUERY_STATUS)));
+  const LauncherRun start = verb(L"/start");
+  EXPECT_EQ(start.exitCode, 0u) << start.out << start.err;
+  EXPECT_TRUE(traced("arg[5]=" + name)) << joined(trace());
+  EXPECT_EQ(verb(L"/status").exitCode, 0u);
+  EXPECT_EQ(verb(L"/stop").exitCode, 0u);
+  const LauncherRun uninstall = verb(L"/uninstall");
+  EXPECT_EQ(uninstall.exitCode, 0u) << uninstall.out << uninstall.err;
+  EXPECT_FALSE(UniqueServiceHandle(OpenServiceW(manager.get(), fromUtf8(name).c_str(), SERVICE_QUERY_STATUS)));
+}
+
 TEST_F(ServiceHost, AParameterWithBothQuotesFailsTheStartWithItsReason) {
   const std::string name = spacedServiceName("both quotes");
   TestService service(name, launcher("both.exe"));

@@ -59,18 +59,18 @@ TEST(CommandLine, TheProgramGoesByWindowsRules) {
 }
 
 TEST(HostRules, TheServiceNameArgument) {
-  const std::string tooLong(8192, 'n');
-  const std::string longest(8191, 'n');
-  const char* named[] = {"Svc"};
-  const char* empty[] = {""};
-  const char* overlong[] = {tooLong.c_str()};
-  const char* fits[] = {longest.c_str()};
-  EXPECT_EQ(serviceNameArgument(1, named), "Svc");
-  EXPECT_EQ(serviceNameArgument(0, named), "unknown");
-  EXPECT_EQ(serviceNameArgument(1, empty), "unknown");
-  EXPECT_EQ(serviceNameArgument(1, overlong), "unknown");
+  const WideString tooLong(8192, u'n');
+  const WideString longest(8191, u'n');
+  const char16_t* named[] = {u"\u670d\u52a1 Svc"};
+  const char16_t* empty[] = {u""};
+  const char16_t* overlong[] = {tooLong.c_str()};
+  const char16_t* fits[] = {longest.c_str()};
+  EXPECT_EQ(serviceNameArgument(1, named), u"\u670d\u52a1 Svc");
+  EXPECT_EQ(serviceNameArgument(0, named), u"unknown");
+  EXPECT_EQ(serviceNameArgument(1, empty), u"unknown");
+  EXPECT_EQ(serviceNameArgument(1, overlong), u"unknown");
   EXPECT_EQ(serviceNameArgument(1, fits), longest);
-  EXPECT_EQ(serviceNameArgument(1, nullptr), "unknown");
+  EXPECT_EQ(serviceNameArgument(1, nullptr), u"unknown");
 }
 
 TEST(HostRules, ControlsAndTheEndOfTheChild) {

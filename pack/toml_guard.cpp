@@ -1,57 +1,61 @@
-// Config text on which Debian's toml++ 3.3.0 reaches no __builtin_unreachable.
-//
-// Its whitespace test runs into it for many non-ASCII code points
-// (U+00A1-U+0499, U+2C5E-U+2FFF, U+3001-U+3057, U+FB26-U+FEFE), and the
-// parser asks that test of every character outside strings and comments and
-// behind a backslash in a multi-line basic string. Valid TOML holds no
-// control characters (tab and line ends aside) and no non-ASCII text outside
-// strings and comments, so refusing those refuses no valid config; only the
-// text behind a backslash in a multi-line basic string must be ASCII here.
-//
-// runvo-pack has to refuse such texts itself before toml++ sees them (see
-// fuzz/crashes/pack_config/); until it does, the fuzz target passes over them.
-#pragma once
-#include <optional>
-#include <string>
-#include <string_view>
+#include "pack/toml_guard.h"
 
-namespace runvo::fuzz {
+#include <cstdio>
 
-namespace toml_input {
+namespace runvo::pack {
 
-inline std::optional<std::u32string> codePoints(std::string_view utf8) {
-  constexpr char32_t kShortest[] = {0, 0x80, 0x800, 0x10000};
+namespace {
+
+struct DecodedText {
   std::u32string points;
+  std::size_t validPoints = 0;  // before the first invalid sequence
+  bool valid = true;
+};
+
+DecodedText decodeUtf8(std::string_view utf8) {
+  constexpr char32_t kShortest[] = {0, 0x80, 0x800, 0x10000};
+  DecodedText decoded;
   for (std::size_t at = 0; at < utf8.size();) {
     const auto lead = static_cast<unsigned char>(utf8[at]);
     const int extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0 || at + extra >= utf8.size()) return std::nullopt;
-    char32_t point = extra == 0 ? lead : lead & (0x3F >> extra);
-    for (int i = 1; i <= extra; ++i) {
+    bool valid = extra >= 0 && at + extra < utf8.size();
+    char32_t point = valid ? (extra == 0 ? lead : lead & (0x3F >> extra)) : 0;
+    for (int i = 1; valid && i <= extra; ++i) {
       const auto next = static_cast<unsigned char>(utf8[at + i]);
-      if ((next & 0xC0) != 0x80) return std::nullopt;
+      valid = (next & 0xC0) == 0x80;
       point = point << 6 | (next & 0x3F);
     }
-    if (point < kShortest[extra] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return std::nullopt;
-    points += point;
+    valid = valid && point >= kShortest[extra] && point <= 0x10FFFF && !(point >= 0xD800 && point <= 0xDFFF);
+    if (!valid) {
+      decoded.valid = false;
+      return decoded;
+    }
+    decoded.points += point;
+    decoded.validPoints = decoded.points.size();
     at += extra + 1;
   }
-  return points;
+  return decoded;
 }
 
-// Tab and line feed are allowed; a carriage return only as part of CR LF.
-inline bool holdsControlCharacter(std::u32string_view text) {
+std::string codePointName(char32_t c) {
+  char name[16];
+  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(c));
+  return name;
+}
+
+// Tab and line feed are allowed; a carriage return only before a line feed.
+std::optional<std::size_t> firstControlCharacter(std::u32string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char32_t c = text[i];
     if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') continue;
-    if ((c < 0x20 && c != U'\t' && c != U'\n') || c == 0x7F) return true;
+    if ((c < 0x20 && c != U'\t' && c != U'\n') || c == 0x7F) return i;
   }
-  return false;
+  return std::nullopt;
 }
 
-inline bool isBlank(char32_t c) { return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n'; }
+bool isBlank(char32_t c) { return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n'; }
 
-inline bool isBareKeyCharacter(char32_t c) {
+bool isBareKeyCharacter(char32_t c) {
   return (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z') || (c >= U'0' && c <= U'9') || c == U'-' || c == U'_';
 }
 
@@ -62,12 +66,12 @@ class Walk {
  public:
   explicit Walk(std::u32string_view text) : text_(text) {}
 
-  bool safe() {
+  // The position of the first character the parser must not test, and why.
+  std::optional<std::pair<std::size_t, std::string>> firstUnsafe() {
     if (startsWith(U"\uFEFF")) ++at_;  // the reader drops a byte order mark
-    while (at_ < text_.size()) {
-      if (!step()) return false;
-    }
-    return true;
+    while (at_ < text_.size() && !unsafe_) step();
+    if (!unsafe_) return std::nullopt;
+    return std::pair{at_, *unsafe_};
   }
 
  private:
@@ -76,27 +80,28 @@ class Walk {
 
   bool startsWith(std::u32string_view piece) const { return text_.substr(at_).starts_with(piece); }
 
-  bool step() {
+  void step() {
     const char32_t c = text_[at_];
     switch (place_) {
       case Place::Outside: return outside(c);
       case Place::Comment:
         if (c == U'\n') place_ = Place::Outside;  // the line end itself is read outside
         else ++at_;
-        return true;
+        return;
       case Place::Basic:
         if (c == U'\\') ++at_;  // the escaped character cannot end the string
-        leaveAt(c == U'"' || c == U'\n');
-        return true;
-      case Place::Literal: leaveAt(c == U'\'' || c == U'\n'); return true;
+        return leaveAt(c == U'"' || c == U'\n');
+      case Place::Literal: return leaveAt(c == U'\'' || c == U'\n');
       case Place::MultiLineBasic: return multiLineBasic(c);
-      case Place::MultiLineLiteral: closeMultiLine(U"\'\'\'"); return true;
+      case Place::MultiLineLiteral: return closeMultiLine(U"\'\'\'");
     }
-    return true;
   }
 
-  bool outside(char32_t c) {
-    if (c >= 0x80) return false;
+  void outside(char32_t c) {
+    if (c >= 0x80) {
+      unsafe_ = "the character " + codePointName(c) + " is allowed only in strings and comments";
+      return;
+    }
     ++at_;
     if (c == U'#') {
       place_ = Place::Comment;
@@ -108,7 +113,6 @@ class Walk {
       structure(c);
     }
     previous_ = c;
-    return true;
   }
 
   // A quote opens a string where a key or a value starts; inside a bare
@@ -163,15 +167,22 @@ class Walk {
 
   // Behind a backslash the parser tests for whitespace, and after a line
   // ending backslash it keeps testing up to the first other character.
-  bool multiLineBasic(char32_t c) {
-    if (c != U'\\') {
-      closeMultiLine(U"\"\"\"");
-      return true;
+  void multiLineBasic(char32_t c) {
+    if (c != U'\\') return closeMultiLine(U"\"\"\"");
+    ++at_;
+    if (at_ < text_.size() && !isBlank(text_[at_])) return escaped();
+    while (at_ < text_.size() && isBlank(text_[at_])) ++at_;
+    escaped();
+  }
+
+  void escaped() {
+    if (at_ == text_.size()) return;
+    if (text_[at_] >= 0x80) {
+      unsafe_ = "the character " + codePointName(text_[at_]) +
+                " after a backslash in a multi-line string must be written as an escape (\\u or \\U)";
+      return;
     }
     ++at_;
-    if (at_ < text_.size() && !isBlank(text_[at_])) return text_[at_++] < 0x80;
-    while (at_ < text_.size() && isBlank(text_[at_])) ++at_;
-    return at_ == text_.size() || text_[at_] < 0x80;
   }
 
   void leaveAt(bool end) {
@@ -181,17 +192,40 @@ class Walk {
 
   std::u32string_view text_;
   std::size_t at_ = 0;
+  std::optional<std::string> unsafe_;
   Place place_ = Place::Outside;
   Expect expect_ = Expect::Key;
-  std::u32string open_;          // the arrays and inline tables of the value being read
+  std::u32string open_;        // the arrays and inline tables of the value being read
   char32_t previous_ = U'\n';  // outside strings and comments
 };
 
-}  // namespace toml_input
-
-inline bool safeForToml(std::string_view text) {
-  const std::optional<std::u32string> points = toml_input::codePoints(text);
-  return points && !toml_input::holdsControlCharacter(*points) && toml_input::Walk(*points).safe();
+TomlTextFault faultAt(std::u32string_view points, std::size_t at, std::string reason) {
+  TomlTextFault fault{1, 1, std::move(reason)};
+  for (std::size_t i = 0; i < at && i < points.size(); ++i) {
+    if (points[i] == U'\n') {
+      ++fault.line;
+      fault.column = 1;
+    } else {
+      ++fault.column;
+    }
+  }
+  return fault;
 }
 
-}  // namespace runvo::fuzz
+}  // namespace
+
+std::optional<TomlTextFault> findUnsafeTomlText(std::string_view text) {
+  const DecodedText decoded = decodeUtf8(text);
+  if (!decoded.valid) return faultAt(decoded.points, decoded.validPoints, "the text is not valid UTF-8");
+  if (const auto control = firstControlCharacter(decoded.points)) {
+    return faultAt(decoded.points, *control,
+                   "the control character " + codePointName(decoded.points[*control]) +
+                       " is not allowed; in a basic string write it as an escape (\\u)");
+  }
+  if (auto unsafe = Walk(decoded.points).firstUnsafe()) {
+    return faultAt(decoded.points, unsafe->first, std::move(unsafe->second));
+  }
+  return std::nullopt;
+}
+
+}  // namespace runvo::pack
