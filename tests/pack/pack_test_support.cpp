@@ -1,5 +1,9 @@
 #include "pack_test_support.h"
 
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -121,6 +125,17 @@ Bytes makeFakeStub(std::uint32_t sectionRawSize) {
   put(stub, kPeHeader + 4, 0x8664, 2);  // x86-64
   put(stub, kPeHeader + 6, 1, 2);       // one section
   put(stub, kPeHeader + 20, kOptionalHeaderSize, 2);
+  // A PE32+ optional header with its 16 data directories, enough for signing tools.
+  constexpr std::uint32_t kOptionalHeader = kPeHeader + 24;
+  put(stub, kOptionalHeader, 0x20B, 2);
+  put(stub, kOptionalHeader + 32, 0x1000, 4);  // section alignment
+  put(stub, kOptionalHeader + 36, 0x200, 4);   // file alignment
+  put(stub, kOptionalHeader + 56, 0x1000 + sectionRawSize, 4);  // image size
+  put(stub, kOptionalHeader + 60, kFakeStubRawOffset, 4);       // header size
+  put(stub, kOptionalHeader + 68, 3, 2);                       // console subsystem
+  put(stub, kOptionalHeader + 108, 16, 4);
+  put(stub, kSectionHeader + 8, sectionRawSize, 4);   // virtual size
+  put(stub, kSectionHeader + 12, 0x1000, 4);          // virtual address
   put(stub, kSectionHeader, 0x7865742E, 4);  // ".tex"
   put(stub, kSectionHeader + 16, sectionRawSize, 4);
   put(stub, kSectionHeader + 20, kFakeStubRawOffset, 4);
@@ -129,6 +144,19 @@ Bytes makeFakeStub(std::uint32_t sectionRawSize) {
   }
   return stub;
 }
+
+CommandResult runCommand(const std::string& command) {
+  CommandResult run;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return run;
+  std::array<char, 4096> chunk;
+  while (std::size_t got = std::fread(chunk.data(), 1, chunk.size(), pipe)) run.output.append(chunk.data(), got);
+  const int status = pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 Bytes makeFakeJar(std::string_view tag) {
   const std::string jar = std::string("PK\x03\x04", 4) + std::string(tag);

@@ -51,6 +51,14 @@ UnpackedExecutable unpackExecutable(const Bytes& executable);
 inline constexpr std::string_view kRequiredFields =
     "service.name = \"Svc\"\napp.main_class = \"com.example.Main\"\n";
 
+// A shell command's exit code and output.
+struct CommandResult {
+  int exitCode = -1;
+  std::string output;  // standard output and standard error together
+};
+CommandResult runCommand(const std::string& command);
+std::string quoted(const std::filesystem::path& path);  // for the shell
+
 class ScratchDirectory : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -1,0 +1,261 @@
+#include "pack/resource_section.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <tuple>
+
+#include "pack/byte_fields.h"
+#include "pack/pe_image.h"
+
+namespace runvo::pack {
+
+namespace {
+
+constexpr std::uint32_t kDirectorySize = 16;
+constexpr std::uint32_t kEntrySize = 8;
+constexpr std::uint32_t kDataEntrySize = 16;
+constexpr std::uint32_t kSubdirectoryFlag = 0x80000000;
+constexpr std::uint32_t kSectionHeaderSize = 40;
+constexpr std::uint16_t kUsEnglish = 0x0409;
+
+PackError badResources(const std::string& why) { return failure("has a resource section runvo-pack cannot rebuild: " + why); }
+
+struct Entry {
+  std::uint16_t id = 0;
+  std::uint32_t target = 0;  // offset in the section, of a directory or a data entry
+};
+
+// The entries of the directory at `offset`, all of them numbered.
+Expected<std::vector<Entry>> directoryEntries(const Bytes& section, std::uint32_t offset, bool subdirectories) {
+  if (std::uint64_t{offset} + kDirectorySize > section.size()) return badResources("a directory lies outside it");
+  const std::uint32_t named = readU16(section, offset + 12);
+  const std::uint32_t numbered = readU16(section, offset + 14);
+  if (named != 0) return badResources("it has resources with names, not numbers");
+  if (offset + kDirectorySize + std::uint64_t{kEntrySize} * numbered > section.size()) {
+    return badResources("a directory's entries lie outside it");
+  }
+  std::vector<Entry> entries;
+  for (std::uint32_t i = 0; i < numbered; ++i) {
+    const std::uint32_t at = offset + kDirectorySize + kEntrySize * i;
+    const std::uint32_t target = readU32(section, at + 4);
+    if (((target & kSubdirectoryFlag) != 0) != subdirectories) return badResources("its tree is not three levels deep");
+    entries.push_back({static_cast<std::uint16_t>(readU32(section, at)), target & ~kSubdirectoryFlag});
+  }
+  return entries;
+}
+
+Expected<Resource> readLeaf(const Bytes& section, std::uint32_t sectionRva, std::uint32_t dataEntry) {
+  if (std::uint64_t{dataEntry} + kDataEntrySize > section.size()) return badResources("a data entry lies outside it");
+  const std::uint32_t rva = readU32(section, dataEntry);
+  const std::uint32_t size = readU32(section, dataEntry + 4);
+  if (rva < sectionRva || std::uint64_t{rva - sectionRva} + size > section.size()) {
+    return badResources("a resource's data lies outside it");
+  }
+  Resource resource;
+  resource.codePage = readU32(section, dataEntry + 8);
+  resource.data.assign(section.begin() + (rva - sectionRva), section.begin() + (rva - sectionRva + size));
+  return resource;
+}
+
+std::uint32_t alignUp(std::uint32_t value, std::uint32_t alignment) {
+  return alignment == 0 ? value : (value + alignment - 1) / alignment * alignment;
+}
+
+void appendDirectory(Bytes& out, std::size_t entryCount) {
+  appendLittleEndian(out, 0, 4);  // characteristics
+  appendLittleEndian(out, 0, 4);  // time stamp: none, so that builds stay byte-identical
+  appendLittleEndian(out, 0, 4);  // version
+  appendLittleEndian(out, 0, 2);  // named entries
+  appendLittleEndian(out, entryCount, 2);
+}
+
+// The identity's resources take the place of the stub's of the same kinds.
+std::vector<Resource> mergedResources(std::vector<Resource> resources, const Identity& identity) {
+  const bool newIcon = !identity.icon.empty();
+  std::erase_if(resources, [&](const Resource& resource) {
+    return resource.type == kVersionResource ||
+           (newIcon && (resource.type == kIconResource || resource.type == kIconGroupResource));
+  });
+  resources.push_back({kVersionResource, 1, kUsEnglish, 0, versionResource(identity)});
+  if (newIcon) {
+    resources.push_back({kIconGroupResource, 1, kUsEnglish, 0, iconGroupResource(identity.icon, 1)});
+    for (std::size_t i = 0; i < identity.icon.size(); ++i) {
+      resources.push_back({kIconResource, static_cast<std::uint16_t>(i + 1), kUsEnglish, 0, identity.icon[i].data});
+    }
+  }
+  return resources;
+}
+
+struct SectionHeader {
+  std::uint32_t at = 0;  // file offset of the header
+  std::uint32_t virtualSize = 0;
+  std::uint32_t virtualAddress = 0;
+  std::uint32_t rawSize = 0;
+  std::uint32_t rawOffset = 0;
+};
+
+SectionHeader sectionHeader(const Bytes& image, const HeaderFields& fields, std::uint32_t index) {
+  const std::uint32_t at = fields.sectionTable + kSectionHeaderSize * index;
+  return {at, readU32(image, at + 8), readU32(image, at + 12), readU32(image, at + 16), readU32(image, at + 20)};
+}
+
+void writeSectionHeader(Bytes& image, const SectionHeader& header) {
+  writeLittleEndian(image, header.at + 8, header.virtualSize, 4);
+  writeLittleEndian(image, header.at + 12, header.virtualAddress, 4);
+  writeLittleEndian(image, header.at + 16, header.rawSize, 4);
+  writeLittleEndian(image, header.at + 20, header.rawOffset, 4);
+}
+
+bool contains(const SectionHeader& section, const DataDirectory& directory) {
+  return directory.address >= section.virtualAddress &&
+         std::uint64_t{directory.address} + directory.size <=
+             std::uint64_t{section.virtualAddress} + std::max(section.virtualSize, section.rawSize);
+}
+
+}  // namespace
+
+Expected<std::vector<Resource>> readResourceTree(const Bytes& section, std::uint32_t sectionRva) {
+  std::vector<Resource> resources;
+  auto types = directoryEntries(section, 0, true);
+  if (!types) return types.error();
+  for (const Entry& type : *types) {
+    auto ids = directoryEntries(section, type.target, true);
+    if (!ids) return ids.error();
+    for (const Entry& id : *ids) {
+      auto languages = directoryEntries(section, id.target, false);
+      if (!languages) return languages.error();
+      for (const Entry& language : *languages) {
+        auto resource = readLeaf(section, sectionRva, language.target);
+        if (!resource) return resource.error();
+        resource->type = type.id;
+        resource->id = id.id;
+        resource->language = language.id;
+        resources.push_back(std::move(*resource));
+      }
+    }
+  }
+  return resources;
+}
+
+// Directories first (types, then ids, then languages), then the data
+// entries, then the data, each piece 8-byte aligned.
+Bytes writeResourceTree(std::vector<Resource> resources, std::uint32_t sectionRva) {
+  std::sort(resources.begin(), resources.end(), [](const Resource& a, const Resource& b) {
+    return std::tie(a.type, a.id, a.language) < std::tie(b.type, b.id, b.language);
+  });
+  std::map<std::uint16_t, std::map<std::uint16_t, std::vector<const Resource*>>> tree;
+  for (const Resource& resource : resources) tree[resource.type][resource.id].push_back(&resource);
+
+  std::size_t idDirectories = 0;
+  for (const auto& [type, ids] : tree) idDirectories += ids.size();
+  const std::uint32_t idLevel = kDirectorySize + kEntrySize * static_cast<std::uint32_t>(tree.size());
+  std::uint32_t languageLevel = idLevel;
+  for (const auto& [type, ids] : tree) languageLevel += kDirectorySize + kEntrySize * static_cast<std::uint32_t>(ids.size());
+  const std::uint32_t dataEntries = languageLevel + kDirectorySize * static_cast<std::uint32_t>(idDirectories) +
+                                    kEntrySize * static_cast<std::uint32_t>(resources.size());
+  std::uint32_t dataAt = alignUp(dataEntries + kDataEntrySize * static_cast<std::uint32_t>(resources.size()), 8);
+
+  Bytes out;
+  appendDirectory(out, tree.size());
+  std::uint32_t nextId = idLevel;
+  for (const auto& [type, ids] : tree) {
+    appendLittleEndian(out, type, 4);
+    appendLittleEndian(out, nextId | kSubdirectoryFlag, 4);
+    nextId += kDirectorySize + kEntrySize * static_cast<std::uint32_t>(ids.size());
+  }
+  std::uint32_t nextLanguage = languageLevel;
+  for (const auto& [type, ids] : tree) {
+    appendDirectory(out, ids.size());
+    for (const auto& [id, languages] : ids) {
+      appendLittleEndian(out, id, 4);
+      appendLittleEndian(out, nextLanguage | kSubdirectoryFlag, 4);
+      nextLanguage += kDirectorySize + kEntrySize * static_cast<std::uint32_t>(languages.size());
+    }
+  }
+  std::uint32_t nextDataEntry = dataEntries;
+  for (const auto& [type, ids] : tree) {
+    for (const auto& [id, languages] : ids) {
+      appendDirectory(out, languages.size());
+      for (const Resource* resource : languages) {
+        appendLittleEndian(out, resource->language, 4);
+        appendLittleEndian(out, nextDataEntry, 4);
+        nextDataEntry += kDataEntrySize;
+      }
+    }
+  }
+  for (const Resource& resource : resources) {
+    appendLittleEndian(out, sectionRva + dataAt, 4);
+    appendLittleEndian(out, resource.data.size(), 4);
+    appendLittleEndian(out, resource.codePage, 4);
+    appendLittleEndian(out, 0, 4);
+    dataAt = alignUp(dataAt + static_cast<std::uint32_t>(resource.data.size()), 8);
+  }
+  for (const Resource& resource : resources) {
+    out.resize(alignUp(static_cast<std::uint32_t>(out.size()), 8), 0);
+    out.insert(out.end(), resource.data.begin(), resource.data.end());
+  }
+  return out;
+}
+
+Expected<Bytes> imageWithIdentity(const Bytes& image, const Identity& identity) {
+  auto fields = locateHeaderFields(image);
+  if (!fields) return fields.error();
+  const DataDirectory resourceDirectory = readDataDirectory(image, *fields, kResourceDirectory);
+  const DataDirectory relocations = readDataDirectory(image, *fields, kBaseRelocationDirectory);
+  std::vector<SectionHeader> sections;
+  for (std::uint32_t i = 0; i < fields->sectionCount; ++i) sections.push_back(sectionHeader(image, *fields, i));
+
+  // The resource section is last, or only the relocations follow it.
+  const auto resourceSection = std::find_if(sections.begin(), sections.end(), [&](const SectionHeader& section) {
+    return resourceDirectory.size != 0 && section.virtualAddress == resourceDirectory.address;
+  });
+  if (resourceSection == sections.end()) {
+    return failure("has no resource section that starts with its resource directory");
+  }
+  const std::size_t followers = static_cast<std::size_t>(sections.end() - resourceSection) - 1;
+  const bool relocationsLast = followers == 1 && relocations.size != 0 && contains(sections.back(), relocations);
+  if (followers > 1 || (followers == 1 && !relocationsLast)) {
+    return failure("has sections after its resource section other than the base relocations: "
+                   "runvo-pack can only rebuild a resource section at the end of the image");
+  }
+  SectionHeader& rsrc = *resourceSection;
+  if (std::uint64_t{rsrc.rawOffset} + rsrc.rawSize > image.size()) return badResources("its raw data is cut off");
+
+  const Bytes oldSection(image.begin() + rsrc.rawOffset, image.begin() + rsrc.rawOffset + rsrc.rawSize);
+  auto resources = readResourceTree(oldSection, rsrc.virtualAddress);
+  if (!resources) return resources.error();
+  const Bytes newSection = writeResourceTree(mergedResources(std::move(*resources), identity), rsrc.virtualAddress);
+
+  const std::uint32_t fileAlignment = readU32(image, fields->optionalHeader + 36);
+  const std::uint32_t sectionAlignment = readU32(image, fields->optionalHeader + 32);
+  const std::uint32_t oldRawSize = rsrc.rawSize;
+  rsrc.virtualSize = static_cast<std::uint32_t>(newSection.size());
+  rsrc.rawSize = alignUp(rsrc.virtualSize, fileAlignment);
+
+  Bytes rebuilt(image.begin(), image.begin() + rsrc.rawOffset);
+  rebuilt.insert(rebuilt.end(), newSection.begin(), newSection.end());
+  rebuilt.resize(std::size_t{rsrc.rawOffset} + rsrc.rawSize, 0);
+  if (relocationsLast) {
+    SectionHeader& moved = sections.back();
+    if (std::uint64_t{moved.rawOffset} + moved.rawSize > image.size()) return badResources("its relocations are cut off");
+    const std::uint32_t newAddress = alignUp(rsrc.virtualAddress + rsrc.virtualSize, sectionAlignment);
+    writeDataDirectory(rebuilt, *fields, kBaseRelocationDirectory,
+                       {relocations.address - moved.virtualAddress + newAddress, relocations.size});
+    rebuilt.insert(rebuilt.end(), image.begin() + moved.rawOffset, image.begin() + moved.rawOffset + moved.rawSize);
+    moved.virtualAddress = newAddress;
+    moved.rawOffset = rsrc.rawOffset + rsrc.rawSize;
+    writeSectionHeader(rebuilt, moved);
+  }
+  writeSectionHeader(rebuilt, rsrc);
+  writeDataDirectory(rebuilt, *fields, kResourceDirectory, {rsrc.virtualAddress, rsrc.virtualSize});
+
+  const SectionHeader& last = sections.back();
+  const std::uint32_t imageSize = alignUp(last.virtualAddress + std::max(last.virtualSize, last.rawSize), sectionAlignment);
+  writeLittleEndian(rebuilt, fields->optionalHeader + 56, imageSize, 4);
+  const std::uint32_t initializedData = readU32(image, fields->optionalHeader + 8);
+  writeLittleEndian(rebuilt, fields->optionalHeader + 8, initializedData - oldRawSize + rsrc.rawSize, 4);
+  return rebuilt;
+}
+
+}  // namespace runvo::pack
