@@ -9,6 +9,7 @@
 #include <iterator>
 #include <zlib.h>
 
+#include "pack/resource_section.h"
 #include "payload/byte_source.h"
 
 namespace runvo::pack::testing {
@@ -141,6 +142,59 @@ Bytes makeFakeStub(std::uint32_t sectionRawSize) {
   put(stub, kSectionHeader + 20, kFakeStubRawOffset, 4);
   for (std::uint32_t i = 0; i < sectionRawSize; ++i) {
     stub[kFakeStubRawOffset + i] = static_cast<std::uint8_t>(i * 7 + 1);
+  }
+  return stub;
+}
+
+Bytes makeFakeStubWithSections(const std::vector<std::string>& sectionNames) {
+  constexpr std::uint32_t kPeHeader = 0x40;
+  constexpr std::uint32_t kOptionalHeader = kPeHeader + 24;
+  constexpr std::uint32_t kOptionalHeaderSize = 0xF0;
+  constexpr std::uint32_t kSectionTable = kOptionalHeader + kOptionalHeaderSize;
+  constexpr std::uint32_t kHeaderSize = 0x400;
+  constexpr std::uint32_t kRawSize = 0x200;
+  const auto count = static_cast<std::uint32_t>(sectionNames.size());
+
+  Bytes stub(kHeaderSize + kRawSize * count, 0);
+  stub[0] = 'M';
+  stub[1] = 'Z';
+  put(stub, 0x3C, kPeHeader, 4);
+  put(stub, kPeHeader, 0x00004550, 4);
+  put(stub, kPeHeader + 4, 0x8664, 2);
+  put(stub, kPeHeader + 6, count, 2);
+  put(stub, kPeHeader + 20, kOptionalHeaderSize, 2);
+  put(stub, kOptionalHeader, 0x20B, 2);
+  put(stub, kOptionalHeader + 8, kRawSize * count, 4);  // initialized data
+  put(stub, kOptionalHeader + 32, 0x1000, 4);
+  put(stub, kOptionalHeader + 36, 0x200, 4);
+  put(stub, kOptionalHeader + 56, 0x1000 * (count + 1), 4);
+  put(stub, kOptionalHeader + 60, kHeaderSize, 4);
+  put(stub, kOptionalHeader + 68, 3, 2);
+  put(stub, kOptionalHeader + 108, 16, 4);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::string& name = sectionNames[i];
+    const std::uint32_t header = kSectionTable + 40 * i;
+    const std::uint32_t address = 0x1000 * (i + 1);
+    const std::uint32_t raw = kHeaderSize + kRawSize * i;
+    std::copy(name.begin(), name.end(), stub.begin() + header);
+    put(stub, header + 8, kRawSize, 4);
+    put(stub, header + 12, address, 4);
+    put(stub, header + 16, kRawSize, 4);
+    put(stub, header + 20, raw, 4);
+    Bytes content;
+    if (name == ".rsrc") {
+      content = writeResourceTree({{24, 1, 0x409, 0, Bytes(kFakeManifest.begin(), kFakeManifest.end())}}, address);
+      put(stub, kOptionalHeader + 112 + 8 * 2, address, 4);
+      put(stub, kOptionalHeader + 112 + 8 * 2 + 4, static_cast<std::uint32_t>(content.size()), 4);
+    } else if (name == ".reloc") {
+      // One block: page 0x1000, two entries of type DIR64.
+      content = {0x00, 0x10, 0, 0, 12, 0, 0, 0, 0x10, 0xA0, 0x18, 0xA0};
+      put(stub, kOptionalHeader + 112 + 8 * 5, address, 4);
+      put(stub, kOptionalHeader + 112 + 8 * 5 + 4, static_cast<std::uint32_t>(content.size()), 4);
+    } else {
+      content.assign(kRawSize, static_cast<std::uint8_t>(0x40 + i));
+    }
+    std::copy(content.begin(), content.end(), stub.begin() + raw);
   }
   return stub;
 }

@@ -19,6 +19,12 @@ namespace runvo::pack::testing {
 Bytes makeFakeStub(std::uint32_t sectionRawSize = 0x200);
 inline constexpr std::uint32_t kFakeStubRawOffset = 0x200;
 
+// A stub with a resource section (holding a manifest) among the sections
+// named here, in this order: ".text", ".rsrc", ".reloc" (one block of base
+// relocations) or ".data". The image end is the file's end.
+Bytes makeFakeStubWithSections(const std::vector<std::string>& sectionNames);
+inline constexpr std::string_view kFakeManifest = "<assembly manifestVersion=\"1.0\"/>";
+
 // Enough of a jar for the builder, which checks only the zip signature.
 Bytes makeFakeJar(std::string_view tag = "runtime");
 
