@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 #include <tuple>
 
@@ -62,6 +63,14 @@ std::uint32_t alignUp(std::uint32_t value, std::uint32_t alignment) {
   return alignment == 0 ? value : (value + alignment - 1) / alignment * alignment;
 }
 
+// As the format demands: powers of two, the file alignment from 512 bytes to
+// 64 KiB, the section alignment no smaller.
+bool plausibleAlignments(std::uint32_t fileAlignment, std::uint32_t sectionAlignment) {
+  auto powerOfTwo = [](std::uint32_t value) { return value != 0 && (value & (value - 1)) == 0; };
+  return powerOfTwo(fileAlignment) && powerOfTwo(sectionAlignment) && fileAlignment >= 0x200 &&
+         fileAlignment <= 0x10000 && sectionAlignment >= fileAlignment;
+}
+
 void appendDirectory(Bytes& out, std::size_t entryCount) {
   appendLittleEndian(out, 0, 4);  // characteristics
   appendLittleEndian(out, 0, 4);  // time stamp: none, so that builds stay byte-identical
@@ -117,17 +126,28 @@ bool contains(const SectionHeader& section, const DataDirectory& directory) {
 
 Expected<std::vector<Resource>> readResourceTree(const Bytes& section, std::uint32_t sectionRva) {
   std::vector<Resource> resources;
+  // A sound tree reaches every directory and data entry once, and its data
+  // fits the section: a crafted one could otherwise copy the same bytes
+  // without end.
+  std::set<std::uint32_t> reached{0};
+  std::uint64_t dataSize = 0;
+  auto reachOnce = [&](std::uint32_t offset) { return reached.insert(offset).second; };
   auto types = directoryEntries(section, 0, true);
   if (!types) return types.error();
   for (const Entry& type : *types) {
+    if (!reachOnce(type.target)) return badResources("its tree reaches a directory twice");
     auto ids = directoryEntries(section, type.target, true);
     if (!ids) return ids.error();
     for (const Entry& id : *ids) {
+      if (!reachOnce(id.target)) return badResources("its tree reaches a directory twice");
       auto languages = directoryEntries(section, id.target, false);
       if (!languages) return languages.error();
       for (const Entry& language : *languages) {
+        if (!reachOnce(language.target)) return badResources("its tree reaches a data entry twice");
         auto resource = readLeaf(section, sectionRva, language.target);
         if (!resource) return resource.error();
+        dataSize += resource->data.size();
+        if (dataSize > section.size()) return badResources("its resources' data is larger than the section");
         resource->type = type.id;
         resource->id = id.id;
         resource->language = language.id;
@@ -220,7 +240,10 @@ Expected<Bytes> imageWithIdentity(const Bytes& image, const Identity& identity) 
                    "runvo-pack can only rebuild a resource section at the end of the image");
   }
   SectionHeader& rsrc = *resourceSection;
-  if (std::uint64_t{rsrc.rawOffset} + rsrc.rawSize > image.size()) return badResources("its raw data is cut off");
+  const std::uint32_t headersEnd = fields->sectionTable + kSectionHeaderSize * fields->sectionCount;
+  if (rsrc.rawOffset < headersEnd || std::uint64_t{rsrc.rawOffset} + rsrc.rawSize > image.size()) {
+    return badResources("its raw data lies outside the file or over the headers");
+  }
 
   const Bytes oldSection(image.begin() + rsrc.rawOffset, image.begin() + rsrc.rawOffset + rsrc.rawSize);
   auto resources = readResourceTree(oldSection, rsrc.virtualAddress);
@@ -229,6 +252,12 @@ Expected<Bytes> imageWithIdentity(const Bytes& image, const Identity& identity) 
 
   const std::uint32_t fileAlignment = readU32(image, fields->optionalHeader + 36);
   const std::uint32_t sectionAlignment = readU32(image, fields->optionalHeader + 32);
+  if (!plausibleAlignments(fileAlignment, sectionAlignment)) {
+    return failure("is not a Windows executable: implausible file or section alignment");
+  }
+  const std::uint64_t highestAddress = std::uint64_t{sections.back().virtualAddress} + sections.back().virtualSize +
+                                       newSection.size() + 2 * std::uint64_t{sectionAlignment};
+  if (highestAddress > kLargestExecutable) return badResources("the image would grow past 2 GiB");
   const std::uint32_t oldRawSize = rsrc.rawSize;
   rsrc.virtualSize = static_cast<std::uint32_t>(newSection.size());
   rsrc.rawSize = alignUp(rsrc.virtualSize, fileAlignment);
