@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "pack/authenticode.h"
+#include "pack/byte_fields.h"
 #include "pack/key_catalogue.h"
 #include "pack/pe_image.h"
 #include "pack/text_encoding.h"
@@ -56,9 +57,7 @@ std::vector<std::string> splitNames(const std::string& joined) {
 }
 
 std::int64_t readRecordSize(const Bytes& bytes, std::uint64_t at) {
-  std::uint64_t value = 0;
-  for (std::size_t i = kRecordSizeField; i-- > 0;) value = (value << 8) | bytes[at + i];
-  return static_cast<std::int64_t>(value);
+  return static_cast<std::int64_t>(readLittleEndian(bytes, at, kRecordSizeField));
 }
 
 class Listing {

@@ -14,7 +14,6 @@ namespace {
 
 constexpr std::uint32_t kPeHeaderOffsetField = 60;
 constexpr std::uint32_t kSectionTableOffset = 24;
-constexpr std::uint32_t kSectionHeaderSize = 40;
 constexpr std::uint16_t kPe32Magic = 0x10B;
 constexpr std::uint16_t kPe32PlusMagic = 0x20B;
 
@@ -87,6 +86,19 @@ Expected<HeaderFields> locateHeaderFields(const Bytes& executable) {
   const std::uint32_t fitting = (fields.sectionTable - fields.dataDirectories) / 8;
   fields.dataDirectoryCount = std::min(readU32(executable, countField), fitting);
   return fields;
+}
+
+SectionHeader readSectionHeader(const Bytes& executable, const HeaderFields& fields, std::uint32_t index) {
+  const std::uint32_t at = fields.sectionTable + kSectionHeaderSize * index;
+  return {at, readU32(executable, at + 8), readU32(executable, at + 12), readU32(executable, at + 16),
+          readU32(executable, at + 20)};
+}
+
+void writeSectionHeader(Bytes& executable, const SectionHeader& header) {
+  writeLittleEndian(executable, header.at + 8, header.virtualSize, 4);
+  writeLittleEndian(executable, header.at + 12, header.virtualAddress, 4);
+  writeLittleEndian(executable, header.at + 16, header.rawSize, 4);
+  writeLittleEndian(executable, header.at + 20, header.rawOffset, 4);
 }
 
 DataDirectory readDataDirectory(const Bytes& executable, const HeaderFields& fields, std::uint32_t index) {

@@ -35,6 +35,19 @@ struct HeaderFields {
 };
 Expected<HeaderFields> locateHeaderFields(const Bytes& executable);
 
+inline constexpr std::uint32_t kSectionHeaderSize = 40;
+
+struct SectionHeader {
+  std::uint32_t at = 0;  // file offset of the header
+  std::uint32_t virtualSize = 0;
+  std::uint32_t virtualAddress = 0;
+  std::uint32_t rawSize = 0;
+  std::uint32_t rawOffset = 0;
+};
+// `index` must be below fields.sectionCount.
+SectionHeader readSectionHeader(const Bytes& executable, const HeaderFields& fields, std::uint32_t index);
+void writeSectionHeader(Bytes& executable, const SectionHeader& header);
+
 struct DataDirectory {
   std::uint32_t address = 0;  // an RVA, but a file offset for the certificate table
   std::uint32_t size = 0;

@@ -17,7 +17,6 @@ constexpr std::uint32_t kDirectorySize = 16;
 constexpr std::uint32_t kEntrySize = 8;
 constexpr std::uint32_t kDataEntrySize = 16;
 constexpr std::uint32_t kSubdirectoryFlag = 0x80000000;
-constexpr std::uint32_t kSectionHeaderSize = 40;
 constexpr std::uint16_t kUsEnglish = 0x0409;
 
 PackError badResources(const std::string& why) { return failure("has a resource section runvo-pack cannot rebuild: " + why); }
@@ -94,26 +93,6 @@ std::vector<Resource> mergedResources(std::vector<Resource> resources, const Ide
     }
   }
   return resources;
-}
-
-struct SectionHeader {
-  std::uint32_t at = 0;  // file offset of the header
-  std::uint32_t virtualSize = 0;
-  std::uint32_t virtualAddress = 0;
-  std::uint32_t rawSize = 0;
-  std::uint32_t rawOffset = 0;
-};
-
-SectionHeader sectionHeader(const Bytes& image, const HeaderFields& fields, std::uint32_t index) {
-  const std::uint32_t at = fields.sectionTable + kSectionHeaderSize * index;
-  return {at, readU32(image, at + 8), readU32(image, at + 12), readU32(image, at + 16), readU32(image, at + 20)};
-}
-
-void writeSectionHeader(Bytes& image, const SectionHeader& header) {
-  writeLittleEndian(image, header.at + 8, header.virtualSize, 4);
-  writeLittleEndian(image, header.at + 12, header.virtualAddress, 4);
-  writeLittleEndian(image, header.at + 16, header.rawSize, 4);
-  writeLittleEndian(image, header.at + 20, header.rawOffset, 4);
 }
 
 bool contains(const SectionHeader& section, const DataDirectory& directory) {
@@ -218,68 +197,94 @@ Bytes writeResourceTree(std::vector<Resource> resources, std::uint32_t sectionRv
   return out;
 }
 
-Expected<Bytes> imageWithIdentity(const Bytes& image, const Identity& identity) {
-  auto fields = locateHeaderFields(image);
-  if (!fields) return fields.error();
-  const DataDirectory resourceDirectory = readDataDirectory(image, *fields, kResourceDirectory);
-  const DataDirectory relocations = readDataDirectory(image, *fields, kBaseRelocationDirectory);
-  std::vector<SectionHeader> sections;
-  for (std::uint32_t i = 0; i < fields->sectionCount; ++i) sections.push_back(sectionHeader(image, *fields, i));
+namespace {
 
-  // The resource section is last, or only the relocations follow it.
-  const auto resourceSection = std::find_if(sections.begin(), sections.end(), [&](const SectionHeader& section) {
+// The section headers, with the resource section and the relocations behind it.
+struct ResourcePlace {
+  std::vector<SectionHeader> sections;
+  std::size_t resources = 0;  // index in sections
+  bool relocationsFollow = false;
+};
+
+Expected<ResourcePlace> locateResourceSection(const Bytes& image, const HeaderFields& fields) {
+  const DataDirectory resourceDirectory = readDataDirectory(image, fields, kResourceDirectory);
+  const DataDirectory relocations = readDataDirectory(image, fields, kBaseRelocationDirectory);
+  ResourcePlace place;
+  for (std::uint32_t i = 0; i < fields.sectionCount; ++i) place.sections.push_back(readSectionHeader(image, fields, i));
+  const auto found = std::find_if(place.sections.begin(), place.sections.end(), [&](const SectionHeader& section) {
     return resourceDirectory.size != 0 && section.virtualAddress == resourceDirectory.address;
   });
-  if (resourceSection == sections.end()) {
-    return failure("has no resource section that starts with its resource directory");
-  }
-  const std::size_t followers = static_cast<std::size_t>(sections.end() - resourceSection) - 1;
-  const bool relocationsLast = followers == 1 && relocations.size != 0 && contains(sections.back(), relocations);
-  if (followers > 1 || (followers == 1 && !relocationsLast)) {
+  if (found == place.sections.end()) return failure("has no resource section that starts with its resource directory");
+  place.resources = static_cast<std::size_t>(found - place.sections.begin());
+  const std::size_t followers = place.sections.size() - place.resources - 1;
+  place.relocationsFollow = followers == 1 && relocations.size != 0 && contains(place.sections.back(), relocations);
+  if (followers > 1 || (followers == 1 && !place.relocationsFollow)) {
     return failure("has sections after its resource section other than the base relocations: "
                    "runvo-pack can only rebuild a resource section at the end of the image");
   }
-  SectionHeader& rsrc = *resourceSection;
-  const std::uint32_t headersEnd = fields->sectionTable + kSectionHeaderSize * fields->sectionCount;
-  if (rsrc.rawOffset < headersEnd || std::uint64_t{rsrc.rawOffset} + rsrc.rawSize > image.size()) {
-    return badResources("its raw data lies outside the file or over the headers");
+  const SectionHeader& rsrc = *found;
+  const std::uint32_t headersEnd = fields.sectionTable + kSectionHeaderSize * fields.sectionCount;
+  for (std::size_t i = place.resources; i < place.sections.size(); ++i) {
+    const SectionHeader& section = place.sections[i];
+    if (section.rawOffset < headersEnd || std::uint64_t{section.rawOffset} + section.rawSize > image.size()) {
+      return badResources("its raw data lies outside the file or over the headers");
+    }
   }
+  if (std::uint64_t{rsrc.virtualAddress} + rsrc.rawSize > kLargestExecutable) return badResources("it lies too high");
+  return place;
+}
 
-  const Bytes oldSection(image.begin() + rsrc.rawOffset, image.begin() + rsrc.rawOffset + rsrc.rawSize);
-  auto resources = readResourceTree(oldSection, rsrc.virtualAddress);
-  if (!resources) return resources.error();
-  const Bytes newSection = writeResourceTree(mergedResources(std::move(*resources), identity), rsrc.virtualAddress);
+// The relocations' bytes behind the new resource section, at the next
+// section-aligned address; their directory entry follows them.
+void appendMovedRelocations(Bytes& rebuilt, const Bytes& image, const HeaderFields& fields, const SectionHeader& rsrc,
+                            SectionHeader& relocations, std::uint32_t sectionAlignment) {
+  const DataDirectory directory = readDataDirectory(image, fields, kBaseRelocationDirectory);
+  const std::uint32_t newAddress = alignUp(rsrc.virtualAddress + rsrc.virtualSize, sectionAlignment);
+  writeDataDirectory(rebuilt, fields, kBaseRelocationDirectory,
+                     {directory.address - relocations.virtualAddress + newAddress, directory.size});
+  rebuilt.insert(rebuilt.end(), image.begin() + relocations.rawOffset,
+                 image.begin() + relocations.rawOffset + relocations.rawSize);
+  relocations.virtualAddress = newAddress;
+  relocations.rawOffset = rsrc.rawOffset + rsrc.rawSize;
+  writeSectionHeader(rebuilt, relocations);
+}
 
+}  // namespace
+
+Expected<Bytes> imageWithIdentity(const Bytes& image, const Identity& identity) {
+  auto fields = locateHeaderFields(image);
+  if (!fields) return fields.error();
   const std::uint32_t fileAlignment = readU32(image, fields->optionalHeader + 36);
   const std::uint32_t sectionAlignment = readU32(image, fields->optionalHeader + 32);
   if (!plausibleAlignments(fileAlignment, sectionAlignment)) {
     return failure("is not a Windows executable: implausible file or section alignment");
   }
-  const std::uint64_t highestAddress = std::uint64_t{sections.back().virtualAddress} + sections.back().virtualSize +
-                                       newSection.size() + 2 * std::uint64_t{sectionAlignment};
-  if (highestAddress > kLargestExecutable) return badResources("the image would grow past 2 GiB");
+  auto place = locateResourceSection(image, *fields);
+  if (!place) return place.error();
+  SectionHeader& rsrc = place->sections[place->resources];
+
+  const Bytes oldSection(image.begin() + rsrc.rawOffset, image.begin() + rsrc.rawOffset + rsrc.rawSize);
+  auto resources = readResourceTree(oldSection, rsrc.virtualAddress);
+  if (!resources) return resources.error();
+  const Bytes newSection = writeResourceTree(mergedResources(std::move(*resources), identity), rsrc.virtualAddress);
+  const SectionHeader& last = place->sections.back();
+  if (std::uint64_t{last.virtualAddress} + last.virtualSize + newSection.size() + 2ull * sectionAlignment >
+      kLargestExecutable) {
+    return badResources("the image would grow past 2 GiB");
+  }
+
   const std::uint32_t oldRawSize = rsrc.rawSize;
   rsrc.virtualSize = static_cast<std::uint32_t>(newSection.size());
   rsrc.rawSize = alignUp(rsrc.virtualSize, fileAlignment);
-
   Bytes rebuilt(image.begin(), image.begin() + rsrc.rawOffset);
   rebuilt.insert(rebuilt.end(), newSection.begin(), newSection.end());
   rebuilt.resize(std::size_t{rsrc.rawOffset} + rsrc.rawSize, 0);
-  if (relocationsLast) {
-    SectionHeader& moved = sections.back();
-    if (std::uint64_t{moved.rawOffset} + moved.rawSize > image.size()) return badResources("its relocations are cut off");
-    const std::uint32_t newAddress = alignUp(rsrc.virtualAddress + rsrc.virtualSize, sectionAlignment);
-    writeDataDirectory(rebuilt, *fields, kBaseRelocationDirectory,
-                       {relocations.address - moved.virtualAddress + newAddress, relocations.size});
-    rebuilt.insert(rebuilt.end(), image.begin() + moved.rawOffset, image.begin() + moved.rawOffset + moved.rawSize);
-    moved.virtualAddress = newAddress;
-    moved.rawOffset = rsrc.rawOffset + rsrc.rawSize;
-    writeSectionHeader(rebuilt, moved);
+  if (place->relocationsFollow) {
+    appendMovedRelocations(rebuilt, image, *fields, rsrc, place->sections.back(), sectionAlignment);
   }
   writeSectionHeader(rebuilt, rsrc);
   writeDataDirectory(rebuilt, *fields, kResourceDirectory, {rsrc.virtualAddress, rsrc.virtualSize});
 
-  const SectionHeader& last = sections.back();
   const std::uint32_t imageSize = alignUp(last.virtualAddress + std::max(last.virtualSize, last.rawSize), sectionAlignment);
   writeLittleEndian(rebuilt, fields->optionalHeader + 56, imageSize, 4);
   const std::uint32_t initializedData = readU32(image, fields->optionalHeader + 8);
