@@ -208,6 +208,36 @@ TEST_F(SignTest, InspectTellsWhenTheSignatureNoLongerCoversTheFile) {
   EXPECT_NE(inspect("tampered.exe").find("signature-covers-file no"), std::string::npos);
 }
 
+// A certificate directory that points astray is damage worth a warning (exit 1).
+TEST_F(SignTest, InspectWarnsOfACertificateTableItCannotRead) {
+  ASSERT_EQ(pack(buildArguments() + " --sign " + quoted(path("cert.p12")), "RUNVO_SIGN_PASSWORD=p12pass").exitCode, 0);
+  const Bytes original = read("app.exe");
+  const auto fields = locateHeaderFields(original);
+  ASSERT_TRUE(fields.ok());
+  const DataDirectory table = readDataDirectory(original, *fields, kCertificateDirectory);
+
+  struct Damage {
+    std::string_view what;
+    DataDirectory entry;
+    std::string message;
+  };
+  const Damage cases[] = {
+      {"past the end", {table.address, table.size + 8}, "lies outside the file"},
+      {"not a signature", {table.address - 16, 16}, "does not hold a PKCS#7 signature"},
+  };
+  for (const Damage& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes damaged = original;
+    writeDataDirectory(damaged, *fields, kCertificateDirectory, c.entry);
+    write("damaged.exe", damaged);
+    const CommandResult listed = pack("inspect " + quoted(path("damaged.exe")));
+    EXPECT_EQ(listed.exitCode, 1);
+    EXPECT_NE(listed.output.find("warning the signature cannot be read: "), std::string::npos) << listed.output;
+    EXPECT_NE(listed.output.find(c.message), std::string::npos) << listed.output;
+    EXPECT_NE(listed.output.find("file 1 "), std::string::npos) << listed.output;
+  }
+}
+
 TEST_F(SignTest, ReplaceDropsTheSignatureWithTheOldPayload) {
   ASSERT_EQ(pack(buildArguments("signed.exe") + " --sign " + quoted(path("cert.p12")), "RUNVO_SIGN_PASSWORD=p12pass")
                 .exitCode, 0);
