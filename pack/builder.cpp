@@ -6,6 +6,7 @@
 #include "pack/file_io.h"
 #include "pack/pe_image.h"
 #include "pack/platform.h"
+#include "pack/resource_section.h"
 
 namespace runvo::pack {
 
@@ -53,14 +54,27 @@ Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::s
                                                  const PackPlan& plan, bool replacePayload) {
   const auto layout = locateImageEnd(stub);
   if (!layout) return failure("the stub \"" + stubName + "\" " + layout.error().message);
+  const auto fields = locateHeaderFields(stub);
+  const bool signedStub = fields && readDataDirectory(stub, *fields, kCertificateDirectory).size != 0;
   if (layout->hasAppendedData() && !replacePayload) {
-    return failure("the stub \"" + stubName + "\" already carries a payload (" +
-                   std::to_string(layout->fileSize - layout->imageEnd) +
-                   " bytes after its image end at offset " + std::to_string(layout->imageEnd) +
+    const std::string appended = std::to_string(layout->fileSize - layout->imageEnd) +
+                                 " bytes after its image end at offset " + std::to_string(layout->imageEnd);
+    if (signedStub) {
+      return failure("the stub \"" + stubName + "\" is signed (" + appended +
+                     "): sign after packing (--sign); pass --replace to drop its signature and any payload");
+    }
+    return failure("the stub \"" + stubName + "\" already carries a payload (" + appended +
                    "); pass --replace to replace it");
   }
 
   Bytes executable(stub.begin(), stub.begin() + layout->imageEnd);
+  // The old signature goes with the old payload: its table lay behind the image end.
+  if (signedStub) writeDataDirectory(executable, *fields, kCertificateDirectory, {});
+  if (plan.identity) {
+    auto withIdentity = imageWithIdentity(executable, *plan.identity);
+    if (!withIdentity) return failure("the stub \"" + stubName + "\" " + withIdentity.error().message);
+    executable = std::move(*withIdentity);
+  }
   appendPayloadTables(executable, plan.table);
   for (const EmbeddedFile& file : plan.files) {
     if (executable.size() + 8 + file.content.size() > kLargestExecutable) {
@@ -69,6 +83,7 @@ Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::s
     }
     appendFileRecord(executable, file.content);
   }
+  if (signedStub || plan.identity) updateChecksum(executable, *fields);
   return AssembledExecutable{std::move(executable), layout->fileSize - layout->imageEnd};
 }
 

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "pack/authenticode.h"
+#include "pack/byte_fields.h"
 #include "pack/key_catalogue.h"
 #include "pack/pe_image.h"
 #include "pack/text_encoding.h"
@@ -55,9 +57,7 @@ std::vector<std::string> splitNames(const std::string& joined) {
 }
 
 std::int64_t readRecordSize(const Bytes& bytes, std::uint64_t at) {
-  std::uint64_t value = 0;
-  for (std::size_t i = kRecordSizeField; i-- > 0;) value = (value << 8) | bytes[at + i];
-  return static_cast<std::int64_t>(value);
+  return static_cast<std::int64_t>(readLittleEndian(bytes, at, kRecordSizeField));
 }
 
 class Listing {
@@ -84,8 +84,10 @@ void listTables(Listing& listing, const ConfigTable& table) {
   }
 }
 
-// Walks the records the way the launcher reads them: as many as the count key says.
-void listFiles(Listing& listing, const Bytes& bytes, const ConfigTable& table, std::uint32_t tableEnd) {
+// Walks the records the way the launcher reads them: as many as the count key
+// says. Returns where they end, or nothing when they run past the file's end.
+std::optional<std::uint64_t> listFiles(Listing& listing, const Bytes& bytes, const ConfigTable& table,
+                                       std::uint32_t tableEnd) {
   const int count = table.getInt(kKeyEmbeddedFileCount);
   const std::vector<std::string> names = splitNames(table.getString(kKeyEmbeddedFileNames));
   const std::string countKey = "key " + std::to_string(kKeyEmbeddedFileCount);
@@ -100,20 +102,56 @@ void listFiles(Listing& listing, const Bytes& bytes, const ConfigTable& table, s
   for (int index = 0; index < count; ++index) {
     const std::string name = index < static_cast<int>(names.size()) ? quotedNarrowText(names[index]) : "(unnamed)";
     if (bytes.size() - at < kRecordSizeField) {
-      return listing.warning(countKey + " says " + std::to_string(count) + " files, but the data ends after " +
-                             std::to_string(index) + " records");
+      listing.warning(countKey + " says " + std::to_string(count) + " files, but the data ends after " +
+                      std::to_string(index) + " records");
+      return std::nullopt;
     }
     const std::int64_t size = readRecordSize(bytes, at);
     at += kRecordSizeField;
     if (size > 0 && static_cast<std::uint64_t>(size) > bytes.size() - at) {
-      return listing.warning("record " + std::to_string(index + 1) + " " + name + " says " +
-                             std::to_string(size) + " bytes, but only " + std::to_string(bytes.size() - at) +
-                             " follow");
+      listing.warning("record " + std::to_string(index + 1) + " " + name + " says " + std::to_string(size) +
+                      " bytes, but only " + std::to_string(bytes.size() - at) + " follow");
+      return std::nullopt;
     }
     listing.line("file " + std::to_string(index + 1) + " " + std::to_string(size) + " " + name);
     if (size > 0) at += static_cast<std::uint64_t>(size);
   }
-  if (at < bytes.size()) listing.line("trailing-bytes " + std::to_string(bytes.size() - at));
+  return at;
+}
+
+void listTrailingBytes(Listing& listing, std::uint64_t from, std::uint64_t to, const std::string& where) {
+  if (to > from) listing.line("trailing-bytes " + std::to_string(to - from) + where);
+}
+
+bool allZero(const Bytes& bytes, std::uint64_t from, std::uint64_t to) {
+  return std::all_of(bytes.begin() + from, bytes.begin() + to, [](std::uint8_t byte) { return byte == 0; });
+}
+
+void listSignature(Listing& listing, const SignatureReport& signature) {
+  listing.line("signature " + std::to_string(signature.offset) + " " + std::to_string(signature.size));
+  listing.line("signed-by " + quotedNarrowText(signature.subject));
+  listing.line("signature-digest " + signature.digestName + " " + signature.digestHex);
+  const char* covers = !signature.coversFile ? "unchecked" : *signature.coversFile ? "yes" : "no";
+  listing.line("signature-covers-file " + std::string(covers));
+}
+
+// What follows the records: the padding a signing tool adds to reach an
+// 8-byte boundary, the signature, and anything else as trailing bytes.
+void listAfterRecords(Listing& listing, const Bytes& bytes, std::uint64_t recordsEnd,
+                      const std::optional<SignatureReport>& signature) {
+  if (!signature || signature->offset < recordsEnd) {
+    listTrailingBytes(listing, recordsEnd, bytes.size(), "");
+    if (signature) listSignature(listing, *signature);
+    return;
+  }
+  const std::uint64_t gap = signature->offset - recordsEnd;
+  if (gap < 8 && allZero(bytes, recordsEnd, signature->offset)) {
+    if (gap > 0) listing.line("signature-padding " + std::to_string(gap));
+  } else {
+    listTrailingBytes(listing, recordsEnd, signature->offset, " before the signature");
+  }
+  listSignature(listing, *signature);
+  listTrailingBytes(listing, std::uint64_t{signature->offset} + signature->size, bytes.size(), " after the signature");
 }
 
 }  // namespace
@@ -141,7 +179,15 @@ Expected<Inspection> inspectExecutable(const Bytes& executable) {
   listing.line("image-end " + std::to_string(layout->imageEnd));
   listing.line("table-end " + std::to_string(load.tableEnd));
   listTables(listing, table);
-  listFiles(listing, executable, table, load.tableEnd);
+  const std::optional<std::uint64_t> recordsEnd = listFiles(listing, executable, table, load.tableEnd);
+  auto signature = readSignature(executable);
+  if (!signature) {
+    listing.warning(signature.error().message);
+  } else if (recordsEnd) {
+    listAfterRecords(listing, executable, *recordsEnd, *signature);
+  } else if (*signature) {
+    listSignature(listing, **signature);
+  }
   return listing.finish();
 }
 

@@ -1,8 +1,9 @@
 // runvo-pack: builds a service executable from a TOML config or straight
-// from a jar, writes a starting config for a jar, lists what an executable
-// carries, and smoke-tests one under Wine. Exit codes: 0 success, 1 bad input
+// from a jar, signs it, writes a starting config for a jar, lists what an
+// executable carries, and smoke-tests one under Wine. Exit codes: 0 success, 1 bad input
 // or failure, 2 wrong command line.
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -14,6 +15,7 @@
 #include "pack/inspector.h"
 #include "pack/platform.h"
 #include "pack/quick_pack.h"
+#include "pack/signing.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -54,8 +56,33 @@ Expected<BuildSummary> buildFromConfigOrJar(const BuildRequest& request, const s
   return buildExecutable(std::move(*plan), request);
 }
 
-int runBuild(const BuildRequest& request, const std::optional<QuickPack>& quick) {
+// Built and signed beside the output, then renamed over it: a signing failure
+// leaves no unsigned executable where a signed one was asked for.
+Expected<BuildSummary> buildAndSign(BuildRequest request, const std::optional<QuickPack>& quick,
+                                    const SigningRequest& signing) {
+  auto tool = findSigningTool();
+  if (!tool) return tool.error();
+  const std::filesystem::path output = request.output;
+  request.output += ".unsigned-" + std::to_string(currentProcessId());
   auto summary = buildFromConfigOrJar(request, quick);
+  if (!summary) return summary;
+  std::error_code error;
+  if (auto signedOutput = signExecutable(request.output, signing, *tool); !signedOutput) {
+    std::filesystem::remove(request.output, error);
+    return signedOutput.error();
+  }
+  summary->outputSize = std::filesystem::file_size(request.output, error);
+  std::filesystem::rename(request.output, output, error);
+  if (error) {
+    std::filesystem::remove(request.output, error);
+    return failure("cannot write \"" + displayPath(output) + "\": " + error.message());
+  }
+  return summary;
+}
+
+int runBuild(const BuildRequest& request, const std::optional<QuickPack>& quick,
+             const std::optional<SigningRequest>& signing) {
+  auto summary = signing ? buildAndSign(request, quick, *signing) : buildFromConfigOrJar(request, quick);
   if (!summary) return reportFailure(summary.error().message);
   std::cout << "runvo-pack: wrote \"" << displayPath(request.output) << "\" (" << summary->outputSize
             << " bytes, " << summary->fileCount << " embedded file" << (summary->fileCount == 1 ? "" : "s");
@@ -63,9 +90,57 @@ int runBuild(const BuildRequest& request, const std::optional<QuickPack>& quick)
   if (summary->replacedPayloadSize > 0) {
     std::cout << "; replaced a payload of " << summary->replacedPayloadSize << " bytes";
   }
-  std::cout << ")\n";
+  std::cout << ")" << (signing ? ", signed" : "") << "\n";
   return 0;
 }
+
+int runSign(const std::filesystem::path& executablePath, const SigningRequest& signing) {
+  auto tool = findSigningTool();
+  if (!tool) return reportFailure(tool.error().message);
+  auto bytes = readWholeFile(executablePath);
+  if (!bytes) return reportFailure(bytes.error().message);
+  const std::string name = displayPath(executablePath);
+  if (auto signable = checkSignable(*bytes); !signable) return reportFailure("\"" + name + "\" " + signable.error().message);
+  if (auto signedFile = signExecutable(executablePath, signing, *tool); !signedFile) {
+    return reportFailure(signedFile.error().message);
+  }
+  std::cout << "runvo-pack: signed \"" << name << "\"\n";
+  return 0;
+}
+
+// From the environment, or the first line of standard input when asked to read it.
+std::optional<std::string> signingPassword(bool fromStandardInput) {
+  if (const char* password = std::getenv(std::string(kSigningPasswordVariable).c_str())) return password;
+  if (!fromStandardInput) return std::nullopt;
+  std::string line;
+  std::getline(std::cin, line);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+// The options build --sign and sign share.
+struct SigningOptions {
+  std::string certificate, key, timestampUrl;
+  bool passwordFromStandardInput = false;
+
+  void addTo(CLI::App* command, CLI::Option* certificateOption) {
+    command->add_option("--key", key, "The PEM private key, when the certificate is a PEM file")
+        ->needs(certificateOption);
+    command->add_option("--timestamp", timestampUrl, "An RFC 3161 timestamp server's URL")->needs(certificateOption);
+    command->add_flag("--password-stdin", passwordFromStandardInput,
+                      "Read the password from the first line of standard input (else from " +
+                          std::string(kSigningPasswordVariable) + ", if set)")
+        ->needs(certificateOption);
+  }
+
+  SigningRequest request() const {
+    SigningRequest signing{pathFromUtf8(certificate)};
+    if (!key.empty()) signing.privateKey = pathFromUtf8(key);
+    if (!timestampUrl.empty()) signing.timestampUrl = timestampUrl;
+    signing.password = signingPassword(passwordFromStandardInput);
+    return signing;
+  }
+};
 
 int runInit(const QuickPack& quick, const std::filesystem::path& configPath) {
   auto written = writeQuickConfig(quick, configPath);
@@ -130,7 +205,10 @@ int runPack(int argc, const char* const* argv) {
   build->add_option("--stub", stub, "The launcher stub (default: runvo.exe beside runvo-pack)");
   build->add_option("--runtime-jar", runtimeJar,
                     "The runtime jar to embed (default: runvo-runtime.jar beside runvo-pack)");
-  build->add_flag("--replace", replace, "Replace a payload the stub already carries");
+  build->add_flag("--replace", replace, "Replace a payload (or signature) the stub already carries");
+  SigningOptions buildSigning;
+  buildSigning.addTo(build, build->add_option("--sign", buildSigning.certificate,
+                                              "Sign the result with this PKCS#12 file (or PEM certificate, with --key)"));
   build->parse_complete_callback([&] {
     if (config.empty() && jar.empty()) throw CLI::ValidationError("build needs a CONFIG, or --jar JAR --name NAME");
     if (!jar.empty() && serviceName.empty()) throw CLI::ValidationError("--jar needs --name NAME, the service name");
@@ -142,6 +220,12 @@ int runPack(int argc, const char* const* argv) {
   init->add_option("-o,--output", initOutput, "The config to write (default: " + std::string(kQuickConfigName) + ")");
   CLI::App* inspect = app.add_subcommand("inspect", "List the payload of an executable");
   inspect->add_option("EXE", inspected, "The executable to list")->required();
+  CLI::App* sign = app.add_subcommand("sign", "Sign a packed executable (Authenticode, with osslsigncode)");
+  std::string signedExecutable;
+  sign->add_option("EXE", signedExecutable, "The packed executable, signed in place")->required();
+  SigningOptions signSigning;
+  signSigning.addTo(sign, sign->add_option("--cert", signSigning.certificate,
+                                           "A PKCS#12 file (or PEM certificate, with --key)")->required());
   CLI::App* smoke = app.add_subcommand(
       "smoke", "Run a packed executable as a service under Wine with this machine's JVM (smoke EXE --help)");
   // Everything after "smoke", --help included, is the script's.
@@ -164,10 +248,13 @@ int runPack(int argc, const char* const* argv) {
     BuildRequest request{pathFromUtf8(config), pathFromUtf8(output), std::nullopt, replace};
     if (!stub.empty()) request.stub = pathFromUtf8(stub);
     if (!runtimeJar.empty()) request.runtimeJar = pathFromUtf8(runtimeJar);
-    return runBuild(request, quick);
+    std::optional<SigningRequest> signing;
+    if (!buildSigning.certificate.empty()) signing = buildSigning.request();
+    return runBuild(request, quick, signing);
   }
   if (init->parsed()) return runInit(*quick, pathFromUtf8(initOutput.empty() ? kQuickConfigName : initOutput));
   if (smoke->parsed()) return runSmoke(smoke->remaining());
+  if (sign->parsed()) return runSign(pathFromUtf8(signedExecutable), signSigning.request());
   return runInspect(pathFromUtf8(inspected));
 }
 

@@ -38,6 +38,14 @@ constexpr BuilderField kRuntimeJarSwitch{"launcher", "runtime_jar"};
 constexpr BuilderField kBundle{"jvm", "bundle"};
 constexpr BuilderField kBuilderFields[] = {kRuntimeJarSwitch, kBundle};
 
+// [identity] steers the builder alone: it becomes the executable's version
+// resource and icon, not payload keys.
+constexpr std::string_view kIdentityTable = "identity";
+constexpr std::string_view kIdentityFields[] = {"product_name", "company", "file_description", "version",
+                                                "copyright", "original_filename", "icon"};
+// Keeps the version resource far below its 64 KiB limit with every text at its longest.
+constexpr std::size_t kLongestIdentityText = 1024;
+
 // The search entry of a bundled runtime: the launcher expands the variable
 // to its extraction directory.
 std::string bundledRuntimeSearchEntry() { return "A%RUNVO_TEMPDIR%\\" + std::string(kBundleFolder); }
@@ -124,7 +132,7 @@ std::string knownTables() {
     list += entry.table;
     list += ", ";
   }
-  return list + "raw, raw_wide, [[files]]";
+  return list + std::string(kIdentityTable) + ", raw, raw_wide, [[files]]";
 }
 
 std::optional<std::int32_t> parseKeyNumber(std::string_view text) {
@@ -159,6 +167,9 @@ class ConfigLoader {
   void loadBundledFile(const BundledFile& file);
   void loadRaw(const toml::node& node, bool wide);
   void loadFiles(const toml::node& node);
+  void loadIdentity(const toml::node& node);
+  void loadIdentityField(std::string_view field, const toml::node& value);
+  void loadIcon(const toml::node& value);
   void loadFile(const toml::node& element, std::size_t index);
   void finishEmbeddedFiles();
   void checkFileNames();
@@ -216,6 +227,7 @@ Expected<PackPlan> ConfigLoader::load(const toml::table& root) {
 void ConfigLoader::loadRootEntry(const toml::key& key, const toml::node& node) {
   const std::string_view name = key.str();
   if (name == "files") return loadFiles(node);
+  if (name == kIdentityTable) return loadIdentity(node);
   if (name == "raw" || name == "raw_wide") return loadRaw(node, name == "raw_wide");
   if (!isNamedTable(name)) {
     return report(key.source().begin.line, "unknown table [" + std::string(name) +
@@ -520,6 +532,58 @@ void ConfigLoader::loadBundledFile(const BundledFile& file) {
                                    "\" is empty, and the launcher creates no file for an empty record");
   }
   bundleFiles_.push_back({std::move(*narrow), file.source, std::move(*content)});
+}
+
+void ConfigLoader::loadIdentity(const toml::node& node) {
+  const toml::table* table = node.as_table();
+  if (!table) return report(lineOf(node), "[identity] must be a table");
+  plan_.identity.emplace();
+  for (const auto& [key, value] : *table) {
+    const auto known = std::find(std::begin(kIdentityFields), std::end(kIdentityFields), key.str());
+    if (known == std::end(kIdentityFields)) {
+      std::string fields;
+      for (const std::string_view field : kIdentityFields) fields += (fields.empty() ? "" : ", ") + std::string(field);
+      report(key.source().begin.line,
+             "unknown field \"" + std::string(key.str()) + "\" in [identity] (known: " + fields + ")");
+      continue;
+    }
+    loadIdentityField(key.str(), value);
+  }
+}
+
+void ConfigLoader::loadIdentityField(std::string_view field, const toml::node& value) {
+  const std::string name = "identity." + std::string(field);
+  const auto* text = value.as_string();
+  if (!text) return report(lineOf(value), name + " must be a string, not " + typeName(value));
+  if (field == "icon") return loadIcon(value);
+  if (field == "version") {
+    auto version = parseFileVersion(text->get());
+    if (!version) return report(lineOf(value), name + " \"" + text->get() + "\" " + version.error().message);
+    plan_.identity->version = *version;
+    return;
+  }
+  if (utf8ToUtf16(text->get()).size() > kLongestIdentityText) {
+    return report(lineOf(value), name + " is longer than " + std::to_string(kLongestIdentityText) + " characters");
+  }
+  Identity& identity = *plan_.identity;
+  std::string* target = field == "product_name"       ? &identity.productName
+                        : field == "company"          ? &identity.company
+                        : field == "file_description" ? &identity.fileDescription
+                        : field == "copyright"        ? &identity.copyright
+                                                      : &identity.originalFilename;
+  *target = text->get();
+}
+
+void ConfigLoader::loadIcon(const toml::node& value) {
+  const fs::path given = pathFromUtf8(value.as_string()->get());
+  const fs::path source = given.is_absolute() ? given : baseDirectory_ / given;
+  auto content = readWholeFile(source);
+  if (!content) return report(lineOf(value), "identity.icon: " + content.error().message);
+  auto images = readIconFile(*content);
+  if (!images) {
+    return report(lineOf(value), "identity.icon: \"" + displayPath(source) + "\" " + images.error().message);
+  }
+  plan_.identity->icon = std::move(*images);
 }
 
 void ConfigLoader::loadFile(const toml::node& element, std::size_t index) {

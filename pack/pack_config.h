@@ -2,11 +2,13 @@
 // the embedded files, with every problem reported against the config's lines.
 #pragma once
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "pack/expected.h"
+#include "pack/identity.h"
 #include "payload/config_table.h"
 #include "payload/payload_writer.h"
 
@@ -28,6 +30,8 @@ struct PackPlan {
   // launcher.runtime_jar: the builder adds the runtime jar after the config's
   // files (addRuntimeJar). The loader has made sure that its name is free.
   bool embedsRuntimeJar = true;
+  // [identity]: the stub's resource section is rebuilt with it.
+  std::optional<Identity> identity;
 };
 
 // On failure the message holds every problem found, one per line, each

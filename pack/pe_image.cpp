@@ -1,7 +1,9 @@
 #include "pack/pe_image.h"
 
+#include <algorithm>
 #include <string>
 
+#include "pack/byte_fields.h"
 #include "payload/byte_source.h"
 #include "payload/image_locator.h"
 #include "payload/readers.h"
@@ -12,13 +14,8 @@ namespace {
 
 constexpr std::uint32_t kPeHeaderOffsetField = 60;
 constexpr std::uint32_t kSectionTableOffset = 24;
-constexpr std::uint32_t kSectionHeaderSize = 40;
-
-std::uint32_t littleEndian(const Bytes& bytes, std::uint64_t at, int byteCount) {
-  std::uint32_t value = 0;
-  for (int i = byteCount; i-- > 0;) value = (value << 8) | bytes[at + i];
-  return value;
-}
+constexpr std::uint16_t kPe32Magic = 0x10B;
+constexpr std::uint16_t kPe32PlusMagic = 0x20B;
 
 PackError notAnExecutable(const std::string& why) {
   return failure("is not a Windows executable: " + why);
@@ -29,13 +26,12 @@ Expected<std::uint64_t> sectionTableEnd(const Bytes& bytes) {
   if (bytes.size() < kPeHeaderOffsetField + 4 || bytes[0] != 'M' || bytes[1] != 'Z') {
     return notAnExecutable("it does not start with \"MZ\"");
   }
-  const std::uint64_t peHeader = littleEndian(bytes, kPeHeaderOffsetField, 4);
-  if (peHeader + kSectionTableOffset > bytes.size() ||
-      littleEndian(bytes, peHeader, 4) != 0x00004550) {
+  const std::uint64_t peHeader = readU32(bytes, kPeHeaderOffsetField);
+  if (peHeader + kSectionTableOffset > bytes.size() || readU32(bytes, peHeader) != 0x00004550) {
     return notAnExecutable("no \"PE\" header where the DOS header points");
   }
-  const std::uint32_t sections = littleEndian(bytes, peHeader + 6, 2);
-  const std::uint32_t optionalHeaderSize = littleEndian(bytes, peHeader + 20, 2);
+  const std::uint32_t sections = readU16(bytes, peHeader + 6);
+  const std::uint32_t optionalHeaderSize = readU16(bytes, peHeader + 20);
   if (sections == 0 || sections > 0x7FFF || optionalHeaderSize > 0x7FFF) {
     return notAnExecutable("implausible section count or optional header size");
   }
@@ -56,8 +52,7 @@ Expected<ImageLayout> locateImageEnd(const Bytes& executable) {
 
   // Summed in 64 bits here, because the launcher's 32-bit sum would wrap.
   const std::uint64_t lastHeader = *tableEnd - kSectionHeaderSize;
-  const std::uint64_t rawEnd = std::uint64_t{littleEndian(executable, lastHeader + 16, 4)} +
-                               littleEndian(executable, lastHeader + 20, 4);
+  const std::uint64_t rawEnd = std::uint64_t{readU32(executable, lastHeader + 16)} + readU32(executable, lastHeader + 20);
   if (rawEnd < *tableEnd || rawEnd > executable.size()) {
     return notAnExecutable("its last section's raw data (ending at " + std::to_string(rawEnd) +
                            ") lies outside the file of " + std::to_string(executable.size()) +
@@ -68,6 +63,73 @@ Expected<ImageLayout> locateImageEnd(const Bytes& executable) {
   PayloadReader reader(source);
   if (!seekImageEnd(reader)) return notAnExecutable("its headers cannot be read");
   return ImageLayout{source.position(), executable.size()};
+}
+
+Expected<HeaderFields> locateHeaderFields(const Bytes& executable) {
+  const auto tableEnd = sectionTableEnd(executable);
+  if (!tableEnd) return tableEnd.error();
+  HeaderFields fields;
+  const std::uint32_t peHeader = readU32(executable, kPeHeaderOffsetField);
+  fields.optionalHeader = peHeader + kSectionTableOffset;
+  fields.sectionCount = readU16(executable, peHeader + 6);
+  fields.sectionTable = fields.optionalHeader + readU16(executable, peHeader + 20);
+  const std::uint16_t magic = readU16(executable, fields.optionalHeader);
+  if (magic != kPe32Magic && magic != kPe32PlusMagic) {
+    return notAnExecutable("its optional header is neither PE32 nor PE32+");
+  }
+  fields.pe32Plus = magic == kPe32PlusMagic;
+  fields.checksum = fields.optionalHeader + 64;
+  const std::uint32_t countField = fields.optionalHeader + (fields.pe32Plus ? 108 : 92);
+  fields.dataDirectories = countField + 4;
+  if (fields.dataDirectories > fields.sectionTable) return notAnExecutable("its optional header is cut short");
+  // Only the directories that fit in the optional header exist, whatever the count says.
+  const std::uint32_t fitting = (fields.sectionTable - fields.dataDirectories) / 8;
+  fields.dataDirectoryCount = std::min(readU32(executable, countField), fitting);
+  return fields;
+}
+
+SectionHeader readSectionHeader(const Bytes& executable, const HeaderFields& fields, std::uint32_t index) {
+  const std::uint32_t at = fields.sectionTable + kSectionHeaderSize * index;
+  return {at, readU32(executable, at + 8), readU32(executable, at + 12), readU32(executable, at + 16),
+          readU32(executable, at + 20)};
+}
+
+void writeSectionHeader(Bytes& executable, const SectionHeader& header) {
+  writeLittleEndian(executable, header.at + 8, header.virtualSize, 4);
+  writeLittleEndian(executable, header.at + 12, header.virtualAddress, 4);
+  writeLittleEndian(executable, header.at + 16, header.rawSize, 4);
+  writeLittleEndian(executable, header.at + 20, header.rawOffset, 4);
+}
+
+DataDirectory readDataDirectory(const Bytes& executable, const HeaderFields& fields, std::uint32_t index) {
+  if (index >= fields.dataDirectoryCount) return {};
+  const std::uint32_t at = fields.dataDirectories + 8 * index;
+  return {readU32(executable, at), readU32(executable, at + 4)};
+}
+
+void writeDataDirectory(Bytes& executable, const HeaderFields& fields, std::uint32_t index, DataDirectory entry) {
+  const std::uint32_t at = fields.dataDirectories + 8 * index;
+  writeLittleEndian(executable, at, entry.address, 4);
+  writeLittleEndian(executable, at + 4, entry.size, 4);
+}
+
+// 16-bit one's-complement-style sum of the file with the checksum field
+// taken as zero, plus the file's length.
+std::uint32_t imageChecksum(const Bytes& executable, const HeaderFields& fields) {
+  std::uint64_t sum = 0;
+  for (std::uint64_t at = 0; at < executable.size(); at += 2) {
+    if (at >= fields.checksum && at < fields.checksum + 4) continue;
+    std::uint32_t word = executable[at];
+    if (at + 1 < executable.size()) word |= std::uint32_t{executable[at + 1]} << 8;
+    sum += word;
+    sum = (sum & 0xFFFF) + (sum >> 16);
+  }
+  sum = (sum & 0xFFFF) + (sum >> 16);
+  return static_cast<std::uint32_t>(sum + executable.size());
+}
+
+void updateChecksum(Bytes& executable, const HeaderFields& fields) {
+  writeLittleEndian(executable, fields.checksum, imageChecksum(executable, fields), 4);
 }
 
 }  // namespace runvo::pack

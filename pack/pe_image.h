@@ -23,4 +23,48 @@ struct ImageLayout {
 // the launcher does. Messages do not name the file; the caller does.
 Expected<ImageLayout> locateImageEnd(const Bytes& executable);
 
+// Where the fields the builder rewrites lie, as file offsets.
+struct HeaderFields {
+  std::uint32_t optionalHeader = 0;
+  bool pe32Plus = false;
+  std::uint32_t checksum = 0;
+  std::uint32_t dataDirectories = 0;
+  std::uint32_t dataDirectoryCount = 0;
+  std::uint32_t sectionTable = 0;
+  std::uint32_t sectionCount = 0;
+};
+Expected<HeaderFields> locateHeaderFields(const Bytes& executable);
+
+inline constexpr std::uint32_t kSectionHeaderSize = 40;
+
+struct SectionHeader {
+  std::uint32_t at = 0;  // file offset of the header
+  std::uint32_t virtualSize = 0;
+  std::uint32_t virtualAddress = 0;
+  std::uint32_t rawSize = 0;
+  std::uint32_t rawOffset = 0;
+};
+// `index` must be below fields.sectionCount.
+SectionHeader readSectionHeader(const Bytes& executable, const HeaderFields& fields, std::uint32_t index);
+void writeSectionHeader(Bytes& executable, const SectionHeader& header);
+
+struct DataDirectory {
+  std::uint32_t address = 0;  // an RVA, but a file offset for the certificate table
+  std::uint32_t size = 0;
+};
+inline constexpr std::uint32_t kResourceDirectory = 2;
+inline constexpr std::uint32_t kCertificateDirectory = 4;
+inline constexpr std::uint32_t kBaseRelocationDirectory = 5;
+
+// An entry beyond the header's count reads as empty; writing one is the caller's error.
+DataDirectory readDataDirectory(const Bytes& executable, const HeaderFields& fields, std::uint32_t index);
+void writeDataDirectory(Bytes& executable, const HeaderFields& fields, std::uint32_t index, DataDirectory entry);
+
+// The optional header's checksum of the whole file, as the loader of drivers
+// checks it and signing tools set it.
+std::uint32_t imageChecksum(const Bytes& executable, const HeaderFields& fields);
+
+// Sets the checksum field to the checksum of the file as it now stands.
+void updateChecksum(Bytes& executable, const HeaderFields& fields);
+
 }  // namespace runvo::pack

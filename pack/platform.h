@@ -2,6 +2,10 @@
 // the build machine.
 #pragma once
 #include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "pack/expected.h"
 
@@ -9,5 +13,17 @@ namespace runvo::pack {
 
 Expected<std::filesystem::path> runningExecutablePath();
 unsigned long currentProcessId();
+
+// A program of that name in a folder of PATH, if there is one.
+std::optional<std::filesystem::path> findOnPath(std::string_view name);
+
+struct ProgramRun {
+  int exitCode = -1;
+  std::string output;  // standard output and standard error together
+};
+// Runs a program to its end with `input` on its standard input, which keeps
+// secrets off its command line. Linux only: runvo-pack.exe refuses.
+Expected<ProgramRun> runProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                                const std::string& input);
 
 }  // namespace runvo::pack

@@ -106,6 +106,10 @@ fs::path LauncherTest::makeLauncher(const PayloadBytes& payload, const fs::path&
   return path;
 }
 
+ProcessResult LauncherTest::sign(const fs::path& executable) {
+  return runProcess(L"\"" + fromEnvironment("RUNVO_TEST_SIGNER").wstring() + L"\" \"" + executable.wstring() + L"\"");
+}
+
 LauncherRun LauncherTest::run(const fs::path& launcher, const RunOptions& options) {
   ProcessOptions process;
   process.environment = options.environment;

@@ -43,6 +43,9 @@ class LauncherTest : public ::testing::Test {
     std::filesystem::path temporaryDirectory;
   };
   LauncherRun run(const std::filesystem::path& launcher, const RunOptions& options);
+  // Signs the executable in place with the Linux runvo-pack and a certificate
+  // made for the call (tests/support/sign-for-test), then checks the signature.
+  ProcessResult sign(const std::filesystem::path& executable);
   // Runs that each take long, started side by side; results in the same order.
   std::vector<LauncherRun> runTogether(const std::filesystem::path& launcher,
                                        const std::vector<RunOptions>& runs);

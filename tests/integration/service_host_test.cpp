@@ -132,6 +132,19 @@ TEST_F(ServiceHost, AChildThatEndsCleanlyByItselfStopsTheService) {
   EXPECT_EQ(service.status().dwWin32ExitCode, 0u);
 }
 
+// The signature follows the payload; the host reads the payload all the same.
+TEST_F(ServiceHost, ASignedExecutableRunsAsAService) {
+  script("main: sleep-ms 300\n");
+  const fs::path binary = launcher();
+  const ProcessResult signing = sign(binary);
+  ASSERT_EQ(signing.exitCode, 0u) << signing.out << signing.err;
+  TestService service(spacedServiceName("signed"), binary);
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(traced("DestroyJavaVM")) << joined(trace());
+  EXPECT_TRUE(service.waitForState(SERVICE_STOPPED, 10s));
+  EXPECT_EQ(service.status().dwWin32ExitCode, 0u);
+}
+
 TEST_F(ServiceHost, AChildThatFailsByItselfIsReportedAsAFailure) {
   script("main: throw\n");
   TestService service(spacedServiceName("fails"), launcher());

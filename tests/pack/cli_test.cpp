@@ -1,33 +1,11 @@
 // Runs the runvo-pack program itself: exit codes, messages, the default stub
 // and the default runtime jar.
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <sstream>
 
 #include "pack_test_support.h"
 
 namespace runvo::pack::testing {
 namespace {
-
-struct CommandResult {
-  int exitCode = -1;
-  std::string output;  // standard output and standard error together
-};
-
-CommandResult runCommand(const std::string& command) {
-  CommandResult run;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> chunk;
-  while (std::size_t got = std::fread(chunk.data(), 1, chunk.size(), pipe)) run.output.append(chunk.data(), got);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 class CliTest : public ScratchDirectory {
  protected:

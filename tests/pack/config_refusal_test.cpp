@@ -149,7 +149,7 @@ TEST_F(ConfigRefusalTest, EveryProblemIsReportedInLineOrder) {
             "failure_reset_seconds, failure_on_error_exit, delayed_start, display_name, account, password_variable, "
             "environment, interactive)\n"
             "app.toml:5: app.main_class must be a string, not an integer\n"
-            "app.toml:6: unknown table [extra] (known: service, app, output, jvm, launcher, messages, "
+            "app.toml:6: unknown table [extra] (known: service, app, output, jvm, launcher, messages, identity, "
             "raw, raw_wide, [[files]])");
 }
 

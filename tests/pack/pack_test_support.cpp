@@ -1,10 +1,15 @@
 #include "pack_test_support.h"
 
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <zlib.h>
 
+#include "pack/resource_section.h"
 #include "payload/byte_source.h"
 
 namespace runvo::pack::testing {
@@ -121,6 +126,17 @@ Bytes makeFakeStub(std::uint32_t sectionRawSize) {
   put(stub, kPeHeader + 4, 0x8664, 2);  // x86-64
   put(stub, kPeHeader + 6, 1, 2);       // one section
   put(stub, kPeHeader + 20, kOptionalHeaderSize, 2);
+  // A PE32+ optional header with its 16 data directories, enough for signing tools.
+  constexpr std::uint32_t kOptionalHeader = kPeHeader + 24;
+  put(stub, kOptionalHeader, 0x20B, 2);
+  put(stub, kOptionalHeader + 32, 0x1000, 4);  // section alignment
+  put(stub, kOptionalHeader + 36, 0x200, 4);   // file alignment
+  put(stub, kOptionalHeader + 56, 0x1000 + sectionRawSize, 4);  // image size
+  put(stub, kOptionalHeader + 60, kFakeStubRawOffset, 4);       // header size
+  put(stub, kOptionalHeader + 68, 3, 2);                       // console subsystem
+  put(stub, kOptionalHeader + 108, 16, 4);
+  put(stub, kSectionHeader + 8, sectionRawSize, 4);   // virtual size
+  put(stub, kSectionHeader + 12, 0x1000, 4);          // virtual address
   put(stub, kSectionHeader, 0x7865742E, 4);  // ".tex"
   put(stub, kSectionHeader + 16, sectionRawSize, 4);
   put(stub, kSectionHeader + 20, kFakeStubRawOffset, 4);
@@ -129,6 +145,72 @@ Bytes makeFakeStub(std::uint32_t sectionRawSize) {
   }
   return stub;
 }
+
+Bytes makeFakeStubWithSections(const std::vector<std::string>& sectionNames) {
+  constexpr std::uint32_t kPeHeader = 0x40;
+  constexpr std::uint32_t kOptionalHeader = kPeHeader + 24;
+  constexpr std::uint32_t kOptionalHeaderSize = 0xF0;
+  constexpr std::uint32_t kSectionTable = kOptionalHeader + kOptionalHeaderSize;
+  constexpr std::uint32_t kHeaderSize = 0x400;
+  constexpr std::uint32_t kRawSize = 0x200;
+  const auto count = static_cast<std::uint32_t>(sectionNames.size());
+
+  Bytes stub(kHeaderSize + kRawSize * count, 0);
+  stub[0] = 'M';
+  stub[1] = 'Z';
+  put(stub, 0x3C, kPeHeader, 4);
+  put(stub, kPeHeader, 0x00004550, 4);
+  put(stub, kPeHeader + 4, 0x8664, 2);
+  put(stub, kPeHeader + 6, count, 2);
+  put(stub, kPeHeader + 20, kOptionalHeaderSize, 2);
+  put(stub, kOptionalHeader, 0x20B, 2);
+  put(stub, kOptionalHeader + 8, kRawSize * count, 4);  // initialized data
+  put(stub, kOptionalHeader + 32, 0x1000, 4);
+  put(stub, kOptionalHeader + 36, 0x200, 4);
+  put(stub, kOptionalHeader + 56, 0x1000 * (count + 1), 4);
+  put(stub, kOptionalHeader + 60, kHeaderSize, 4);
+  put(stub, kOptionalHeader + 68, 3, 2);
+  put(stub, kOptionalHeader + 108, 16, 4);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::string& name = sectionNames[i];
+    const std::uint32_t header = kSectionTable + 40 * i;
+    const std::uint32_t address = 0x1000 * (i + 1);
+    const std::uint32_t raw = kHeaderSize + kRawSize * i;
+    std::copy(name.begin(), name.end(), stub.begin() + header);
+    put(stub, header + 8, kRawSize, 4);
+    put(stub, header + 12, address, 4);
+    put(stub, header + 16, kRawSize, 4);
+    put(stub, header + 20, raw, 4);
+    Bytes content;
+    if (name == ".rsrc") {
+      content = writeResourceTree({{24, 1, 0x409, 0, Bytes(kFakeManifest.begin(), kFakeManifest.end())}}, address);
+      put(stub, kOptionalHeader + 112 + 8 * 2, address, 4);
+      put(stub, kOptionalHeader + 112 + 8 * 2 + 4, static_cast<std::uint32_t>(content.size()), 4);
+    } else if (name == ".reloc") {
+      // One block: page 0x1000, two entries of type DIR64.
+      content = {0x00, 0x10, 0, 0, 12, 0, 0, 0, 0x10, 0xA0, 0x18, 0xA0};
+      put(stub, kOptionalHeader + 112 + 8 * 5, address, 4);
+      put(stub, kOptionalHeader + 112 + 8 * 5 + 4, static_cast<std::uint32_t>(content.size()), 4);
+    } else {
+      content.assign(kRawSize, static_cast<std::uint8_t>(0x40 + i));
+    }
+    std::copy(content.begin(), content.end(), stub.begin() + raw);
+  }
+  return stub;
+}
+
+CommandResult runCommand(const std::string& command) {
+  CommandResult run;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return run;
+  std::array<char, 4096> chunk;
+  while (std::size_t got = std::fread(chunk.data(), 1, chunk.size(), pipe)) run.output.append(chunk.data(), got);
+  const int status = pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 Bytes makeFakeJar(std::string_view tag) {
   const std::string jar = std::string("PK\x03\x04", 4) + std::string(tag);

@@ -19,6 +19,12 @@ namespace runvo::pack::testing {
 Bytes makeFakeStub(std::uint32_t sectionRawSize = 0x200);
 inline constexpr std::uint32_t kFakeStubRawOffset = 0x200;
 
+// A stub with a resource section (holding a manifest) among the sections
+// named here, in this order: ".text", ".rsrc", ".reloc" (one block of base
+// relocations) or ".data". The image end is the file's end.
+Bytes makeFakeStubWithSections(const std::vector<std::string>& sectionNames);
+inline constexpr std::string_view kFakeManifest = "<assembly manifestVersion=\"1.0\"/>";
+
 // Enough of a jar for the builder, which checks only the zip signature.
 Bytes makeFakeJar(std::string_view tag = "runtime");
 
@@ -50,6 +56,14 @@ UnpackedExecutable unpackExecutable(const Bytes& executable);
 // fields of the same tables.
 inline constexpr std::string_view kRequiredFields =
     "service.name = \"Svc\"\napp.main_class = \"com.example.Main\"\n";
+
+// A shell command's exit code and output.
+struct CommandResult {
+  int exitCode = -1;
+  std::string output;  // standard output and standard error together
+};
+CommandResult runCommand(const std::string& command);
+std::string quoted(const std::filesystem::path& path);  // for the shell
 
 class ScratchDirectory : public ::testing::Test {
  protected:
