@@ -473,7 +473,9 @@ TEST_F(ServiceHost, ANameOutsideTheAnsiCodePageIsWholeEveryStepOfTheWay) {
 TEST_F(ServiceHost, AParameterWithBothQuotesFailsTheStartWithItsReason) {
   const std::string name = spacedServiceName("both quotes");
   TestService service(name, launcher("both.exe"));
-  ASSERT_TRUE(service.start({"it's \"odd\""}));
+  // The host stops at once; when that is before Wine's manager has seen the
+  // start through, StartService itself fails, so only the end is checked.
+  service.start({"it's \"odd\""});
   ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 10s));
   EXPECT_NE(service.status().dwWin32ExitCode, 0u);
   const std::string log = readFile(dir_ / "logs" / (name + ".log"));
