@@ -124,6 +124,9 @@ void enableShutdownPrivilege() {
   CloseHandle(token);
 }
 
+constexpr DWORD kDeletionWaitMs = 5000;
+constexpr DWORD kDeletionPollMs = 100;
+
 std::wstring serviceKey(const std::string& name) { return L"SYSTEM\\CurrentControlSet\\Services\\" + fromUtf8(name); }
 
 // A setting of ChangeServiceConfig2 that has a DWORD registry value of its
@@ -282,7 +285,14 @@ int installService(const InstallRequest& request, const ServiceSettings& setting
   }
   const UniqueServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
   if (!manager) return failInstall("Could not open SCManager.", GetLastError());
-  const UniqueServiceHandle service = createService(manager.get(), request, settings, password);
+  // The old registration of a reinstall goes only once every handle to it is
+  // closed (a Services console, a status query); until then the name is taken.
+  UniqueServiceHandle service = createService(manager.get(), request, settings, password);
+  for (DWORD waited = 0; !service && GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE && waited < kDeletionWaitMs;
+       waited += kDeletionPollMs) {
+    Sleep(kDeletionPollMs);
+    service = createService(manager.get(), request, settings, password);
+  }
   SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
   if (!service) return failInstall("Could not create service.", GetLastError());
   if (auto failed = configure(service.get(), request, settings)) {
