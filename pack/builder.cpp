@@ -60,8 +60,15 @@ Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::s
                    "); pass --replace to replace it");
   }
 
-  Bytes executable(stub.begin(), stub.begin() + layout->imageEnd);
-  appendPayloadTables(executable, plan.table);
+  Bytes tables;
+  appendPayloadTables(tables, plan.table);
+  // Reserved whole: growing as it goes would copy a large payload again and again.
+  std::size_t size = layout->imageEnd + tables.size();
+  for (const EmbeddedFile& file : plan.files) size += 8 + file.content.size();
+  Bytes executable;
+  executable.reserve(size);
+  executable.assign(stub.begin(), stub.begin() + layout->imageEnd);
+  executable.insert(executable.end(), tables.begin(), tables.end());
   for (const EmbeddedFile& file : plan.files) {
     if (executable.size() + 8 + file.content.size() > kLargestExecutable) {
       return failure("the executable would pass 2 GiB at \"" + file.storedName +
