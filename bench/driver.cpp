@@ -19,6 +19,10 @@
 namespace {
 
 constexpr DWORD kRunTimeoutMs = 10 * 60 * 1000;
+// A process's end goes on after its handle is signalled (Wine tears down the
+// Unix process and its server state): a start right after it would pay for
+// that, and a program would be measured against the one before it.
+constexpr DWORD kSettleMs = 100;
 
 struct Program {
   std::wstring label;
@@ -54,6 +58,7 @@ HANDLE nulHandle() {
 bool timeRun(const Program& program, const std::wstring& stampFile, HANDLE nul, double& milliseconds,
              Stamp& stamp) {
   DeleteFileW(stampFile.c_str());
+  Sleep(kSettleMs);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
