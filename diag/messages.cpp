@@ -34,6 +34,21 @@ std::optional<std::string> longLogPath() {
       filledBuffer<char>([&](char* b, DWORD n) { return GetLongPathNameA(path->c_str(), b, n); });
   return longForm.empty() ? path : longForm;
 }
+
+// user32 is loaded here, not imported: at load it sets up fonts, input and
+// the window station (pulling in gdi32 and imm32), which every start would
+// pay for although only a failing windowed run shows a box. False when the
+// box cannot be shown, so the text still goes somewhere.
+bool showMessageBox(const std::string& text, const std::string& caption) {
+  using MessageBoxFunction = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+  HMODULE user32 = LoadLibraryExW(L"user32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (user32 == nullptr) return false;
+  const auto messageBox = reinterpret_cast<MessageBoxFunction>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "MessageBoxA")));
+  if (messageBox == nullptr) return false;
+  messageBox(nullptr, text.c_str(), caption.c_str(), MB_ICONERROR);
+  return true;
+}
 }  // namespace
 
 void setMessageDisplay(MessageDisplay display) {
@@ -45,10 +60,7 @@ void setMessageDisplay(MessageDisplay display) {
 void showMessage(std::string_view text) {
   const std::string composed = withLogPath(text, longLogPath());
   const MessageDisplay display = currentDisplay();
-  if (display.messageBox) {
-    MessageBoxA(nullptr, composed.c_str(), display.caption.c_str(), MB_ICONERROR);
-    return;
-  }
+  if (display.messageBox && showMessageBox(composed, display.caption)) return;
   std::fprintf(stderr, "%s\n", composed.c_str());
   std::fflush(stderr);
 }

@@ -67,15 +67,22 @@ Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::s
                    "); pass --replace to replace it");
   }
 
-  Bytes executable(stub.begin(), stub.begin() + layout->imageEnd);
+  Bytes image(stub.begin(), stub.begin() + layout->imageEnd);
   // The old signature goes with the old payload: its table lay behind the image end.
-  if (signedStub) writeDataDirectory(executable, *fields, kCertificateDirectory, {});
+  if (signedStub) writeDataDirectory(image, *fields, kCertificateDirectory, {});
   if (plan.identity) {
-    auto withIdentity = imageWithIdentity(executable, *plan.identity);
+    auto withIdentity = imageWithIdentity(image, *plan.identity);
     if (!withIdentity) return failure("the stub \"" + stubName + "\" " + withIdentity.error().message);
-    executable = std::move(*withIdentity);
+    image = std::move(*withIdentity);
   }
-  appendPayloadTables(executable, plan.table);
+  Bytes tables;
+  appendPayloadTables(tables, plan.table);
+  // Reserved whole: growing as it goes would copy a large payload again and again.
+  std::size_t size = image.size() + tables.size();
+  for (const EmbeddedFile& file : plan.files) size += 8 + file.content.size();
+  Bytes executable = std::move(image);
+  executable.reserve(size);
+  executable.insert(executable.end(), tables.begin(), tables.end());
   for (const EmbeddedFile& file : plan.files) {
     if (executable.size() + 8 + file.content.size() > kLargestExecutable) {
       return failure("the executable would pass 2 GiB at \"" + file.storedName +

@@ -24,8 +24,11 @@ namespace runvo {
 
 namespace {
 constexpr DWORD kConfigBufferSize = 8192;
-constexpr DWORD kStopPollMilliseconds = 500;
-constexpr DWORD kStartPollMilliseconds = 100;
+// A query is one round trip to the service manager, cheap enough to repeat
+// this often: /start and /stop return within this long of the state they
+// wait for (a stop polled every 500 ms kept /stop waiting up to half a
+// second after the service had stopped).
+constexpr DWORD kStatusPollMilliseconds = 20;
 // Enough for a launcher message with its list of rejected runtimes, or the
 // top of a stack trace with the host's closing lines.
 constexpr std::size_t kReasonLines = 30;
@@ -46,7 +49,7 @@ bool waitForStop(SC_HANDLE service) {
   DWORD timerStart = GetTickCount();
   DWORD checkpoint = status.dwCheckPoint;
   while (status.dwCurrentState == SERVICE_STOP_PENDING) {
-    Sleep(kStopPollMilliseconds);
+    Sleep(kStatusPollMilliseconds);
     if (!QueryServiceStatus(service, &status)) return false;
     if (status.dwCheckPoint > checkpoint) {  // progress: the timer starts again
       timerStart = GetTickCount();
@@ -110,7 +113,7 @@ StartOutcome followStart(SC_HANDLE service, unsigned watchSeconds, SERVICE_STATU
   DWORD timerStart = GetTickCount();
   DWORD checkpoint = status.dwCheckPoint;
   while (status.dwCurrentState == SERVICE_START_PENDING) {
-    Sleep(kStartPollMilliseconds);
+    Sleep(kStatusPollMilliseconds);
     if (!QueryServiceStatus(service, &status)) return StartOutcome::QueryFailed;
     if (status.dwCheckPoint != checkpoint) {
       timerStart = GetTickCount();
@@ -121,7 +124,7 @@ StartOutcome followStart(SC_HANDLE service, unsigned watchSeconds, SERVICE_STATU
   }
   const DWORD watchEnd = GetTickCount() + watchSeconds * 1000;
   while (status.dwCurrentState == SERVICE_RUNNING && static_cast<LONG>(watchEnd - GetTickCount()) > 0) {
-    Sleep(kStartPollMilliseconds);
+    Sleep(kStatusPollMilliseconds);
     if (!QueryServiceStatus(service, &status)) return StartOutcome::QueryFailed;
   }
   return status.dwCurrentState == SERVICE_RUNNING ? StartOutcome::Running : StartOutcome::Ended;
