@@ -23,10 +23,14 @@ struct BrokenTomlPrecondition : std::logic_error {
 #undef TOML_ASSERT
 #define TOML_ASSERT(expr) ((expr) ? static_cast<void>(0) : throw ::runvo::pack::BrokenTomlPrecondition(#expr))
 // A check in one of its noexcept functions ends the process instead.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wterminate"
+#endif
 #include <toml++/toml.h>
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #ifdef RUNVO_PACK_RESTORE_NDEBUG
 #define NDEBUG
 #undef RUNVO_PACK_RESTORE_NDEBUG
