@@ -193,7 +193,7 @@ std::string foldedAscii(std::string_view name) {
 // As the builder finishes the plan (the runtime jar goes last), keys 2002
 // and 2003 must count and name exactly the records that follow the tables.
 void checkEmbeddedFiles(PackPlan plan) {
-  if (plan.embedsRuntimeJar) runvo::pack::addRuntimeJar(plan, baseDirectory() / "app.jar", {0x50, 0x4B});
+  if (plan.embedsRuntimeJar) runvo::pack::addRuntimeJar(plan, baseDirectory() / "app.jar", 2);
   const ConfigTable& table = plan.table;
   if (plan.files.empty()) {
     FUZZ_EXPECT(!table.narrow().contains(runvo::kKeyEmbeddedFileCount));

@@ -1,7 +1,10 @@
 #include "pack/builder.h"
 
 #include <algorithm>
+#include <fstream>
 #include <iterator>
+#include <span>
+#include <sstream>
 
 #include "pack/file_io.h"
 #include "pack/pe_image.h"
@@ -14,7 +17,7 @@ namespace {
 
 struct RuntimeJar {
   std::filesystem::path path;
-  Bytes content;
+  std::uint64_t size = 0;
 };
 
 // A jar is a zip file, which starts with a local file header.
@@ -45,13 +48,23 @@ Expected<RuntimeJar> readRuntimeJar(const std::optional<std::filesystem::path>& 
   if (!looksLikeJar(*content)) {
     return failure("the runtime jar \"" + displayPath(path) + "\" is not a jar (it does not start like a zip file)");
   }
-  return RuntimeJar{std::move(path), std::move(*content)};
+  return RuntimeJar{std::move(path), content->size()};
 }
 
 }  // namespace
 
-Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::string& stubName,
-                                                 const PackPlan& plan, bool replacePayload) {
+namespace {
+
+// The image that the payload follows, and what writing it needs to know.
+struct PreparedImage {
+  Bytes head;  // the image, then the tables
+  std::optional<HeaderFields> fields;
+  bool needsChecksum = false;  // a rebuilt or unsigned image gets its checksum anew
+  std::uint64_t replacedPayloadSize = 0;
+};
+
+Expected<PreparedImage> prepareImage(const Bytes& stub, const std::string& stubName, const PackPlan& plan,
+                                     bool replacePayload) {
   const auto layout = locateImageEnd(stub);
   if (!layout) return failure("the stub \"" + stubName + "\" " + layout.error().message);
   const auto fields = locateHeaderFields(stub);
@@ -75,23 +88,86 @@ Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::s
     if (!withIdentity) return failure("the stub \"" + stubName + "\" " + withIdentity.error().message);
     image = std::move(*withIdentity);
   }
-  Bytes tables;
-  appendPayloadTables(tables, plan.table);
-  // Reserved whole: growing as it goes would copy a large payload again and again.
-  std::size_t size = image.size() + tables.size();
-  for (const EmbeddedFile& file : plan.files) size += 8 + file.content.size();
-  Bytes executable = std::move(image);
-  executable.reserve(size);
-  executable.insert(executable.end(), tables.begin(), tables.end());
+  appendPayloadTables(image, plan.table);
+  std::uint64_t size = image.size();
   for (const EmbeddedFile& file : plan.files) {
-    if (executable.size() + 8 + file.content.size() > kLargestExecutable) {
+    size += 8 + file.size;
+    if (size > kLargestExecutable) {
       return failure("the executable would pass 2 GiB at \"" + file.storedName +
                      "\"; the launcher cannot read that far");
     }
-    appendFileRecord(executable, file.content);
   }
-  if (signedStub || plan.identity) updateChecksum(executable, *fields);
-  return AssembledExecutable{std::move(executable), layout->fileSize - layout->imageEnd};
+  std::optional<HeaderFields> knownFields;
+  if (fields) knownFields = *fields;
+  return PreparedImage{std::move(image), knownFields, signedStub || plan.identity.has_value(),
+                       layout->fileSize - layout->imageEnd};
+}
+
+PackError failedWriting() { return failure("cannot write the executable"); }
+
+// One record, read and scrambled a piece at a time: a large file passes
+// through a buffer that stays in the cache instead of through memory whole.
+Status writeFileRecord(std::ostream& out, const EmbeddedFile& file, std::optional<ImageChecksum>& checksum) {
+  constexpr std::size_t kPieceSize = 256 * 1024;
+  std::ifstream in(file.source, std::ios::binary);
+  if (!in) return failure("cannot open \"" + displayPath(file.source) + "\"");
+  Bytes piece(kPieceSize);
+  Bytes sizeField;
+  appendLittleEndian(sizeField, file.size, 8);
+  out.write(reinterpret_cast<const char*>(sizeField.data()), 8);
+  if (checksum) checksum->add(sizeField.data(), 8);
+  for (std::uint64_t left = file.size; left > 0;) {
+    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(left, kPieceSize));
+    in.read(reinterpret_cast<char*>(piece.data()), static_cast<std::streamsize>(wanted));
+    if (static_cast<std::size_t>(in.gcount()) != wanted) {
+      return failure("\"" + displayPath(file.source) + "\" became shorter while it was packed");
+    }
+    scrambleInPlace(std::span(piece).first(wanted));
+    out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(wanted));
+    if (checksum) checksum->add(piece.data(), wanted);
+    left -= wanted;
+  }
+  if (in.peek() != std::ifstream::traits_type::eof()) {
+    return failure("\"" + displayPath(file.source) + "\" became longer while it was packed");
+  }
+  if (!out) return failedWriting();
+  return Done{};
+}
+
+}  // namespace
+
+Expected<WrittenExecutable> writeExecutable(const Bytes& stub, const std::string& stubName, const PackPlan& plan,
+                                            bool replacePayload, std::ostream& out) {
+  auto prepared = prepareImage(stub, stubName, plan, replacePayload);
+  if (!prepared) return prepared.error();
+  std::optional<ImageChecksum> checksum;
+  if (prepared->needsChecksum) checksum.emplace(*prepared->fields);
+  const Bytes& head = prepared->head;
+  out.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  if (checksum) checksum->add(head.data(), head.size());
+  std::uint64_t size = head.size();
+  for (const EmbeddedFile& file : plan.files) {
+    if (auto written = writeFileRecord(out, file, checksum); !written) return written.error();
+    size += 8 + file.size;
+  }
+  if (checksum) {
+    Bytes field;
+    appendLittleEndian(field, checksum->finish(), 4);
+    out.seekp(static_cast<std::streamoff>(prepared->fields->checksum));
+    out.write(reinterpret_cast<const char*>(field.data()), 4);
+    out.seekp(0, std::ios::end);
+  }
+  if (!out) return failedWriting();
+  return WrittenExecutable{size, prepared->replacedPayloadSize};
+}
+
+Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::string& stubName,
+                                                 const PackPlan& plan, bool replacePayload) {
+  std::ostringstream out(std::ios::binary);
+  auto written = writeExecutable(stub, stubName, plan, replacePayload, out);
+  if (!written) return written.error();
+  const std::string bytes = std::move(out).str();
+  return AssembledExecutable{Bytes(bytes.begin(), bytes.end()), written->replacedPayloadSize};
 }
 
 Expected<BuildSummary> buildExecutable(const BuildRequest& request) {
@@ -104,7 +180,7 @@ Expected<BuildSummary> buildExecutable(PackPlan plan, const BuildRequest& reques
   if (plan.embedsRuntimeJar) {
     auto jar = readRuntimeJar(request.runtimeJar);
     if (!jar) return jar.error();
-    addRuntimeJar(plan, std::move(jar->path), std::move(jar->content));
+    addRuntimeJar(plan, std::move(jar->path), jar->size);
   }
 
   std::filesystem::path stubPath;
@@ -118,13 +194,15 @@ Expected<BuildSummary> buildExecutable(PackPlan plan, const BuildRequest& reques
   auto stub = readWholeFile(stubPath);
   if (!stub) return failure("cannot load the stub: " + stub.error().message);
 
-  auto assembled = assembleExecutable(*stub, displayPath(stubPath), plan, request.replacePayload);
-  if (!assembled) return assembled.error();
-  if (auto written = writeFileAtomically(request.output, assembled->bytes); !written) {
-    return written.error();
-  }
-  return BuildSummary{assembled->bytes.size(), plan.files.size(), assembled->replacedPayloadSize,
-                      plan.embedsRuntimeJar};
+  std::optional<WrittenExecutable> written;
+  auto status = writeFileAtomically(request.output, [&](std::ostream& out) -> Status {
+    auto result = writeExecutable(*stub, displayPath(stubPath), plan, request.replacePayload, out);
+    if (!result) return result.error();
+    written = *result;
+    return Done{};
+  });
+  if (!status) return status.error();
+  return BuildSummary{written->size, plan.files.size(), written->replacedPayloadSize, plan.embedsRuntimeJar};
 }
 
 Expected<std::filesystem::path> defaultStubPath() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "pack/expected.h"
@@ -32,10 +33,20 @@ struct AssembledExecutable {
   std::uint64_t replacedPayloadSize = 0;
 };
 
-// The stub's image, then the tables, then one record per file. A stub that
+struct WrittenExecutable {
+  std::uint64_t size = 0;
+  std::uint64_t replacedPayloadSize = 0;
+};
+
+// The stub's image, then the tables, then one record per file, written to
+// `out` (which must allow seeking back to set the checksum). A stub that
 // already carries a payload is refused unless `replacePayload` is set.
+Expected<WrittenExecutable> writeExecutable(const Bytes& stub, const std::string& stubName, const PackPlan& plan,
+                                            bool replacePayload, std::ostream& out);
+
+// The same, in memory.
 Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::string& stubName,
-                                   const PackPlan& plan, bool replacePayload);
+                                                 const PackPlan& plan, bool replacePayload);
 
 // Loads request.config, then builds as below.
 Expected<BuildSummary> buildExecutable(const BuildRequest& request);

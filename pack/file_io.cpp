@@ -19,10 +19,10 @@ void removeQuietly(const fs::path& path) {
   fs::remove(path, ignored);
 }
 
-Status writeWholeFile(const fs::path& path, const Bytes& bytes) {
+Status writeWholeFile(const fs::path& path, const StreamWriter& write) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) return failure("cannot create " + quoted(path));
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (auto written = write(out); !written) return written;
   out.close();
   if (!out) return failure("cannot write " + quoted(path));
   return Done{};
@@ -39,7 +39,7 @@ std::string displayPath(const fs::path& path) {
   return std::string(utf8.begin(), utf8.end());
 }
 
-Expected<Bytes> readWholeFile(const fs::path& path) {
+Expected<std::uint64_t> readableFileSize(const fs::path& path) {
   std::error_code error;
   const fs::file_status status = fs::status(path, error);
   if (error) return failure("cannot read " + quoted(path) + ": " + error.message());
@@ -47,18 +47,31 @@ Expected<Bytes> readWholeFile(const fs::path& path) {
   const std::uintmax_t size = fs::file_size(path, error);
   if (error) return failure("cannot read " + quoted(path) + ": " + error.message());
   if (size > kLargestFile) return failure(quoted(path) + " is 2 GiB or larger");
+  if (!std::ifstream(path, std::ios::binary)) return failure("cannot open " + quoted(path));
+  return size;
+}
 
+Expected<Bytes> readWholeFile(const fs::path& path) {
+  const auto size = readableFileSize(path);
+  if (!size) return size.error();
   std::ifstream in(path, std::ios::binary);
   if (!in) return failure("cannot open " + quoted(path));
-  Bytes bytes(static_cast<std::size_t>(size));
+  Bytes bytes(static_cast<std::size_t>(*size));
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (static_cast<std::uintmax_t>(in.gcount()) != size) {
+  if (static_cast<std::uint64_t>(in.gcount()) != *size) {
     return failure("cannot read " + quoted(path) + " completely");
   }
   return bytes;
 }
 
 Status writeFileAtomically(const fs::path& target, const Bytes& bytes) {
+  return writeFileAtomically(target, [&bytes](std::ostream& out) -> Status {
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return Done{};
+  });
+}
+
+Status writeFileAtomically(const fs::path& target, const StreamWriter& write) {
   const fs::path directory = target.parent_path().empty() ? fs::path(".") : target.parent_path();
   if (!fs::is_directory(directory)) {
     return failure("cannot write " + quoted(target) + ": the directory " + quoted(directory) +
@@ -67,7 +80,7 @@ Status writeFileAtomically(const fs::path& target, const Bytes& bytes) {
   fs::path temporary = target;
   temporary += ".tmp" + std::to_string(currentProcessId());
 
-  if (auto written = writeWholeFile(temporary, bytes); !written) {
+  if (auto written = writeWholeFile(temporary, write); !written) {
     removeQuietly(temporary);
     return written;
   }

@@ -525,13 +525,13 @@ void ConfigLoader::loadBundledFile(const BundledFile& file) {
   }
   auto narrow = toNarrow(stored, SIZE_MAX, field + " file \"" + file.name + "\"", bundleLine_);
   if (!narrow) return;
-  auto content = readWholeFile(file.source);
-  if (!content) return report(bundleLine_, field + ": " + content.error().message);
-  if (content->empty()) {
+  auto size = readableFileSize(file.source);
+  if (!size) return report(bundleLine_, field + ": " + size.error().message);
+  if (*size == 0) {
     return report(bundleLine_, field + ": \"" + displayPath(file.source) +
                                    "\" is empty, and the launcher creates no file for an empty record");
   }
-  bundleFiles_.push_back({std::move(*narrow), file.source, std::move(*content)});
+  bundleFiles_.push_back({std::move(*narrow), file.source, *size});
 }
 
 void ConfigLoader::loadIdentity(const toml::node& node) {
@@ -608,9 +608,9 @@ void ConfigLoader::loadFile(const toml::node& element, std::size_t index) {
 
   const fs::path given = pathFromUtf8(sourceNode->as_string()->get());
   const fs::path source = given.is_absolute() ? given : baseDirectory_ / given;
-  auto content = readWholeFile(source);
-  if (!content) return report(lineOf(*sourceNode), where + ".source: " + content.error().message);
-  if (content->empty()) {
+  auto size = readableFileSize(source);
+  if (!size) return report(lineOf(*sourceNode), where + ".source: " + size.error().message);
+  if (*size == 0) {
     return report(lineOf(*sourceNode), where + ".source: \"" + displayPath(source) +
                                            "\" is empty, and the launcher creates no file for an "
                                            "empty record");
@@ -624,7 +624,7 @@ void ConfigLoader::loadFile(const toml::node& element, std::size_t index) {
   }
   auto narrow = toNarrow(stored, SIZE_MAX, where + ".name", nameLine);
   if (!narrow) return;
-  plan_.files.push_back({std::move(*narrow), source, std::move(*content)});
+  plan_.files.push_back({std::move(*narrow), source, *size});
 }
 
 // The config's files, then the bundled runtime's; the runtime jar follows
@@ -864,8 +864,8 @@ Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& 
   }
 }
 
-void addRuntimeJar(PackPlan& plan, fs::path source, Bytes content) {
-  plan.files.push_back({std::string(kRuntimeJarName), std::move(source), std::move(content)});
+void addRuntimeJar(PackPlan& plan, fs::path source, std::uint64_t size) {
+  plan.files.push_back({std::string(kRuntimeJarName), std::move(source), size});
   plan.table.setNarrow(kKeyEmbeddedFileCount, std::to_string(plan.files.size()));
   plan.table.setNarrow(kKeyEmbeddedFileNames, joinedFileNames(plan.files));
 }

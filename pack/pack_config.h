@@ -1,6 +1,7 @@
 // The builder's input: a TOML config turned into the configuration table and
 // the embedded files, with every problem reported against the config's lines.
 #pragma once
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -14,10 +15,12 @@
 
 namespace runvo::pack {
 
+// Read from `source` only while the executable is written, so that a large
+// file is never held in memory whole.
 struct EmbeddedFile {
   std::string storedName;  // Windows-1252, folders separated by backslashes
   std::filesystem::path source;
-  Bytes content;
+  std::uint64_t size = 0;
 };
 
 // The runtime jar's name in the extraction directory. The launcher puts the
@@ -45,6 +48,6 @@ Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& 
 
 // Appends the runtime jar as the last file and counts and names it in the
 // file keys; the config's files keep their positions.
-void addRuntimeJar(PackPlan& plan, std::filesystem::path source, Bytes content);
+void addRuntimeJar(PackPlan& plan, std::filesystem::path source, std::uint64_t size);
 
 }  // namespace runvo::pack

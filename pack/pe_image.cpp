@@ -116,16 +116,35 @@ void writeDataDirectory(Bytes& executable, const HeaderFields& fields, std::uint
 // 16-bit one's-complement-style sum of the file with the checksum field
 // taken as zero, plus the file's length.
 std::uint32_t imageChecksum(const Bytes& executable, const HeaderFields& fields) {
-  std::uint64_t sum = 0;
-  for (std::uint64_t at = 0; at < executable.size(); at += 2) {
-    if (at >= fields.checksum && at < fields.checksum + 4) continue;
-    std::uint32_t word = executable[at];
-    if (at + 1 < executable.size()) word |= std::uint32_t{executable[at + 1]} << 8;
-    sum += word;
-    sum = (sum & 0xFFFF) + (sum >> 16);
+  ImageChecksum checksum(fields);
+  checksum.add(executable.data(), executable.size());
+  return checksum.finish();
+}
+
+void ImageChecksum::addWord(std::uint64_t at, std::uint32_t word) {
+  if (at >= field_ && at < field_ + 4) return;
+  sum_ += word;
+  sum_ = (sum_ & 0xFFFF) + (sum_ >> 16);
+}
+
+void ImageChecksum::add(const std::uint8_t* bytes, std::size_t count) {
+  std::size_t i = 0;
+  if (pendingLowByte_ >= 0 && count > 0) {
+    addWord(size_ - 1, static_cast<std::uint32_t>(pendingLowByte_) | std::uint32_t{bytes[0]} << 8);
+    pendingLowByte_ = -1;
+    i = 1;
   }
-  sum = (sum & 0xFFFF) + (sum >> 16);
-  return static_cast<std::uint32_t>(sum + executable.size());
+  for (; i + 1 < count; i += 2) addWord(size_ + i, bytes[i] | std::uint32_t{bytes[i + 1]} << 8);
+  if (i < count) pendingLowByte_ = bytes[i];
+  size_ += count;
+}
+
+// An odd last byte counts as a word of its own.
+std::uint32_t ImageChecksum::finish() {
+  if (pendingLowByte_ >= 0) addWord(size_ - 1, static_cast<std::uint32_t>(pendingLowByte_));
+  pendingLowByte_ = -1;
+  const std::uint64_t folded = (sum_ & 0xFFFF) + (sum_ >> 16);
+  return static_cast<std::uint32_t>(folded + size_);
 }
 
 void updateChecksum(Bytes& executable, const HeaderFields& fields) {

@@ -64,6 +64,22 @@ void writeDataDirectory(Bytes& executable, const HeaderFields& fields, std::uint
 // checks it and signing tools set it.
 std::uint32_t imageChecksum(const Bytes& executable, const HeaderFields& fields);
 
+// The same checksum taken piece by piece, for a file written as a stream.
+class ImageChecksum {
+ public:
+  explicit ImageChecksum(const HeaderFields& fields) : field_(fields.checksum) {}
+  void add(const std::uint8_t* bytes, std::size_t count);
+  std::uint32_t finish();
+
+ private:
+  void addWord(std::uint64_t at, std::uint32_t word);
+
+  std::uint64_t field_;
+  std::uint64_t sum_ = 0;
+  std::uint64_t size_ = 0;
+  int pendingLowByte_ = -1;  // the first byte of a word whose second is still to come
+};
+
 // Sets the checksum field to the checksum of the file as it now stands.
 void updateChecksum(Bytes& executable, const HeaderFields& fields);
 

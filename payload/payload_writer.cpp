@@ -1,6 +1,5 @@
 #include "payload/payload_writer.h"
 
-#include <algorithm>
 #include <cstddef>
 
 namespace runvo {
@@ -32,12 +31,15 @@ void appendPayloadTables(Bytes& out, const ConfigTable& table) {
 
 void appendFileRecord(Bytes& out, const Bytes& content) {
   appendLittleEndian(out, content.size(), 8);
-  // Sized once and scrambled in one pass: growing byte by byte doubled the
-  // time the builder takes for a large file.
+  // Copied at once, then scrambled where it lies: growing byte by byte doubled
+  // the time a large file took.
   const std::size_t start = out.size();
-  out.resize(start + content.size());
-  std::transform(content.begin(), content.end(), out.begin() + static_cast<std::ptrdiff_t>(start),
-                 [](std::uint8_t byte) { return static_cast<std::uint8_t>(byte ^ kScrambleKey); });
+  out.insert(out.end(), content.begin(), content.end());
+  scrambleInPlace(std::span(out).subspan(start));
+}
+
+void scrambleInPlace(std::span<std::uint8_t> content) {
+  for (std::uint8_t& byte : content) byte ^= kScrambleKey;
 }
 
 }  // namespace runvo

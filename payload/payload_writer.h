@@ -2,6 +2,7 @@
 // then one record per embedded file. Used by the builder; the launcher only reads.
 #pragma once
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "payload/config_table.h"
@@ -18,6 +19,9 @@ void appendPayloadTables(Bytes& out, const ConfigTable& table);
 
 // One embedded file record: 64-bit size, then the content scrambled.
 void appendFileRecord(Bytes& out, const Bytes& content);
+
+// What a record holds of `content`, for a writer that streams the content.
+void scrambleInPlace(std::span<std::uint8_t> content);
 
 void appendLittleEndian(Bytes& out, std::uint64_t value, int byteCount);
 

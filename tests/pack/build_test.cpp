@@ -3,6 +3,7 @@
 
 #include "pack/builder.h"
 #include "pack/key_catalogue.h"
+#include "pack/pe_image.h"
 #include "pack_test_support.h"
 #include "payload/byte_source.h"
 
@@ -214,6 +215,64 @@ TEST_F(BuildTest, FilesAreStoredInOrderWithTheirNamesAndScrambledContent) {
     at += expected.size();
   }
   EXPECT_EQ(at, executable.size());
+}
+
+// Files pass through the builder a piece at a time; an odd size that spans
+// several pieces must arrive whole and in order.
+TEST_F(BuildTest, AFileOfManyPiecesIsStoredWhole) {
+  Bytes large(600 * 1024 + 3);
+  for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+  write("large.bin", large);
+  auto plan = load(std::string(kRequiredFields) + "[[files]]\nsource = 'large.bin'\n");
+  ASSERT_TRUE(plan.ok()) << plan.error().message;
+  const Bytes executable = assembleExecutable(makeFakeStub(), "stub", *plan, false)->bytes;
+  const std::size_t contentStart = readBack(executable).tableEnd + 8;
+  ASSERT_EQ(executable.size(), contentStart + large.size());
+  Bytes content(executable.begin() + static_cast<std::ptrdiff_t>(contentStart), executable.end());
+  scrambleInPlace(content);
+  EXPECT_TRUE(content == large);
+}
+
+// A file that changes between reading the config and writing the executable
+// fails the build instead of leaving a record whose size does not match.
+TEST_F(BuildTest, AFileThatChangesWhileItIsPackedFailsTheBuild) {
+  const struct {
+    std::string_view now;
+    std::string_view expected;
+  } cases[] = {
+      {"jar", "became shorter while it was packed"},
+      {"jar content that grew", "became longer while it was packed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.now);
+    write("app.jar", "jar content");
+    write("app.exe", "previous build");
+    auto plan = load(std::string(kRequiredFields) + "[[files]]\nsource = 'app.jar'\n");
+    ASSERT_TRUE(plan.ok()) << plan.error().message;
+    write("app.jar", c.now);
+    BuildRequest request = requestFor(kRequiredFields, "app.exe");
+    auto built = buildExecutable(std::move(*plan), request);
+    ASSERT_FALSE(built.ok());
+    EXPECT_NE(built.error().message.find(c.expected), std::string::npos) << built.error().message;
+    EXPECT_NE(built.error().message.find("app.jar"), std::string::npos) << built.error().message;
+    const Bytes previous = read("app.exe");
+    EXPECT_EQ(std::string(previous.begin(), previous.end()), "previous build");
+  }
+}
+
+TEST_F(BuildTest, TheChecksumTakenInPiecesIsTheChecksumOfTheWhole) {
+  Bytes executable = makeFakeStub();
+  for (int i = 0; i < 1001; ++i) executable.push_back(static_cast<std::uint8_t>(i * 31));
+  const auto fields = locateHeaderFields(executable);
+  ASSERT_TRUE(fields.ok());
+  for (std::size_t pieceSize : {1u, 2u, 3u, 7u, 64u}) {
+    SCOPED_TRACE(pieceSize);
+    ImageChecksum checksum(*fields);
+    for (std::size_t at = 0; at < executable.size(); at += pieceSize) {
+      checksum.add(executable.data() + at, std::min(pieceSize, executable.size() - at));
+    }
+    EXPECT_EQ(checksum.finish(), imageChecksum(executable, *fields));
+  }
 }
 
 // The launcher creates every folder of a name.
