@@ -5,7 +5,7 @@
 
 #include "diag/log.h"
 #include "diag/message_text.h"
-#include "util/filled_buffer.h"
+#include "util/paths.h"
 #include "util/win.h"
 
 namespace runvo {
@@ -30,8 +30,7 @@ MessageDisplay currentDisplay() {
 std::optional<std::string> longLogPath() {
   auto path = getLogPath();
   if (!path) return path;
-  std::string longForm =
-      filledBuffer<char>([&](char* b, DWORD n) { return GetLongPathNameA(path->c_str(), b, n); });
+  std::string longForm = longPathName(*path);
   return longForm.empty() ? path : longForm;
 }
 

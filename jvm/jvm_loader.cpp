@@ -27,9 +27,11 @@ HMODULE tryJvmDll(const std::string& binDirectory, const std::string& variant) {
   const std::string file = binDirectory + "\\" + variant + "\\jvm.dll";
   const bool exists = pathExists(file);
   writeLog("Trying %s (exists %d)", file.c_str(), exists ? 1 : 0);
+  // A failed load of a missing file costs as much as a small successful one.
+  if (!exists) return nullptr;
   // Its own folder is searched first for the DLLs it needs.
   HMODULE library = LoadLibraryExA(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  if (exists && library == nullptr) writeLog("Failed with error code %d", static_cast<int>(GetLastError()));
+  if (library == nullptr) writeLog("Failed with error code %d", static_cast<int>(GetLastError()));
   return library;
 }
 

@@ -6,7 +6,7 @@
 #include "launch/option_grammar.h"
 #include "launch/launch_rules.h"
 #include "payload/expand.h"
-#include "util/filled_buffer.h"
+#include "util/paths.h"
 #include "util/win_text.h"
 
 namespace runvo {
@@ -64,8 +64,7 @@ class OptionCollector {
 std::string narrowArgument(const WideString& argument) { return toNarrow(asWin(argument), CP_ACP); }
 
 FILE* openVmOptionsFile(const std::string& module) {
-  std::string longPath =
-      filledBuffer<char>([&](char* b, DWORD n) { return GetLongPathNameA(module.c_str(), b, n); });
+  std::string longPath = longPathName(module);
   if (longPath.empty()) longPath = module;
   const std::string first = longPath.substr(0, longPath.size() >= 4 ? longPath.size() - 4 : 0) + ".vmoptions";
   FILE* file = std::fopen(first.c_str(), "rt");

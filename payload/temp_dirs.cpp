@@ -30,8 +30,7 @@ std::string windowsDirectory() {
 // in the path or in its long form means the path is unusable.
 bool expressibleInAnsi(const std::string& path) {
   if (path.find('?') != std::string::npos) return false;
-  const std::string longForm =
-      filledBuffer<char>([&](char* b, DWORD n) { return GetLongPathNameA(path.c_str(), b, n); });
+  const std::string longForm = longPathName(path);
   // A path whose long form cannot be had (it may not exist yet) is kept.
   return longForm.find('?') == std::string::npos;
 }

@@ -32,4 +32,10 @@ std::string absolutePathList(std::string_view list);
 
 bool isNtPlatform();
 
+// The long form of a path. One without "~" holds no short (8.3) component and
+// is its own long form, which saves the system's look-up of every folder on
+// the way; for another, empty when the system cannot find it.
+std::string longPathName(const std::string& path);
+std::wstring longPathName(const std::wstring& path);
+
 }  // namespace runvo
