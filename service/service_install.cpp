@@ -5,7 +5,6 @@
 #include "service/service_install.h"
 
 #include <cstdio>
-#include <iostream>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -63,8 +62,10 @@ std::wstring readPassword(const ServiceSettings& settings) {
   }
   std::fprintf(stderr, "Password of %s: ", settings.account.user.c_str());
   std::fflush(stderr);
+  // Read with stdio: the iostreams would be set up at every start of the
+  // program for this one line.
   std::string line;
-  std::getline(std::cin, line);
+  for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) line += static_cast<char>(c);
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return toWide(line, GetConsoleCP() != 0 ? GetConsoleCP() : CP_ACP);
 }
