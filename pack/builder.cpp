@@ -57,10 +57,17 @@ namespace {
 
 // The image that the payload follows, and what writing it needs to know.
 struct PreparedImage {
-  Bytes head;  // the image, then the tables
-  std::optional<HeaderFields> fields;
-  bool needsChecksum = false;  // a rebuilt or unsigned image gets its checksum anew
+  // The stub's image as it stands, unless it had to change: a copy of a large
+  // stub would cost more than the rest of a small build.
+  std::span<const std::uint8_t> stubImage;
+  Bytes changedImage;
+  Bytes tables;
+  std::optional<HeaderFields> fields;  // set when the checksum is to be taken anew
   std::uint64_t replacedPayloadSize = 0;
+
+  std::span<const std::uint8_t> image() const {
+    return changedImage.empty() ? stubImage : std::span<const std::uint8_t>(changedImage);
+  }
 };
 
 Expected<PreparedImage> prepareImage(const Bytes& stub, const std::string& stubName, const PackPlan& plan,
@@ -80,16 +87,23 @@ Expected<PreparedImage> prepareImage(const Bytes& stub, const std::string& stubN
                    "); pass --replace to replace it");
   }
 
-  Bytes image(stub.begin(), stub.begin() + layout->imageEnd);
-  // The old signature goes with the old payload: its table lay behind the image end.
-  if (signedStub) writeDataDirectory(image, *fields, kCertificateDirectory, {});
-  if (plan.identity) {
-    auto withIdentity = imageWithIdentity(image, *plan.identity);
-    if (!withIdentity) return failure("the stub \"" + stubName + "\" " + withIdentity.error().message);
-    image = std::move(*withIdentity);
+  PreparedImage prepared;
+  prepared.stubImage = std::span(stub).first(static_cast<std::size_t>(layout->imageEnd));
+  if (signedStub || plan.identity) {
+    Bytes image(prepared.stubImage.begin(), prepared.stubImage.end());
+    // The old signature goes with the old payload: its table lay behind the image end.
+    if (signedStub) writeDataDirectory(image, *fields, kCertificateDirectory, {});
+    if (plan.identity) {
+      auto withIdentity = imageWithIdentity(image, *plan.identity);
+      if (!withIdentity) return failure("the stub \"" + stubName + "\" " + withIdentity.error().message);
+      image = std::move(*withIdentity);
+    }
+    prepared.changedImage = std::move(image);
+    // A rebuilt or unsigned image gets its checksum anew.
+    prepared.fields = *fields;
   }
-  appendPayloadTables(image, plan.table);
-  std::uint64_t size = image.size();
+  appendPayloadTables(prepared.tables, plan.table);
+  std::uint64_t size = prepared.image().size() + prepared.tables.size();
   for (const EmbeddedFile& file : plan.files) {
     size += 8 + file.size;
     if (size > kLargestExecutable) {
@@ -97,10 +111,8 @@ Expected<PreparedImage> prepareImage(const Bytes& stub, const std::string& stubN
                      "\"; the launcher cannot read that far");
     }
   }
-  std::optional<HeaderFields> knownFields;
-  if (fields) knownFields = *fields;
-  return PreparedImage{std::move(image), knownFields, signedStub || plan.identity.has_value(),
-                       layout->fileSize - layout->imageEnd};
+  prepared.replacedPayloadSize = layout->fileSize - layout->imageEnd;
+  return prepared;
 }
 
 PackError failedWriting() { return failure("cannot write the executable"); }
@@ -141,11 +153,13 @@ Expected<WrittenExecutable> writeExecutable(const Bytes& stub, const std::string
   auto prepared = prepareImage(stub, stubName, plan, replacePayload);
   if (!prepared) return prepared.error();
   std::optional<ImageChecksum> checksum;
-  if (prepared->needsChecksum) checksum.emplace(*prepared->fields);
-  const Bytes& head = prepared->head;
-  out.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
-  if (checksum) checksum->add(head.data(), head.size());
-  std::uint64_t size = head.size();
+  if (prepared->fields) checksum.emplace(*prepared->fields);
+  std::uint64_t size = 0;
+  for (const std::span<const std::uint8_t> piece : {prepared->image(), std::span<const std::uint8_t>(prepared->tables)}) {
+    out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(piece.size()));
+    if (checksum) checksum->add(piece.data(), piece.size());
+    size += piece.size();
+  }
   for (const EmbeddedFile& file : plan.files) {
     if (auto written = writeFileRecord(out, file, checksum); !written) return written.error();
     size += 8 + file.size;
