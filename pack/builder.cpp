@@ -51,10 +51,6 @@ Expected<RuntimeJar> readRuntimeJar(const std::optional<std::filesystem::path>& 
   return RuntimeJar{std::move(path), content->size()};
 }
 
-}  // namespace
-
-namespace {
-
 // The image that the payload follows, and what writing it needs to know.
 struct PreparedImage {
   // The stub's image as it stands, unless it had to change: a copy of a large
