@@ -37,6 +37,11 @@ struct OutputRelay {
   // Held from taking bytes out of the pipe until they are written, so that a
   // flush never overtakes the relay.
   std::timed_mutex moving;
+  // The bytes taken out of the pipe and not written yet: when the process
+  // ends while the relay thread holds some, the last flush writes them.
+  char chunk[kChunk]{};
+  std::size_t chunkBegin = 0;
+  std::size_t chunkEnd = 0;
 };
 
 std::vector<OutputRelay*>& outputRelays() {
@@ -55,16 +60,6 @@ bool writeAllToFd(int fd, const char* data, std::size_t size) {
   return true;
 }
 
-bool writeAllToHandle(HANDLE handle, const char* data, std::size_t size) {
-  while (size > 0) {
-    DWORD written = 0;
-    if (!WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr) || written == 0) return false;
-    data += written;
-    size -= written;
-  }
-  return true;
-}
-
 DWORD WINAPI relayInput(void* parameter) {
   auto* relay = static_cast<InputRelay*>(parameter);
   char buffer[kChunk];
@@ -77,13 +72,31 @@ DWORD WINAPI relayInput(void* parameter) {
   return 0;
 }
 
+// Writes what is left of the chunk taken out of the pipe, keeping count as it
+// goes; false when the target takes nothing more.
+bool writeChunk(OutputRelay& relay) {
+  while (relay.chunkBegin < relay.chunkEnd) {
+    DWORD written = 0;
+    if (!WriteFile(relay.target, relay.chunk + relay.chunkBegin, static_cast<DWORD>(relay.chunkEnd - relay.chunkBegin),
+                   &written, nullptr) ||
+        written == 0) {
+      relay.chunkBegin = relay.chunkEnd;
+      return false;
+    }
+    relay.chunkBegin += written;
+  }
+  return true;
+}
+
 // Moves what the pipe holds now; false once every writer has closed it.
 bool moveAvailable(OutputRelay& relay) {
-  char buffer[kChunk];
+  writeChunk(relay);
   for (;;) {
-    const ssize_t got = read(relay.readEnd, buffer, sizeof buffer);
+    const ssize_t got = read(relay.readEnd, relay.chunk, sizeof relay.chunk);
     if (got > 0) {
-      writeAllToHandle(relay.target, buffer, static_cast<std::size_t>(got));
+      relay.chunkBegin = 0;
+      relay.chunkEnd = static_cast<std::size_t>(got);
+      writeChunk(relay);
       continue;
     }
     if (got < 0 && errno == EINTR) continue;
@@ -124,7 +137,7 @@ void relayStandardOutput(HANDLE target, int fd) {
   if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return;
   // Only the relay's end is non-blocking; Java's writes wait for room.
   fcntl(ends[1], F_SETFL, fcntl(ends[1], F_GETFL) & ~O_NONBLOCK);
-  auto* relay = new OutputRelay{ends[0], target, {}};
+  auto* relay = new OutputRelay{ends[0], target, {}, {}};
   if (startRelay(relayOutput, relay)) {
     dup2(ends[1], fd);
     outputRelays().push_back(relay);
@@ -170,7 +183,8 @@ void adoptStandardHandles() {
 void flushStandardStreams(bool relaysEnded) {
   for (OutputRelay* relay : outputRelays()) {
     if (relaysEnded) {
-      // Its chunk in flight is lost with the thread; what the pipe still holds is not.
+      // Its thread is gone, perhaps in the middle of a chunk: the rest of that
+      // chunk goes first, then what the pipe still holds.
       moveAvailable(*relay);
       continue;
     }

@@ -145,8 +145,9 @@ TEST_F(QuickPackTest, TheJarItsClassPathAndTheLibraryFolderAreEmbeddedAtTheTop) 
     EXPECT_EQ(narrow.at(2003), testCase.names);
     ASSERT_EQ(plan->files.size(), testCase.sources.size());
     for (std::size_t i = 0; i < plan->files.size(); ++i) {
-      // Read from where the plan says, as the builder will.
-      EXPECT_EQ(read(plan->files[i].source.string()), read(testCase.sources[i])) << testCase.sources[i];
+      // The file the plan names, as the builder will open it.
+      EXPECT_TRUE(std::filesystem::equivalent(plan->files[i].source, path(testCase.sources[i])))
+          << plan->files[i].source << " and " << testCase.sources[i];
       EXPECT_EQ(plan->files[i].size, read(testCase.sources[i]).size()) << testCase.sources[i];
     }
     EXPECT_TRUE(plan->embedsRuntimeJar);
