@@ -67,14 +67,24 @@ ProcessResult runProcess(const std::wstring& commandLine, const ProcessOptions& 
   startup.hStdOutput = outWrite.get();
   startup.hStdError = errWrite.get();
 
-  std::wstring mutableLine = commandLine;
   std::wstring environment = environmentBlock(options.environment);
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                      environment.data(),
-                      options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),
-                      &startup, &process)) {
-    throw std::runtime_error("CreateProcessW failed: " + std::to_string(GetLastError()));
+  // Wine's process creation fails now and then with ERROR_INTERNAL_ERROR on a
+  // loaded machine (seen once in the benchmark's driver); a later attempt
+  // starts the program. Any other error ends the test.
+  for (int attempt = 1;; ++attempt) {
+    std::wstring mutableLine = commandLine;
+    if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                       environment.data(),
+                       options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), &startup,
+                       &process)) {
+      break;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_INTERNAL_ERROR || attempt == 3) {
+      throw std::runtime_error("CreateProcessW failed: " + std::to_string(error));
+    }
+    Sleep(200);
   }
   UniqueHandle processHandle(process.hProcess);
   UniqueHandle threadHandle(process.hThread);
