@@ -28,6 +28,18 @@ Status writeWholeFile(const fs::path& path, const StreamWriter& write) {
   return Done{};
 }
 
+// The size of a regular file the launcher could address, without opening it.
+Expected<std::uint64_t> regularFileSize(const fs::path& path) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (error) return failure("cannot read " + quoted(path) + ": " + error.message());
+  if (!fs::is_regular_file(status)) return failure(quoted(path) + " is not a regular file");
+  const std::uintmax_t size = fs::file_size(path, error);
+  if (error) return failure("cannot read " + quoted(path) + ": " + error.message());
+  if (size > kLargestFile) return failure(quoted(path) + " is 2 GiB or larger");
+  return size;
+}
+
 }  // namespace
 
 fs::path pathFromUtf8(std::string_view utf8) {
@@ -40,19 +52,13 @@ std::string displayPath(const fs::path& path) {
 }
 
 Expected<std::uint64_t> readableFileSize(const fs::path& path) {
-  std::error_code error;
-  const fs::file_status status = fs::status(path, error);
-  if (error) return failure("cannot read " + quoted(path) + ": " + error.message());
-  if (!fs::is_regular_file(status)) return failure(quoted(path) + " is not a regular file");
-  const std::uintmax_t size = fs::file_size(path, error);
-  if (error) return failure("cannot read " + quoted(path) + ": " + error.message());
-  if (size > kLargestFile) return failure(quoted(path) + " is 2 GiB or larger");
-  if (!std::ifstream(path, std::ios::binary)) return failure("cannot open " + quoted(path));
+  auto size = regularFileSize(path);
+  if (size && !std::ifstream(path, std::ios::binary)) return failure("cannot open " + quoted(path));
   return size;
 }
 
 Expected<Bytes> readWholeFile(const fs::path& path) {
-  const auto size = readableFileSize(path);
+  const auto size = regularFileSize(path);
   if (!size) return size.error();
   std::ifstream in(path, std::ios::binary);
   if (!in) return failure("cannot open " + quoted(path));

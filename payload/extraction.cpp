@@ -37,7 +37,7 @@ std::string copyData(HANDLE input, HANDLE output, std::int64_t size, const std::
       writeErrorLog("ReadFile failed %d %d %I64d", static_cast<int>(got), static_cast<int>(error), copied);
       return "The executable ends inside the embedded file " + target + ": it is damaged.";
     }
-    for (DWORD i = 0; i < got; ++i) chunk[i] ^= kScrambleKey;
+    scrambleInPlace(chunk.first(got));
     for (DWORD written = 0; written < got;) {
       DWORD now = 0;
       if (!WriteFile(output, chunk.data() + written, got - written, &now, nullptr)) {

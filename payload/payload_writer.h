@@ -20,7 +20,8 @@ void appendPayloadTables(Bytes& out, const ConfigTable& table);
 // One embedded file record: 64-bit size, then the content scrambled.
 void appendFileRecord(Bytes& out, const Bytes& content);
 
-// What a record holds of `content`, for a writer that streams the content.
+// What a record holds of `content`, for a writer that streams the content;
+// the same turns a record's bytes back into the content.
 void scrambleInPlace(std::span<std::uint8_t> content);
 
 void appendLittleEndian(Bytes& out, std::uint64_t value, int byteCount);
