@@ -8,6 +8,7 @@
 #include "payload/temp_dirs.h"
 #include "util/paths.h"
 #include "util/filled_buffer.h"
+#include "util/base_api.h"
 #include "util/unique_handle.h"
 
 namespace runvo {
@@ -161,18 +162,18 @@ Outcome<std::optional<std::string>> probeJavaVersion(const std::string& javaExe,
 
 std::optional<std::string> readVersionCache(const std::string& javaExe, const FILETIME& lastWrite) {
   UniqueHKey key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, cacheKeyPath(javaExe).c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
+  if (base_api::RegOpenKeyExA(HKEY_CURRENT_USER, cacheKeyPath(javaExe).c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) {
     return std::nullopt;
   }
   BYTE stored[sizeof(FILETIME)];
   DWORD size = sizeof stored;
-  if (RegQueryValueExA(key.get(), "LastWriteTime", nullptr, nullptr, stored, &size) != ERROR_SUCCESS ||
+  if (base_api::RegQueryValueExA(key.get(), "LastWriteTime", nullptr, nullptr, stored, &size) != ERROR_SUCCESS ||
       size != sizeof stored || !sameTime(stored, lastWrite)) {
     return std::nullopt;
   }
   char text[8192];
   size = sizeof text - 1;
-  if (RegQueryValueExA(key.get(), "Version", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size) !=
+  if (base_api::RegQueryValueExA(key.get(), "Version", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size) !=
       ERROR_SUCCESS) {
     return std::nullopt;
   }
@@ -182,13 +183,13 @@ std::optional<std::string> readVersionCache(const std::string& javaExe, const FI
 
 void writeVersionCache(const std::string& javaExe, const FILETIME& lastWrite, const std::string& version) {
   UniqueHKey key;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, cacheKeyPath(javaExe).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+  if (base_api::RegCreateKeyExA(HKEY_CURRENT_USER, cacheKeyPath(javaExe).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_ALL_ACCESS, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
     return;
   }
-  RegSetValueExA(key.get(), "LastWriteTime", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&lastWrite),
+  base_api::RegSetValueExA(key.get(), "LastWriteTime", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&lastWrite),
                  sizeof lastWrite);
-  RegSetValueExA(key.get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.data()),
+  base_api::RegSetValueExA(key.get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.data()),
                  static_cast<DWORD>(version.size()));
 }
 

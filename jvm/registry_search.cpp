@@ -7,6 +7,7 @@
 #include "diag/log.h"
 #include "jvm/java_check.h"
 #include "util/text.h"
+#include "util/base_api.h"
 #include "util/unique_handle.h"
 
 namespace runvo {
@@ -35,10 +36,10 @@ constexpr int kVendorDepth = 4;
 std::optional<std::string> readString(HKEY root, const std::string& keyPath, const char* valueName,
                                       DWORD capacity) {
   UniqueHKey key;
-  if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
+  if (base_api::RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
   std::string value(capacity, '\0');
   DWORD size = capacity;
-  if (RegQueryValueExA(key.get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size) !=
+  if (base_api::RegQueryValueExA(key.get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()), &size) !=
       ERROR_SUCCESS) {
     return std::nullopt;
   }
@@ -51,7 +52,7 @@ std::vector<std::string> subkeyNames(HKEY key) {
   char name[8192];
   for (DWORD index = 0;; ++index) {
     DWORD length = sizeof name;
-    const LONG result = RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    const LONG result = base_api::RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
     if (result == ERROR_NO_MORE_ITEMS) break;
     if (result == ERROR_SUCCESS) names.emplace_back(name, length);
   }
@@ -95,7 +96,7 @@ CandidateSearch findCurrentVersion(HKEY machine, const char* jdkKey, const char*
 CandidateSearch findInSubkeys(HKEY machine, const char* keyPath, const JvmSettings& settings,
                               std::vector<JvmCandidate>& looked) {
   UniqueHKey key;
-  if (RegOpenKeyExA(machine, keyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
+  if (base_api::RegOpenKeyExA(machine, keyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
   std::vector<std::string> names = subkeyNames(key.get());
   std::erase_if(names, [&](const std::string& name) {
     std::string rejection = registryVersionRejection(name, settings.bounds);
@@ -143,7 +144,7 @@ void collectVendorHomes(HKEY key, int depth, std::vector<std::string>& homes) {
   if (depth == 0) return;
   for (const std::string& name : subkeyNames(key)) {
     UniqueHKey subkey;
-    if (RegOpenKeyExA(key, name.c_str(), 0, KEY_READ, subkey.put()) == ERROR_SUCCESS) {
+    if (base_api::RegOpenKeyExA(key, name.c_str(), 0, KEY_READ, subkey.put()) == ERROR_SUCCESS) {
       collectVendorHomes(subkey.get(), depth - 1, homes);
     }
   }
@@ -158,7 +159,7 @@ CandidateSearch findJavaSoftJvm(HKEY machine, const JvmSettings& settings, std::
 
 CandidateSearch findLocatedJvmInHive(HKEY hive, const JvmSettings& settings, std::vector<JvmCandidate>& looked) {
   UniqueHKey key;
-  if (RegOpenKeyExA(hive, kLocatedKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
+  if (base_api::RegOpenKeyExA(hive, kLocatedKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
   std::vector<JvmCandidate> judged;
   for (std::string name : subkeyNames(key.get())) {
     std::replace(name.begin(), name.end(), '/', '\\');
@@ -182,7 +183,7 @@ CandidateSearch findVendorJvm(HKEY machine, const JvmSettings& settings, std::ve
   for (const char* root : kVendorRoots) {
     UniqueHKey key;
     // The 64-bit view, where 64-bit runtimes register.
-    if (RegOpenKeyExA(machine, root, 0, KEY_READ | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS) continue;
+    if (base_api::RegOpenKeyExA(machine, root, 0, KEY_READ | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS) continue;
     std::vector<std::string> homes;
     collectVendorHomes(key.get(), kVendorDepth, homes);
     for (const std::string& home : homes) {

@@ -5,18 +5,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 #include "diag/log.h"
 #include "payload/config_keys.h"
 #include "payload/environment.h"
+#include "util/base_api.h"
 #include "util/filled_buffer.h"
 #include "util/win_text.h"
 #include "util/paths.h"
 #include "payload/extraction_names.h"
 #include "util/win.h"
 
-#include <ntsecapi.h>
-#include <sddl.h>
 
 namespace runvo {
 
@@ -96,28 +96,26 @@ constexpr int kNameAttempts = 8;
 
 std::uint64_t randomNumber() {
   std::uint64_t value = 0;
-  if (!RtlGenRandom(&value, sizeof value)) value = (static_cast<std::uint64_t>(GetTickCount()) << 32) ^ GetCurrentProcessId();
+  if (!base_api::fillRandom(&value, sizeof value)) value = (static_cast<std::uint64_t>(GetTickCount()) << 32) ^ GetCurrentProcessId();
   return value;
 }
 
 bool createPrivateDirectory(const std::string& directory) {
-  const std::wstring sddl = privateFolderSddl();
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (sddl.empty() ||
-      !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+  PrivateFolderSecurity security;
+  if (!security.valid()) {
     writeErrorLog("no private security descriptor for %s (error %d)", directory.c_str(),
                   static_cast<int>(GetLastError()));
     return CreateDirectoryA(directory.c_str(), nullptr) != FALSE;
   }
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, security.descriptor(), FALSE};
   const BOOL created = CreateDirectoryA(directory.c_str(), &attributes);
   DWORD error = GetLastError();
   // Set again explicitly: not every file system keeps what creation was given.
-  if (created && !SetFileSecurityA(directory.c_str(), DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                   descriptor)) {
+  if (created && !base_api::SetFileSecurityW(toWide(directory).c_str(),
+                                             DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                             security.descriptor())) {
     writeErrorLog("could not set the security of %s (error %d)", directory.c_str(), static_cast<int>(GetLastError()));
   }
-  LocalFree(descriptor);
   SetLastError(error);
   return created != FALSE;
 }
@@ -212,22 +210,31 @@ Outcome<std::string> processCommFileName(unsigned long processId) {
 }
 
 // A DACL of its own, not inherited from the temporary folder (for a
-// LocalSystem service C:\Windows\Temp, where every user may create folders):
-// full access for this process's account, SYSTEM and Administrators, no one
-// else. Empty when it cannot be made; the folder then gets the default.
-std::wstring privateFolderSddl() {
+// LocalSystem service C:\Windows\Temp, where every user may create folders).
+// Made with kernelbase's functions, so that a run needs no advapi32.
+PrivateFolderSecurity::PrivateFolderSecurity() {
   HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  if (!base_api::OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
   UniqueHandle tokenHandle(token);
   DWORD size = 0;
-  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  std::string buffer(size, '\0');
-  if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
-  wchar_t* sid = nullptr;
-  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) return {};
-  std::wstring sddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + std::wstring(sid) + L")";
-  LocalFree(sid);
-  return sddl;
+  base_api::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<DWORD> user((size + sizeof(DWORD) - 1) / sizeof(DWORD));
+  if (size == 0 || !base_api::GetTokenInformation(token, TokenUser, user.data(), size, &size)) return;
+  alignas(DWORD) unsigned char system[SECURITY_MAX_SID_SIZE];
+  alignas(DWORD) unsigned char administrators[SECURITY_MAX_SID_SIZE];
+  DWORD systemSize = sizeof system, administratorsSize = sizeof administrators;
+  auto* acl = reinterpret_cast<ACL*>(acl_);
+  constexpr DWORD kInherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+  valid_ = base_api::CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize) &&
+           base_api::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &administratorsSize) &&
+           base_api::InitializeAcl(acl, kAclCapacity, ACL_REVISION) &&
+           base_api::AddAccessAllowedAceEx(acl, ACL_REVISION, kInherited, FILE_ALL_ACCESS, system) &&
+           base_api::AddAccessAllowedAceEx(acl, ACL_REVISION, kInherited, FILE_ALL_ACCESS, administrators) &&
+           base_api::AddAccessAllowedAceEx(acl, ACL_REVISION, kInherited, FILE_ALL_ACCESS,
+                                           reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid) &&
+           base_api::InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+           base_api::SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
+           base_api::SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
 }
 
 }  // namespace runvo

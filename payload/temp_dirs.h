@@ -31,10 +31,25 @@ Outcome<ExtractionDirectory> createExtractionDirectory(const std::string& ownerI
 // never another executable's.
 void removeStaleExtractionDirectories(const std::string& ownerId);
 
-// The security descriptor (SDDL) an extraction directory is created with: a
-// protected DACL, full access for this process's account, SYSTEM and
-// Administrators only. Empty when this process's account cannot be read.
-std::wstring privateFolderSddl();
+// The security an extraction directory is created with: a protected DACL,
+// full access for this process's account, SYSTEM and Administrators only.
+// Built in place (it points into itself), so neither copied nor moved.
+class PrivateFolderSecurity {
+ public:
+  PrivateFolderSecurity();
+  PrivateFolderSecurity(const PrivateFolderSecurity&) = delete;
+  PrivateFolderSecurity& operator=(const PrivateFolderSecurity&) = delete;
+
+  // False when this process's account could not be read.
+  bool valid() const { return valid_; }
+  PSECURITY_DESCRIPTOR descriptor() { return &descriptor_; }
+
+ private:
+  static constexpr DWORD kAclCapacity = sizeof(ACL) + 3 * (sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE);
+  alignas(DWORD) unsigned char acl_[kAclCapacity] = {};
+  SECURITY_DESCRIPTOR descriptor_{};
+  bool valid_ = false;
+};
 
 // Deletes a directory with everything in it; false when something stayed.
 bool removeDirectoryTree(const std::string& path);

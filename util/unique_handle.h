@@ -3,6 +3,7 @@
 #pragma once
 #include <utility>
 
+#include "util/base_api.h"
 #include "util/win.h"
 
 namespace runvo {
@@ -61,7 +62,7 @@ struct RegistryKey {
   using Type = HKEY;
   static Type invalid() { return nullptr; }
   static bool isValid(Type h) { return h != nullptr; }
-  static void close(Type h) { RegCloseKey(h); }
+  static void close(Type h) { base_api::RegCloseKey(h); }
 };
 struct ServiceHandle {
   using Type = SC_HANDLE;

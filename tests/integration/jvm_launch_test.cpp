@@ -87,6 +87,24 @@ TEST_F(JvmLaunch, ASuccessfulRunCallsTheRuntimeLauncherAndDestroysTheVm) {
   }
 }
 
+// advapi32 costs every start its loading; a run up to the VM (extraction
+// directory with its DACL, version cache written and then read) takes what it
+// needs from kernelbase.
+TEST_F(JvmLaunch, ARunUpToTheVmLoadsNoAdvapi32) {
+  Payload payload = config({{2002, "1"}, {2003, "lib\\app.jar;"}});
+  payload.fileRecord("PK app");
+  const fs::path launcher = makeLauncher(payload);
+  for (const char* cache : {"cold", "warm"}) {
+    const ChildRun r = child(launcher);
+    const auto startsWith = [](const Lines& lines, const std::string& prefix) {
+      return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+    };
+    ASSERT_TRUE(startsWith(r.trace, "create version=")) << cache << joined(r.trace);
+    EXPECT_FALSE(has(r.trace, "advapi32.dll is loaded")) << cache;
+    EXPECT_TRUE(startsWith(r.log, "Temp dir: ")) << cache << ": no extraction directory";
+  }
+}
+
 TEST_F(JvmLaunch, PropertyOptionsComeFirstInTheirOrder) {
   const fs::path launcher = makeLauncher(config());
   ChildRun r = child(launcher);

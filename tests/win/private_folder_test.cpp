@@ -28,15 +28,16 @@ std::wstring currentUserSid() {
 TEST(PrivateFolder, OnlyTheAccountSystemAndAdministratorsNothingInherited) {
   const std::wstring sid = currentUserSid();
   ASSERT_FALSE(sid.empty());
-  const std::wstring sddl = privateFolderSddl();
+  PrivateFolderSecurity security;
+  ASSERT_TRUE(security.valid());
+  wchar_t* text = nullptr;
+  ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(security.descriptor(), SDDL_REVISION_1,
+                                                                   DACL_SECURITY_INFORMATION, &text, nullptr));
+  const std::wstring sddl(text);
+  LocalFree(text);
+  // P: protected, not inherited from the temporary folder; OICI: passed on to
+  // everything inside; FA: full access.
   EXPECT_EQ(sddl, L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + sid + L")");
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
-  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "not inherited from the temporary folder";
-  LocalFree(descriptor);
 }
 
 }  // namespace
