@@ -22,6 +22,8 @@ class ByteSource {
   virtual std::uint32_t position() const = 0;
   // Bytes between the current position and the end of the source.
   virtual std::uint64_t remaining() const = 0;
+  // Bytes in the whole source.
+  virtual std::uint64_t size() const = 0;
 };
 
 class MemorySource final : public ByteSource {
@@ -34,6 +36,7 @@ class MemorySource final : public ByteSource {
   void seek(std::uint32_t position) override { pos_ = position; }
   std::uint32_t position() const override { return static_cast<std::uint32_t>(pos_); }
   std::uint64_t remaining() const override { return pos_ < size_ ? size_ - pos_ : 0; }
+  std::uint64_t size() const override { return size_; }
 
  private:
   const std::uint8_t* data_;

@@ -1,10 +1,13 @@
 #include "payload/config.h"
 
+#include "payload/buffered_source.h"
 #include "payload/own_executable.h"
 
 namespace runvo {
 
 namespace {
+constexpr std::size_t kTableBlockSize = 16 * 1024;
+
 struct LoadedConfig {
   ConfigTable table;
   std::uint32_t tableEnd = 0;
@@ -18,9 +21,11 @@ LoadedConfig& loaded() {
 
 Status loadConfigTable() {
   LoadedConfig& config = loaded();
-  auto file = openOwnExecutable();
-  if (!file) return file.takeError();
-  FileSource source(file->get());
+  auto opened = openOwnExecutable();
+  if (!opened) return opened.takeError();
+  FileSource file(opened->get());
+  // The tables are many small fields: read in blocks, not field by field.
+  BufferedSource source(file, kTableBlockSize);
   const PayloadLoad load = readPayload(source, config.table);
   if (load.fatalText) return textFailure(*load.fatalText, "reading the payload");
   config.tableEnd = load.tableEnd;

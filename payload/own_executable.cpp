@@ -33,11 +33,14 @@ std::uint32_t FileSource::position() const {
 }
 
 std::uint64_t FileSource::remaining() const {
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file_, &size)) return 0;
   const std::uint64_t here = position();
-  const auto total = static_cast<std::uint64_t>(size.QuadPart);
+  const std::uint64_t total = size();
   return here < total ? total - here : 0;
+}
+
+std::uint64_t FileSource::size() const {
+  LARGE_INTEGER size{};
+  return GetFileSizeEx(file_, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
 }
 
 }  // namespace runvo

@@ -17,6 +17,7 @@ class FileSource final : public ByteSource {
   void seek(std::uint32_t position) override;
   std::uint32_t position() const override;
   std::uint64_t remaining() const override;
+  std::uint64_t size() const override;
 
  private:
   HANDLE file_;

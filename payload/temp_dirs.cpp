@@ -107,17 +107,9 @@ bool createPrivateDirectory(const std::string& directory) {
                   static_cast<int>(GetLastError()));
     return CreateDirectoryA(directory.c_str(), nullptr) != FALSE;
   }
+  // Given at creation, the DACL holds from the first moment the folder exists.
   SECURITY_ATTRIBUTES attributes{sizeof attributes, security.descriptor(), FALSE};
-  const BOOL created = CreateDirectoryA(directory.c_str(), &attributes);
-  DWORD error = GetLastError();
-  // Set again explicitly: not every file system keeps what creation was given.
-  if (created && !base_api::SetFileSecurityW(toWide(directory).c_str(),
-                                             DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                                             security.descriptor())) {
-    writeErrorLog("could not set the security of %s (error %d)", directory.c_str(), static_cast<int>(GetLastError()));
-  }
-  SetLastError(error);
-  return created != FALSE;
+  return CreateDirectoryA(directory.c_str(), &attributes) != FALSE;
 }
 
 UniqueHandle createOwnerLock(const std::string& directory) {

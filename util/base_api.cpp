@@ -146,11 +146,6 @@ BOOL SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor, SECURITY_DESC
   return callBool(function, descriptor, mask, bits);
 }
 
-BOOL SetFileSecurityW(const wchar_t* file, SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor) {
-  static const auto function = resolve<decltype(::SetFileSecurityW)>("SetFileSecurityW");
-  return callBool(function, file, parts, descriptor);
-}
-
 bool fillRandom(void* buffer, std::size_t size) {
   if (fillFromProcessor(buffer, size)) return true;
   // advapi32's RtlGenRandom; kernelbase has none.

@@ -29,7 +29,6 @@ BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, DWORD revisio
 BOOL SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL present, ACL* acl, BOOL defaulted);
 BOOL SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor, SECURITY_DESCRIPTOR_CONTROL mask,
                                   SECURITY_DESCRIPTOR_CONTROL bits);
-BOOL SetFileSecurityW(const wchar_t* file, SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor);
 
 // Fills the buffer with unpredictable bytes: from the processor's random
 // number generator where it has a working one, otherwise from the system's
