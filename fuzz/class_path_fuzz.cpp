@@ -22,7 +22,7 @@ class MadeUpMachine final : public runvo::ClassPathSources {
   explicit MadeUpMachine(FuzzedDataProvider& input) {
     for (int i = input.ConsumeIntegralInRange(0, 6); i > 0; --i) paths_.insert(text(input));
     for (int i = input.ConsumeIntegralInRange(0, 3); i > 0; --i) {
-      const std::string directory = text(input) + (input.ConsumeBool() ? "|jar" : "|zip");
+      const std::string directory = text(input);
       for (int n = input.ConsumeIntegralInRange(0, 3); n > 0; --n) listings_[directory].push_back(text(input));
     }
     for (int i = input.ConsumeIntegralInRange(0, 4); i > 0; --i) {
@@ -35,9 +35,9 @@ class MadeUpMachine final : public runvo::ClassPathSources {
   static std::string text(FuzzedDataProvider& input) { return input.ConsumeRandomLengthString(kLongestText); }
 
   bool exists(const std::string& path) const override { return paths_.contains(path); }
-  std::vector<std::string> archiveNames(const std::string& directory, std::string_view extension) const override {
-    const auto found = listings_.find(directory + "|" + std::string(extension));
-    return found == listings_.end() ? std::vector<std::string>{} : found->second;
+  std::optional<std::vector<std::string>> directoryNames(const std::string& directory) const override {
+    if (const auto found = listings_.find(directory); found != listings_.end()) return found->second;
+    return paths_.contains(directory) ? std::optional(std::vector<std::string>{}) : std::nullopt;
   }
   std::string absolute(std::string_view path) const override {
     return runvo::isRelativePath(path) ? "C:\\app\\" + std::string(path) : std::string(path);
@@ -88,7 +88,7 @@ bool present(const Entry& entry, const MadeUpMachine& machine) {
     case 'A':
     case 'D': return machine.exists(entry.location.empty() ? "" : machine.absolute(entry.location));
     case 'E': return !machine.variable(entry.location).value_or("").empty();
-    case 'S': return machine.exists(machine.absolute(entry.location));
+    case 'S': return machine.directoryNames(machine.absolute(entry.location)).has_value();
     default: return false;
   }
 }

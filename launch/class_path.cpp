@@ -1,5 +1,7 @@
 #include "launch/class_path.h"
 
+#include <algorithm>
+
 #include "diag/log.h"
 #include "payload/config_keys.h"
 #include "util/path_rules.h"
@@ -8,20 +10,27 @@
 namespace runvo {
 
 namespace {
-// Appends "<directory>\<name>;" for each "*.<extension>" in the directory;
-// false when the directory does not exist.
-bool addArchivesOfDirectory(std::string& classPath, const std::string& directory, std::string_view extension,
-                            const ClassPathSources& sources) {
-  if (!sources.exists(directory)) return false;
-  for (const std::string& name : sources.archiveNames(directory, extension)) {
-    classPath += sources.absolute(directory + "\\" + name) + ";";
-  }
-  return true;
+// Whether the name ends in the extension (".jar"), in any case, as the
+// file system's own "*.jar" matches.
+bool hasExtension(std::string_view name, std::string_view extension) {
+  if (name.size() < extension.size()) return false;
+  const std::string_view end = name.substr(name.size() - extension.size());
+  return std::equal(end.begin(), end.end(), extension.begin(), [](char a, char b) {
+    return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+  });
 }
 
-void addArchives(std::string& classPath, const std::string& directory, const ClassPathSources& sources) {
-  addArchivesOfDirectory(classPath, directory, "jar", sources);
-  addArchivesOfDirectory(classPath, directory, "zip", sources);
+// Appends "<directory>\<name>;" for each jar in the directory, then for each
+// zip; false when the directory does not exist.
+bool addArchives(std::string& classPath, const std::string& directory, const ClassPathSources& sources) {
+  const std::optional<std::vector<std::string>> names = sources.directoryNames(directory);
+  if (!names) return false;
+  for (std::string_view extension : {".jar", ".zip"}) {
+    for (const std::string& name : *names) {
+      if (hasExtension(name, extension)) classPath += sources.absolute(directory + "\\" + name) + ";";
+    }
+  }
+  return true;
 }
 
 struct EntryCheck {
@@ -59,8 +68,7 @@ Outcome<EntryCheck> addConfiguredEntry(std::string& classPath, const std::string
     }
     case 'S': {
       const std::string directory = sources.absolute(check.expanded);
-      check.found = addArchivesOfDirectory(classPath, directory, "jar", sources) &&
-                    addArchivesOfDirectory(classPath, directory, "zip", sources);
+      check.found = addArchives(classPath, directory, sources);
       return check;
     }
     default: return check;

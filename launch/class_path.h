@@ -23,8 +23,9 @@ class ClassPathSources {
  public:
   virtual ~ClassPathSources() = default;
   virtual bool exists(const std::string& path) const = 0;
-  // The names of the files matching "<directory>\*.<extension>", in listing order.
-  virtual std::vector<std::string> archiveNames(const std::string& directory, std::string_view extension) const = 0;
+  // The names in a directory, in listing order, "." and ".." left out; none
+  // when it does not exist. One listing serves both kinds of archive.
+  virtual std::optional<std::vector<std::string>> directoryNames(const std::string& directory) const = 0;
   // Relative paths taken against the launcher directory.
   virtual std::string absolute(std::string_view path) const = 0;
   // An environment variable: none when it is not defined; empty when it is

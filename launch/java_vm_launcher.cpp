@@ -36,14 +36,15 @@ class MachineClassPathSources final : public ClassPathSources {
 
   bool exists(const std::string& path) const override { return pathExists(path); }
 
-  std::vector<std::string> archiveNames(const std::string& directory, std::string_view extension) const override {
+  std::optional<std::vector<std::string>> directoryNames(const std::string& directory) const override {
     std::vector<std::string> names;
-    const std::string pattern = directory + "\\*." + std::string(extension);
     WIN32_FIND_DATAA entry;
-    UniqueFindHandle search(FindFirstFileA(pattern.c_str(), &entry));
-    if (!search) return names;
+    UniqueFindHandle search(FindFirstFileA((directory + "\\*").c_str(), &entry));
+    // A listing that fails is an empty one where the path exists (a file, a drive's empty root).
+    if (!search) return pathExists(directory) ? std::optional(names) : std::nullopt;
     do {
-      names.emplace_back(entry.cFileName);
+      const std::string_view name = entry.cFileName;
+      if (name != "." && name != "..") names.emplace_back(name);
     } while (FindNextFileA(search.get(), &entry));
     return names;
   }

@@ -15,13 +15,14 @@ namespace {
 class FakeMachine final : public ClassPathSources {
  public:
   std::set<std::string> paths;
-  std::map<std::string, std::vector<std::string>> listings;  // "<dir>|<ext>" -> names
+  std::map<std::string, std::vector<std::string>> listings;  // directory -> names in it
   std::map<std::string, std::string> variables;
 
   bool exists(const std::string& path) const override { return paths.contains(path); }
-  std::vector<std::string> archiveNames(const std::string& directory, std::string_view extension) const override {
-    auto found = listings.find(directory + "|" + std::string(extension));
-    return found == listings.end() ? std::vector<std::string>{} : found->second;
+  // A directory with a listing, or an empty one among the paths.
+  std::optional<std::vector<std::string>> directoryNames(const std::string& directory) const override {
+    if (auto found = listings.find(directory); found != listings.end()) return found->second;
+    return paths.contains(directory) ? std::optional(std::vector<std::string>{}) : std::nullopt;
   }
   std::string absolute(std::string_view path) const override {
     return isRelativePath(path) ? "C:\\app\\" + std::string(path) : std::string(path);
@@ -48,13 +49,21 @@ std::string classPath(const FakeMachine& machine, const std::string& entries, co
 TEST(ClassPath, EntriesJoinInTheirOrder) {
   FakeMachine machine;
   machine.paths = {"C:\\app\\a.jar", "C:\\app\\scan", "C:\\t", "C:\\t\\user"};
-  machine.listings = {{"C:\\app\\scan|jar", {"s.jar"}},
-                      {"C:\\t|jar", {"app.jar"}},
-                      {"C:\\t\\user|zip", {"u.zip"}}};
+  machine.listings = {{"C:\\app\\scan", {"s.jar"}},
+                      {"C:\\t", {"app.jar"}},
+                      {"C:\\t\\user", {"u.zip"}}};
   machine.variables = {{"QUOTED", "\"C:\\quoted path\\q.jar\""}, {"already", "C:\\b.jar;"}};
   EXPECT_EQ(classPath(machine, "A1a.jar;A0optional-missing.jar;E0QUOTED;E-already;S1scan", {}, "C:\\t"),
             "-Djava.class.path=C:\\t\\app.jar;C:\\t\\user\\u.zip;C:\\app\\a.jar;"
             "C:\\app\\optional-missing.jar;C:\\quoted path\\q.jar;C:\\b.jar;C:\\app\\scan\\s.jar;");
+}
+
+// One listing of a folder gives its jars first, then its zips, each kind in
+// listing order and in any case; nothing else in the folder joins.
+TEST(ClassPath, AFoldersJarsComeBeforeItsZips) {
+  FakeMachine machine;
+  machine.listings = {{"C:\\t", {"b.zip", "A.JAR", "notes.txt", "jar", "c.jar", "d.Zip", "e.jar.bak"}}};
+  EXPECT_EQ(classPath(machine, "", {}, "C:\\t"), "-Djava.class.path=C:\\t\\A.JAR;C:\\t\\c.jar;C:\\t\\b.zip;C:\\t\\d.Zip;");
 }
 
 TEST(ClassPath, DirectivesAndTheInstallerJar) {
@@ -78,7 +87,7 @@ TEST(ClassPath, DirectivesAndTheInstallerJar) {
 TEST(ClassPath, EntriesAreExpandedAndWithoutExtractionNoFolderIsScanned) {
   FakeMachine machine;
   machine.paths = {"C:\\expanded\\x.jar", "\\user"};
-  machine.listings = {{"\\user|jar", {"wrong.jar"}}};
+  machine.listings = {{"\\user", {"wrong.jar"}}};
   EXPECT_EQ(classPath(machine, "A1${DIR}\\x.jar"), "-Djava.class.path=C:\\expanded\\x.jar;");
 }
 
