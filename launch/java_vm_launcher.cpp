@@ -10,6 +10,7 @@
 #include "payload/config_keys.h"
 #include "payload/environment.h"
 #include "payload/expand.h"
+#include "payload/extraction_names.h"
 #include "util/paths.h"
 #include "util/unique_handle.h"
 #include "util/win_text.h"
@@ -31,12 +32,16 @@ Vm& vm() {
 
 class MachineClassPathSources final : public ClassPathSources {
  public:
-  MachineClassPathSources(const LaunchSettings& settings, const LauncherValues& values)
-      : settings_(settings), values_(values) {}
+  MachineClassPathSources(const LaunchSettings& settings, const ProcessValues& values)
+      : settings_(settings), values_(values.launcher), extractedPaths_(values.extractedPaths) {}
 
   bool exists(const std::string& path) const override { return pathExists(path); }
 
   std::optional<std::vector<std::string>> directoryNames(const std::string& directory) const override {
+    // What this run has just extracted needs no listing (a costly one under Wine).
+    const std::string& extraction = values_.extractionDirectory;
+    if (!extraction.empty() && directory == extraction) return extractedFolderListing(extractedPaths_, "");
+    if (!extraction.empty() && directory == extraction + "\\user") return extractedFolderListing(extractedPaths_, "user");
     std::vector<std::string> names;
     WIN32_FIND_DATAA entry;
     UniqueFindHandle search(FindFirstFileA((directory + "\\*").c_str(), &entry));
@@ -72,6 +77,7 @@ class MachineClassPathSources final : public ClassPathSources {
  private:
   const LaunchSettings& settings_;
   const LauncherValues& values_;
+  const std::vector<std::string>& extractedPaths_;
 };
 
 Status createVm(const LaunchSettings& settings, const ProcessValues& values, const LoadedJvm& jvm,
@@ -80,7 +86,7 @@ Status createVm(const LaunchSettings& settings, const ProcessValues& values, con
   auto directives = collectVmOptions(settings, values, arguments, options);
   if (!directives) return directives.takeError();
   auto classPath = buildClassPathOption(*directives, settings, values.launcher.extractionDirectory,
-                                        MachineClassPathSources(settings, values.launcher));
+                                        MachineClassPathSources(settings, values));
   if (!classPath) return classPath.takeError();
   options.push_back(std::move(*classPath));
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "payload/config_table.h"
 #include "payload/expansion.h"
@@ -40,6 +41,8 @@ struct ProcessValues {
   // The launcher directory, the extraction directory and the runtime's home.
   LauncherValues launcher;
   std::uint32_t unextractedPosition = 0;
+  // Every folder and file the extraction created, relative to its directory.
+  std::vector<std::string> extractedPaths;
   // Empty unless the configuration asks for a process communication file.
   std::string processCommFile;
   std::string libraryPath;  // PATH as the VM is created

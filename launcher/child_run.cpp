@@ -40,11 +40,12 @@ T valueOrEnd(Outcome<T> outcome) {
 
 // What the VM is told about this process, as it stands once the runtime is loaded.
 ProcessValues processValues(const LaunchSettings& settings, const LauncherValues& launcher,
-                            std::uint32_t unextractedPosition) {
+                            ExtractedFiles& extracted) {
   ProcessValues values{
       .modulePath = modulePath(),
       .launcher = launcher,
-      .unextractedPosition = unextractedPosition,
+      .unextractedPosition = extracted.unextractedPosition,
+      .extractedPaths = std::move(extracted.created),
   };
   if (settings.processCommFile) values.processCommFile = valueOrEnd(processCommFileName(GetCurrentProcessId()));
   values.libraryPath = wholePathVariable();
@@ -69,7 +70,7 @@ int runChild(const ArgumentVector& applicationArguments) {
   launcher.jvmHome = jvm.home;
 
   writeLog("launching program");
-  const ProcessValues values = processValues(launchSettings, launcher, extracted.unextractedPosition);
+  const ProcessValues values = processValues(launchSettings, launcher, extracted);
   valueOrEnd(launchJavaApplication(launchSettings, values, jvm, applicationArguments, tellHostMainIsCalled));
   // Whatever the VM still holds stays for the host, or the next run, to remove.
   if (!extracted.directory.empty()) {

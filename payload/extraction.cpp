@@ -53,8 +53,10 @@ std::string copyData(HANDLE input, HANDLE output, std::int64_t size, const std::
 }
 
 // Fails at once on a damaged size or a file that cannot be created; a failed
-// copy comes back as what went wrong, for the caller to clean up.
-Outcome<std::string> extractOne(HANDLE input, const std::string& path, std::span<unsigned char> chunk) {
+// copy comes back as what went wrong, for the caller to clean up. An empty
+// file is not created.
+Outcome<std::string> extractOne(HANDLE input, const std::string& path, std::span<unsigned char> chunk,
+                                bool& created) {
   FileSource source(input);
   PayloadReader sizeReader(source);
   std::int64_t size = 0;
@@ -70,15 +72,17 @@ Outcome<std::string> extractOne(HANDLE input, const std::string& path, std::span
     failure.notes.push_back("Could not create " + path + ": " + systemErrorText(error));
     return failure;
   }
+  created = true;
   return copyData(input, output.get(), size, path, chunk);
 }
 
 // Every folder of the name, so that a whole tree (a bundled Java runtime) can
 // travel in the payload.
-void createFolders(const std::string& directory, const std::string& name) {
+void createFolders(const std::string& directory, const std::string& name, std::vector<std::string>& created) {
   for (std::size_t backslash = name.find('\\'); backslash != std::string::npos;
        backslash = name.find('\\', backslash + 1)) {
-    const std::string path = directory + "\\" + name.substr(0, backslash);
+    created.push_back(name.substr(0, backslash));
+    const std::string path = directory + "\\" + created.back();
     writeLog("creating directory %s", path.c_str());
     if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
       writeErrorLog("failed to create directory %s", path.c_str());
@@ -99,6 +103,7 @@ Outcome<ExtractedFiles> extractFiles(const std::string& ownerId) {
   if (!executable) return executable.takeError();
   SetFilePointer(executable->get(), static_cast<LONG>(tableEndPosition()), nullptr, FILE_BEGIN);
   const auto chunk = std::make_unique_for_overwrite<unsigned char[]>(kChunkSize);
+  std::vector<std::string> made;
 
   int handled = 0;
   for (const std::string& name : splitNonEmpty(getConfigString(kKeyEmbeddedFileNames), ';')) {
@@ -109,8 +114,10 @@ Outcome<ExtractedFiles> extractFiles(const std::string& ownerId) {
       writeErrorLog("refusing to extract %s: %s", name.c_str(), describeUnsafeName(*unsafe).c_str());
       problem = "The embedded file name " + name + " is refused: " + describeUnsafeName(*unsafe) + ".";
     } else {
-      createFolders(*directory, name);
-      auto result = extractOne(executable->get(), target, {chunk.get(), kChunkSize});
+      createFolders(*directory, name, made);
+      bool fileCreated = false;
+      auto result = extractOne(executable->get(), target, {chunk.get(), kChunkSize}, fileCreated);
+      if (fileCreated) made.push_back(name);
       if (!result) {
         // Nothing of a failed extraction stays, at any depth.
         created->ownerLock.reset();
@@ -130,7 +137,7 @@ Outcome<ExtractedFiles> extractFiles(const std::string& ownerId) {
   }
   const std::uint32_t unextracted = SetFilePointer(executable->get(), 0, nullptr, FILE_CURRENT);
   writeLog("extracting files done");
-  return ExtractedFiles{*directory, unextracted, std::move(created->ownerLock)};
+  return ExtractedFiles{*directory, unextracted, std::move(created->ownerLock), std::move(made)};
 }
 
 }  // namespace runvo

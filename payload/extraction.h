@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "util/outcome.h"
 #include "util/unique_handle.h"
@@ -16,6 +17,8 @@ struct ExtractedFiles {
   std::uint32_t unextractedPosition = 0;
   // Keeps the directory this run's while the run lasts.
   UniqueHandle ownerLock;
+  // Every folder and file the extraction created, relative to the directory.
+  std::vector<std::string> created;
 };
 
 // Creates this run's extraction directory (named for `ownerId`, the

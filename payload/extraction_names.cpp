@@ -1,5 +1,6 @@
 #include "payload/extraction_names.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace runvo {
@@ -17,6 +18,20 @@ std::string hex(std::uint64_t value, int digits) {
 bool isHex(std::string_view text) {
   return !text.empty() && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
+
+unsigned char upperAscii(char c) {
+  return static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return upperAscii(x) == upperAscii(y); });
+}
+
+bool listedBefore(std::string_view a, std::string_view b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char x, char y) { return upperAscii(x) < upperAscii(y); });
+}
 }  // namespace
 
 std::string executableOwnerId(std::string_view modulePath) {
@@ -30,6 +45,32 @@ std::string executableOwnerId(std::string_view modulePath) {
 
 std::string extractionDirectoryName(std::string_view ownerId, std::uint64_t random) {
   return std::string(kPrefix) + std::string(ownerId) + "_" + hex(random, 16) + std::string(kSuffix);
+}
+
+std::optional<std::vector<std::string>> extractedFolderListing(const std::vector<std::string>& createdPaths,
+                                                               std::string_view folder) {
+  std::vector<std::string> names;
+  bool made = folder.empty();
+  for (std::string_view path : createdPaths) {
+    if (!folder.empty()) {
+      if (sameName(path, folder)) {
+        made = true;
+        continue;
+      }
+      if (path.size() <= folder.size() || path[folder.size()] != '\\' || !sameName(path.substr(0, folder.size()), folder)) {
+        continue;
+      }
+      made = true;
+      path.remove_prefix(folder.size() + 1);
+    }
+    const std::string_view name = path.substr(0, path.find('\\'));
+    if (std::none_of(names.begin(), names.end(), [&](const std::string& known) { return sameName(known, name); })) {
+      names.emplace_back(name);
+    }
+  }
+  if (!made) return std::nullopt;
+  std::sort(names.begin(), names.end(), listedBefore);
+  return names;
 }
 
 bool isExtractionDirectoryOf(std::string_view name, std::string_view ownerId) {
