@@ -6,7 +6,7 @@
 namespace runvo {
 
 namespace {
-constexpr std::size_t kTableBlockSize = 16 * 1024;
+constexpr std::size_t kTableBlockSize = 4096;
 
 struct LoadedConfig {
   ConfigTable table;

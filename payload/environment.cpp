@@ -8,9 +8,13 @@
 namespace runvo {
 
 std::string environmentVariable(const char* name, unsigned long capacity) {
-  std::string value(capacity, '\0');
-  const DWORD length = GetEnvironmentVariableA(name, value.data(), capacity);
-  value.resize(length < capacity ? length : 0);
+  // Sized to the value: a buffer of the whole capacity (32 KiB for PATH)
+  // costs its fresh pages at every start.
+  const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0);
+  if (needed == 0 || needed > capacity) return {};
+  std::string value(needed, '\0');
+  const DWORD length = GetEnvironmentVariableA(name, value.data(), needed);
+  value.resize(length < needed ? length : 0);
   return value;
 }
 

@@ -22,6 +22,8 @@ Environment processEnvironment() {
 }
 
 void expandVariablesInPlace(std::string& text, const LauncherValues& values, std::size_t capacity) {
+  // Spares the copy of the whole environment where nothing can change.
+  if (!mayExpand(text)) return;
   expandVariables(text, values, processEnvironment(), capacity);
 }
 

@@ -43,6 +43,14 @@ constexpr std::array<LauncherVariable, 20> kLauncherVariables{{
     {"${launcher:sys.jvmHome}", LauncherValue::JvmHome},
 }};
 
+constexpr bool patternsBeginWithAMarker() {
+  for (const LauncherVariable& variable : kLauncherVariables) {
+    if (variable.pattern[0] != '%' && variable.pattern[0] != '$') return false;
+  }
+  return true;
+}
+static_assert(patternsBeginWithAMarker(), "mayExpand looks for these first characters");
+
 std::string_view valueOf(LauncherValue which, const LauncherValues& values) {
   switch (which) {
     case LauncherValue::Directory:
@@ -70,6 +78,8 @@ std::string asciiUpperCase(std::string text) {
 bool isReferableName(std::string_view name) { return !name.empty() && !name.starts_with('='); }
 
 }  // namespace
+
+bool mayExpand(std::string_view text) { return text.find_first_of("%$") != std::string_view::npos; }
 
 void replaceAll(std::string& text, std::string_view pattern, std::string_view value, std::size_t capacity) {
   // An empty pattern matches everywhere, also behind an empty value: nothing

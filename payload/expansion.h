@@ -23,6 +23,10 @@ using Environment = std::vector<std::pair<std::string, std::string>>;  // in blo
 // a log line.
 void replaceAll(std::string& text, std::string_view pattern, std::string_view value, std::size_t capacity);
 
+// Whether expansion could change the text at all: every pattern, the
+// launcher's and "${NAME}" of the environment, begins with '%' or '$'.
+bool mayExpand(std::string_view text);
+
 // The twenty launcher variables in their fixed order, then "${NAME}" and
 // "${UPPER-CASE NAME}" for each environment entry in block order.
 void expandVariables(std::string& text, const LauncherValues& values, const Environment& environment,
