@@ -124,7 +124,23 @@ std::uint32_t imageChecksum(const Bytes& executable, const HeaderFields& fields)
 void ImageChecksum::addWord(std::uint64_t at, std::uint32_t word) {
   if (at >= field_ && at < field_ + 4) return;
   sum_ += word;
-  sum_ = (sum_ & 0xFFFF) + (sum_ >> 16);
+}
+
+void ImageChecksum::addWords(const std::uint8_t* bytes, std::size_t count, std::uint64_t at) {
+  std::size_t i = 0;
+  while (i < count) {
+    const std::uint64_t offset = at + i;
+    if (offset >= field_ && offset < field_ + 4) {
+      i += 2;
+      continue;
+    }
+    // A run up to the next word of the checksum field, or to the end.
+    std::size_t stop = count;
+    if (field_ > offset) stop = static_cast<std::size_t>(std::min<std::uint64_t>(count, i + ((field_ - offset + 1) & ~1ULL)));
+    std::uint64_t run = 0;
+    for (; i < stop; i += 2) run += bytes[i] | std::uint32_t{bytes[i + 1]} << 8;
+    sum_ += run;
+  }
 }
 
 void ImageChecksum::add(const std::uint8_t* bytes, std::size_t count) {
@@ -134,7 +150,9 @@ void ImageChecksum::add(const std::uint8_t* bytes, std::size_t count) {
     pendingLowByte_ = -1;
     i = 1;
   }
-  for (; i + 1 < count; i += 2) addWord(size_ + i, bytes[i] | std::uint32_t{bytes[i + 1]} << 8);
+  const std::size_t wholeWords = (count - i) & ~std::size_t{1};
+  addWords(bytes + i, wholeWords, size_ + i);
+  i += wholeWords;
   if (i < count) pendingLowByte_ = bytes[i];
   size_ += count;
 }
@@ -143,7 +161,8 @@ void ImageChecksum::add(const std::uint8_t* bytes, std::size_t count) {
 std::uint32_t ImageChecksum::finish() {
   if (pendingLowByte_ >= 0) addWord(size_ - 1, static_cast<std::uint32_t>(pendingLowByte_));
   pendingLowByte_ = -1;
-  const std::uint64_t folded = (sum_ & 0xFFFF) + (sum_ >> 16);
+  std::uint64_t folded = sum_;
+  while (folded >> 16) folded = (folded & 0xFFFF) + (folded >> 16);
   return static_cast<std::uint32_t>(folded + size_);
 }
 

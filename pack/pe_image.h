@@ -73,8 +73,12 @@ class ImageChecksum {
 
  private:
   void addWord(std::uint64_t at, std::uint32_t word);
+  // The whole words of an even count of bytes starting at file offset `at`.
+  void addWords(const std::uint8_t* bytes, std::size_t count, std::uint64_t at);
 
   std::uint64_t field_;
+  // Folded into 16 bits only at the end: the one's complement sum comes out
+  // the same, and 2^48 words fit before it could overflow.
   std::uint64_t sum_ = 0;
   std::uint64_t size_ = 0;
   int pendingLowByte_ = -1;  // the first byte of a word whose second is still to come

@@ -2,6 +2,7 @@
 #include <set>
 
 #include "pack/builder.h"
+#include "pack/byte_fields.h"
 #include "pack/key_catalogue.h"
 #include "pack/pe_image.h"
 #include "pack_test_support.h"
@@ -257,6 +258,39 @@ TEST_F(BuildTest, AFileThatChangesWhileItIsPackedFailsTheBuild) {
     EXPECT_NE(built.error().message.find("app.jar"), std::string::npos) << built.error().message;
     const Bytes previous = read("app.exe");
     EXPECT_EQ(std::string(previous.begin(), previous.end()), "previous build");
+  }
+}
+
+// The image checksum as the format describes it, word by word: 16-bit
+// little-endian words summed with the carry folded back at every step, the
+// checksum field's two words left out, an odd last byte a word of its own,
+// then the file size added.
+std::uint32_t checksumWordByWord(const Bytes& bytes, std::uint64_t field) {
+  std::uint32_t sum = 0;
+  for (std::size_t at = 0; at < bytes.size(); at += 2) {
+    if (at >= field && at < field + 4) continue;
+    const std::uint32_t high = at + 1 < bytes.size() ? bytes[at + 1] : 0;
+    sum += bytes[at] | high << 8;
+    sum = (sum & 0xFFFF) + (sum >> 16);
+  }
+  return sum + static_cast<std::uint32_t>(bytes.size());
+}
+
+// Sizes around the field and large enough that an unfolded sum passes 16 bits
+// many times over; all-ones data, where the fold's end-around carry matters most.
+TEST_F(BuildTest, TheChecksumIsTheFormatsWordByWordSum) {
+  const Bytes stub = makeFakeStub();
+  const auto fields = locateHeaderFields(stub);
+  ASSERT_TRUE(fields.ok());
+  for (std::size_t extra : {0u, 1u, 2u, 3u, 70001u}) {
+    for (std::uint8_t fill : {std::uint8_t{0xFF}, std::uint8_t{0x00}, std::uint8_t{0x5A}}) {
+      Bytes executable = stub;
+      // A field that holds a value already: it never counts.
+      writeLittleEndian(executable, fields->checksum, 0xDEADBEEF, 4);
+      for (std::size_t i = 0; i < extra; ++i) executable.push_back(fill == 0x5A ? static_cast<std::uint8_t>(i * 131) : fill);
+      EXPECT_EQ(imageChecksum(executable, *fields), checksumWordByWord(executable, fields->checksum))
+          << extra << " bytes of " << int{fill};
+    }
   }
 }
 
