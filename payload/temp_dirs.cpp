@@ -17,7 +17,6 @@
 #include "payload/extraction_names.h"
 #include "util/win.h"
 
-
 namespace runvo {
 
 namespace {
