@@ -21,9 +21,9 @@ LoadedConfig& loaded() {
 
 Status loadConfigTable() {
   LoadedConfig& config = loaded();
-  auto opened = openOwnExecutable();
+  auto opened = ownExecutable();
   if (!opened) return opened.takeError();
-  FileSource file(opened->get());
+  FileSource file(*opened);
   // The tables are many small fields: read in blocks, not field by field.
   BufferedSource source(file, kTableBlockSize);
   const PayloadLoad load = readPayload(source, config.table);

@@ -99,9 +99,9 @@ Outcome<ExtractedFiles> extractFiles(const std::string& ownerId) {
   auto created = createExtractionDirectory(ownerId);
   if (!created) return created.takeError();
   const std::string* directory = &created->path;
-  auto executable = openOwnExecutable();
+  auto executable = ownExecutable();
   if (!executable) return executable.takeError();
-  SetFilePointer(executable->get(), static_cast<LONG>(tableEndPosition()), nullptr, FILE_BEGIN);
+  SetFilePointer(*executable, static_cast<LONG>(tableEndPosition()), nullptr, FILE_BEGIN);
   const auto chunk = std::make_unique_for_overwrite<unsigned char[]>(kChunkSize);
   std::vector<std::string> made;
 
@@ -116,7 +116,7 @@ Outcome<ExtractedFiles> extractFiles(const std::string& ownerId) {
     } else {
       createFolders(*directory, name, made);
       bool fileCreated = false;
-      auto result = extractOne(executable->get(), target, {chunk.get(), kChunkSize}, fileCreated);
+      auto result = extractOne(*executable, target, {chunk.get(), kChunkSize}, fileCreated);
       if (fileCreated) made.push_back(name);
       if (!result) {
         // Nothing of a failed extraction stays, at any depth.
@@ -135,7 +135,7 @@ Outcome<ExtractedFiles> extractFiles(const std::string& ownerId) {
       return failure;
     }
   }
-  const std::uint32_t unextracted = SetFilePointer(executable->get(), 0, nullptr, FILE_CURRENT);
+  const std::uint32_t unextracted = SetFilePointer(*executable, 0, nullptr, FILE_CURRENT);
   writeLog("extracting files done");
   return ExtractedFiles{*directory, unextracted, std::move(created->ownerLock), std::move(made)};
 }

@@ -5,17 +5,19 @@
 
 namespace runvo {
 
-Outcome<UniqueHandle> openOwnExecutable() {
+Outcome<HANDLE> ownExecutable() {
+  static UniqueHandle file;
+  if (file) return file.get();
   const std::string& path = modulePath();
-  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  file.reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     const DWORD error = GetLastError();
     writeErrorLog("Could not open %s", path.c_str());
     return textFailure("Error opening media file. Please move this file to an ascii-only path like c:\\",
                        "opening the executable " + path, error);
   }
-  return file;
+  return file.get();
 }
 
 ReadOutcome FileSource::read(void* into, std::size_t count) {

@@ -6,8 +6,10 @@
 
 namespace runvo {
 
-// A file that cannot be opened fails with the advice to move it to a plain path.
-Outcome<UniqueHandle> openOwnExecutable();
+// Opened once and kept open for the process's life, for the payload's tables
+// and then its files. A file that cannot be opened fails with the advice to
+// move it to a plain path.
+Outcome<HANDLE> ownExecutable();
 
 // A ByteSource over an open file handle; reads go straight to ReadFile.
 class FileSource final : public ByteSource {
