@@ -1,6 +1,8 @@
 #include "pack/pe_image.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <string>
 
 #include "pack/byte_fields.h"
@@ -126,6 +128,25 @@ void ImageChecksum::addWord(std::uint64_t at, std::uint32_t word) {
   sum_ += word;
 }
 
+namespace {
+static_assert(std::endian::native == std::endian::little, "two words are read as one 32-bit value");
+
+// The 16-bit little-endian words of an even count of bytes, added up. Read
+// two at a time as one 32-bit value, which the compiler vectorizes: the sum
+// is most of the builder's own time on a large file.
+std::uint64_t sumOfWords(const std::uint8_t* bytes, std::size_t count) {
+  std::uint64_t sum = 0;
+  std::size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    std::uint32_t pair = 0;
+    std::memcpy(&pair, bytes + i, 4);
+    sum += (pair & 0xFFFF) + (pair >> 16);
+  }
+  if (i < count) sum += bytes[i] | std::uint32_t{bytes[i + 1]} << 8;
+  return sum;
+}
+}  // namespace
+
 void ImageChecksum::addWords(const std::uint8_t* bytes, std::size_t count, std::uint64_t at) {
   std::size_t i = 0;
   while (i < count) {
@@ -137,9 +158,8 @@ void ImageChecksum::addWords(const std::uint8_t* bytes, std::size_t count, std::
     // A run up to the next word of the checksum field, or to the end.
     std::size_t stop = count;
     if (field_ > offset) stop = static_cast<std::size_t>(std::min<std::uint64_t>(count, i + ((field_ - offset + 1) & ~1ULL)));
-    std::uint64_t run = 0;
-    for (; i < stop; i += 2) run += bytes[i] | std::uint32_t{bytes[i + 1]} << 8;
-    sum_ += run;
+    sum_ += sumOfWords(bytes + i, stop - i);
+    i = stop;
   }
 }
 
