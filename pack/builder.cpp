@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "pack/file_io.h"
+#include "pack/file_records.h"
 #include "pack/pe_image.h"
 #include "pack/platform.h"
 #include "pack/resource_section.h"
@@ -117,35 +118,6 @@ Expected<PreparedImage> prepareImage(const Bytes& stub, const std::string& stubN
 
 PackError failedWriting() { return failure("cannot write the executable"); }
 
-// One record, read and scrambled a piece at a time: a large file passes
-// through a buffer that stays in the cache instead of through memory whole.
-// The buffer serves every record.
-Status writeFileRecord(std::ostream& out, const EmbeddedFile& file, std::optional<ImageChecksum>& checksum,
-                       std::span<std::uint8_t> piece) {
-  std::ifstream in(file.source, std::ios::binary);
-  if (!in) return failure("cannot open \"" + displayPath(file.source) + "\"");
-  Bytes sizeField;
-  appendLittleEndian(sizeField, file.size, 8);
-  out.write(reinterpret_cast<const char*>(sizeField.data()), 8);
-  if (checksum) checksum->add(sizeField.data(), 8);
-  for (std::uint64_t left = file.size; left > 0;) {
-    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(left, piece.size()));
-    in.read(reinterpret_cast<char*>(piece.data()), static_cast<std::streamsize>(wanted));
-    if (static_cast<std::size_t>(in.gcount()) != wanted) {
-      return failure("\"" + displayPath(file.source) + "\" became shorter while it was packed");
-    }
-    scrambleInPlace(piece.first(wanted));
-    out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(wanted));
-    if (checksum) checksum->add(piece.data(), wanted);
-    left -= wanted;
-  }
-  if (in.peek() != std::ifstream::traits_type::eof()) {
-    return failure("\"" + displayPath(file.source) + "\" became longer while it was packed");
-  }
-  if (!out) return failedWriting();
-  return Done{};
-}
-
 }  // namespace
 
 Expected<WrittenExecutable> writeExecutable(const Bytes& stub, const std::string& stubName, const PackPlan& plan,
@@ -160,15 +132,10 @@ Expected<WrittenExecutable> writeExecutable(const Bytes& stub, const std::string
     if (checksum) checksum->add(piece.data(), piece.size());
     size += piece.size();
   }
-  // 256 KiB measured fastest; larger pieces cost their fresh pages.
-  constexpr std::size_t kPieceSize = 256 * 1024;
-  const auto piece = std::make_unique_for_overwrite<std::uint8_t[]>(kPieceSize);
-  for (const EmbeddedFile& file : plan.files) {
-    if (auto written = writeFileRecord(out, file, checksum, {piece.get(), kPieceSize}); !written) {
-      return written.error();
-    }
-    size += 8 + file.size;
+  if (auto written = writeFileRecords(out, plan.files, checksum ? &*checksum : nullptr); !written) {
+    return written.error();
   }
+  for (const EmbeddedFile& file : plan.files) size += 8 + file.size;
   if (checksum) {
     Bytes field;
     appendLittleEndian(field, checksum->finish(), 4);
