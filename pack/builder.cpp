@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <span>
 #include <sstream>
 
