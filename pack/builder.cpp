@@ -70,7 +70,7 @@ struct PreparedImage {
   }
 };
 
-Expected<PreparedImage> prepareImage(const Bytes& stub, const std::string& stubName, const PackPlan& plan,
+Expected<PreparedImage> prepareImage(ByteView stub, const std::string& stubName, const PackPlan& plan,
                                      bool replacePayload) {
   const auto layout = locateImageEnd(stub);
   if (!layout) return failure("the stub \"" + stubName + "\" " + layout.error().message);
@@ -88,7 +88,7 @@ Expected<PreparedImage> prepareImage(const Bytes& stub, const std::string& stubN
   }
 
   PreparedImage prepared;
-  prepared.stubImage = std::span(stub).first(static_cast<std::size_t>(layout->imageEnd));
+  prepared.stubImage = stub.first(static_cast<std::size_t>(layout->imageEnd));
   if (signedStub || plan.identity) {
     Bytes image(prepared.stubImage.begin(), prepared.stubImage.end());
     // The old signature goes with the old payload: its table lay behind the image end.
@@ -119,7 +119,7 @@ PackError failedWriting() { return failure("cannot write the executable"); }
 
 }  // namespace
 
-Expected<WrittenExecutable> writeExecutable(const Bytes& stub, const std::string& stubName, const PackPlan& plan,
+Expected<WrittenExecutable> writeExecutable(ByteView stub, const std::string& stubName, const PackPlan& plan,
                                             bool replacePayload, std::ostream& out) {
   auto prepared = prepareImage(stub, stubName, plan, replacePayload);
   if (!prepared) return prepared.error();
@@ -146,7 +146,7 @@ Expected<WrittenExecutable> writeExecutable(const Bytes& stub, const std::string
   return WrittenExecutable{size, prepared->replacedPayloadSize};
 }
 
-Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::string& stubName,
+Expected<AssembledExecutable> assembleExecutable(ByteView stub, const std::string& stubName,
                                                  const PackPlan& plan, bool replacePayload) {
   std::ostringstream out(std::ios::binary);
   auto written = writeExecutable(stub, stubName, plan, replacePayload, out);
@@ -176,12 +176,12 @@ Expected<BuildSummary> buildExecutable(PackPlan plan, const BuildRequest& reques
     if (!found) return found.error();
     stubPath = *found;
   }
-  auto stub = readWholeFile(stubPath);
+  const auto stub = mapWholeFile(stubPath);
   if (!stub) return failure("cannot load the stub: " + stub.error().message);
 
   std::optional<WrittenExecutable> written;
   auto status = writeFileAtomically(request.output, [&](std::ostream& out) -> Status {
-    auto result = writeExecutable(*stub, displayPath(stubPath), plan, request.replacePayload, out);
+    auto result = writeExecutable(stub->view(), displayPath(stubPath), plan, request.replacePayload, out);
     if (!result) return result.error();
     written = *result;
     return Done{};

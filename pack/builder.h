@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include "pack/byte_fields.h"
 #include "pack/expected.h"
 #include "pack/pack_config.h"
 
@@ -41,11 +42,11 @@ struct WrittenExecutable {
 // The stub's image, then the tables, then one record per file, written to
 // `out` (which must allow seeking back to set the checksum). A stub that
 // already carries a payload is refused unless `replacePayload` is set.
-Expected<WrittenExecutable> writeExecutable(const Bytes& stub, const std::string& stubName, const PackPlan& plan,
+Expected<WrittenExecutable> writeExecutable(ByteView stub, const std::string& stubName, const PackPlan& plan,
                                             bool replacePayload, std::ostream& out);
 
 // The same, in memory.
-Expected<AssembledExecutable> assembleExecutable(const Bytes& stub, const std::string& stubName,
+Expected<AssembledExecutable> assembleExecutable(ByteView stub, const std::string& stubName,
                                                  const PackPlan& plan, bool replacePayload);
 
 // Loads request.config, then builds as below.

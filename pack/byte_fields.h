@@ -2,21 +2,25 @@
 // Callers check the bounds first.
 #pragma once
 #include <cstdint>
+#include <span>
 
 #include "payload/payload_writer.h"
 
 namespace runvo::pack {
 
-inline std::uint64_t readLittleEndian(const Bytes& bytes, std::uint64_t at, int byteCount) {
+// Bytes read in place: a vector, or a file mapped into memory.
+using ByteView = std::span<const std::uint8_t>;
+
+inline std::uint64_t readLittleEndian(ByteView bytes, std::uint64_t at, int byteCount) {
   std::uint64_t value = 0;
   for (int i = byteCount; i-- > 0;) value = (value << 8) | bytes[at + i];
   return value;
 }
 
-inline std::uint32_t readU32(const Bytes& bytes, std::uint64_t at) {
+inline std::uint32_t readU32(ByteView bytes, std::uint64_t at) {
   return static_cast<std::uint32_t>(readLittleEndian(bytes, at, 4));
 }
-inline std::uint16_t readU16(const Bytes& bytes, std::uint64_t at) {
+inline std::uint16_t readU16(ByteView bytes, std::uint64_t at) {
   return static_cast<std::uint16_t>(readLittleEndian(bytes, at, 2));
 }
 

@@ -1,6 +1,13 @@
 #include "pack/file_io.h"
 
 #include <fstream>
+#include <utility>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 #include "pack/platform.h"
 
@@ -68,6 +75,42 @@ Expected<Bytes> readWholeFile(const fs::path& path) {
     return failure("cannot read " + quoted(path) + " completely");
   }
   return bytes;
+}
+
+FileBytes::FileBytes(FileBytes&& other) noexcept
+    : read_(std::move(other.read_)),  // a moved vector keeps its storage, so the view stays valid
+      mapping_(std::exchange(other.mapping_, nullptr)),
+      view_(std::exchange(other.view_, {})) {}
+
+FileBytes::~FileBytes() {
+#ifndef _WIN32
+  if (mapping_) munmap(mapping_, view_.size());
+#endif
+}
+
+Expected<FileBytes> mapWholeFile(const fs::path& path) {
+  const auto size = regularFileSize(path);
+  if (!size) return size.error();
+  FileBytes file;
+#ifndef _WIN32
+  // An empty file cannot be mapped; it is read like one that cannot for other reasons.
+  if (*size > 0) {
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return failure("cannot open " + quoted(path));
+    void* mapped = mmap(nullptr, static_cast<std::size_t>(*size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, descriptor, 0);
+    close(descriptor);
+    if (mapped != MAP_FAILED) {
+      file.mapping_ = mapped;
+      file.view_ = ByteView(static_cast<const std::uint8_t*>(mapped), static_cast<std::size_t>(*size));
+      return file;
+    }
+  }
+#endif
+  auto bytes = readWholeFile(path);
+  if (!bytes) return bytes.error();
+  file.read_ = std::move(*bytes);
+  file.view_ = file.read_;
+  return file;
 }
 
 Status writeFileAtomically(const fs::path& target, const Bytes& bytes) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "pack/byte_fields.h"
 #include "pack/expected.h"
 #include "payload/payload_writer.h"
 
@@ -19,6 +20,30 @@ std::string displayPath(const std::filesystem::path& path);
 // Messages name the file. Files the launcher could not address (2 GiB and
 // more) are refused before anything is read.
 Expected<Bytes> readWholeFile(const std::filesystem::path& path);
+
+// A whole file's bytes, read only. On Linux they are the page cache's own,
+// mapped: reading a stub of megabytes into fresh memory costs a page fault
+// every 4 KiB, more than the rest of a small build. Elsewhere, or where the
+// file cannot be mapped, they are read. The file must not shrink meanwhile.
+class FileBytes {
+ public:
+  FileBytes(FileBytes&& other) noexcept;
+  FileBytes& operator=(FileBytes&&) = delete;
+  ~FileBytes();
+
+  ByteView view() const { return view_; }
+
+ private:
+  friend Expected<FileBytes> mapWholeFile(const std::filesystem::path& path);
+  FileBytes() = default;
+
+  Bytes read_;
+  void* mapping_ = nullptr;
+  ByteView view_;
+};
+
+// With the same checks and messages as readWholeFile.
+Expected<FileBytes> mapWholeFile(const std::filesystem::path& path);
 
 // The size of a file that readWholeFile would read, found without reading it:
 // embedded files are read only while the executable is written.

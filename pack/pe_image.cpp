@@ -24,7 +24,7 @@ PackError notAnExecutable(const std::string& why) {
 }
 
 // Validates what seekImageEnd will read, so its result can be trusted.
-Expected<std::uint64_t> sectionTableEnd(const Bytes& bytes) {
+Expected<std::uint64_t> sectionTableEnd(ByteView bytes) {
   if (bytes.size() < kPeHeaderOffsetField + 4 || bytes[0] != 'M' || bytes[1] != 'Z') {
     return notAnExecutable("it does not start with \"MZ\"");
   }
@@ -45,7 +45,7 @@ Expected<std::uint64_t> sectionTableEnd(const Bytes& bytes) {
 
 }  // namespace
 
-Expected<ImageLayout> locateImageEnd(const Bytes& executable) {
+Expected<ImageLayout> locateImageEnd(ByteView executable) {
   if (executable.size() > kLargestExecutable) {
     return failure("is larger than 2 GiB, which the launcher cannot read");
   }
@@ -61,13 +61,13 @@ Expected<ImageLayout> locateImageEnd(const Bytes& executable) {
                            " bytes");
   }
 
-  MemorySource source(executable);
+  MemorySource source(executable.data(), executable.size());
   PayloadReader reader(source);
   if (!seekImageEnd(reader)) return notAnExecutable("its headers cannot be read");
   return ImageLayout{source.position(), executable.size()};
 }
 
-Expected<HeaderFields> locateHeaderFields(const Bytes& executable) {
+Expected<HeaderFields> locateHeaderFields(ByteView executable) {
   const auto tableEnd = sectionTableEnd(executable);
   if (!tableEnd) return tableEnd.error();
   HeaderFields fields;
@@ -90,7 +90,7 @@ Expected<HeaderFields> locateHeaderFields(const Bytes& executable) {
   return fields;
 }
 
-SectionHeader readSectionHeader(const Bytes& executable, const HeaderFields& fields, std::uint32_t index) {
+SectionHeader readSectionHeader(ByteView executable, const HeaderFields& fields, std::uint32_t index) {
   const std::uint32_t at = fields.sectionTable + kSectionHeaderSize * index;
   return {at, readU32(executable, at + 8), readU32(executable, at + 12), readU32(executable, at + 16),
           readU32(executable, at + 20)};
@@ -103,7 +103,7 @@ void writeSectionHeader(Bytes& executable, const SectionHeader& header) {
   writeLittleEndian(executable, header.at + 20, header.rawOffset, 4);
 }
 
-DataDirectory readDataDirectory(const Bytes& executable, const HeaderFields& fields, std::uint32_t index) {
+DataDirectory readDataDirectory(ByteView executable, const HeaderFields& fields, std::uint32_t index) {
   if (index >= fields.dataDirectoryCount) return {};
   const std::uint32_t at = fields.dataDirectories + 8 * index;
   return {readU32(executable, at), readU32(executable, at + 4)};
@@ -117,7 +117,7 @@ void writeDataDirectory(Bytes& executable, const HeaderFields& fields, std::uint
 
 // 16-bit one's-complement-style sum of the file with the checksum field
 // taken as zero, plus the file's length.
-std::uint32_t imageChecksum(const Bytes& executable, const HeaderFields& fields) {
+std::uint32_t imageChecksum(ByteView executable, const HeaderFields& fields) {
   ImageChecksum checksum(fields);
   checksum.add(executable.data(), executable.size());
   return checksum.finish();

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "pack/byte_fields.h"
 #include "pack/expected.h"
 #include "payload/payload_writer.h"
 
@@ -21,7 +22,7 @@ struct ImageLayout {
 
 // Checks the headers the launcher relies on, then finds the image end the way
 // the launcher does. Messages do not name the file; the caller does.
-Expected<ImageLayout> locateImageEnd(const Bytes& executable);
+Expected<ImageLayout> locateImageEnd(ByteView executable);
 
 // Where the fields the builder rewrites lie, as file offsets.
 struct HeaderFields {
@@ -33,7 +34,7 @@ struct HeaderFields {
   std::uint32_t sectionTable = 0;
   std::uint32_t sectionCount = 0;
 };
-Expected<HeaderFields> locateHeaderFields(const Bytes& executable);
+Expected<HeaderFields> locateHeaderFields(ByteView executable);
 
 inline constexpr std::uint32_t kSectionHeaderSize = 40;
 
@@ -45,7 +46,7 @@ struct SectionHeader {
   std::uint32_t rawOffset = 0;
 };
 // `index` must be below fields.sectionCount.
-SectionHeader readSectionHeader(const Bytes& executable, const HeaderFields& fields, std::uint32_t index);
+SectionHeader readSectionHeader(ByteView executable, const HeaderFields& fields, std::uint32_t index);
 void writeSectionHeader(Bytes& executable, const SectionHeader& header);
 
 struct DataDirectory {
@@ -57,12 +58,12 @@ inline constexpr std::uint32_t kCertificateDirectory = 4;
 inline constexpr std::uint32_t kBaseRelocationDirectory = 5;
 
 // An entry beyond the header's count reads as empty; writing one is the caller's error.
-DataDirectory readDataDirectory(const Bytes& executable, const HeaderFields& fields, std::uint32_t index);
+DataDirectory readDataDirectory(ByteView executable, const HeaderFields& fields, std::uint32_t index);
 void writeDataDirectory(Bytes& executable, const HeaderFields& fields, std::uint32_t index, DataDirectory entry);
 
 // The optional header's checksum of the whole file, as the loader of drivers
 // checks it and signing tools set it.
-std::uint32_t imageChecksum(const Bytes& executable, const HeaderFields& fields);
+std::uint32_t imageChecksum(ByteView executable, const HeaderFields& fields);
 
 // The same checksum taken piece by piece, for a file written as a stream.
 class ImageChecksum {

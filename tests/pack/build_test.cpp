@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <functional>
 #include <set>
 
 #include "pack/builder.h"
@@ -382,6 +383,32 @@ TEST_F(BuildTest, ASuccessfulBuildReplacesTheOldOutput) {
   ASSERT_TRUE(summary.ok()) << summary.error().message;
   EXPECT_EQ(read("app.exe").size(), summary->outputSize);
   EXPECT_TRUE(readBack(read("app.exe")).table.narrow().contains(101));
+}
+
+// The stub is read from disk in place (mapped where it can be); a stub file
+// that cannot serve is named, and an empty one is judged like any other.
+TEST_F(BuildTest, StubFilesThatCannotServeAreRefusedWithTheirName) {
+  const struct {
+    std::string_view what;
+    std::function<void(const std::filesystem::path&)> make;
+    std::string_view expected;
+  } cases[] = {
+      {"missing", [](const std::filesystem::path&) {}, "cannot load the stub"},
+      {"a folder", [](const std::filesystem::path& stub) { std::filesystem::create_directory(stub); }, "is not a regular file"},
+      {"empty", [this](const std::filesystem::path&) { write("other.exe", ""); }, "is not a Windows executable"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    BuildRequest request = requestFor(kRequiredFields, "app.exe");
+    request.stub = path("other.exe");
+    c.make(*request.stub);
+    auto built = buildExecutable(request);
+    ASSERT_FALSE(built.ok());
+    EXPECT_NE(built.error().message.find(c.expected), std::string::npos) << built.error().message;
+    EXPECT_NE(built.error().message.find("other.exe"), std::string::npos) << built.error().message;
+    EXPECT_FALSE(std::filesystem::exists(path("app.exe")));
+    std::filesystem::remove_all(*request.stub);
+  }
 }
 
 struct BadStubCase {
