@@ -15,7 +15,8 @@ using Entries = std::vector<std::pair<std::int32_t, std::string>>;
 
 std::string pattern(std::size_t size, char seed) {
   std::string content(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>(seed + i * 7);
+  // Not periodic in any power of two, so a piece out of place shows.
+  for (std::size_t i = 0; i < size; ++i) content[i] = static_cast<char>(seed + i * 7 + i / 251);
   return content;
 }
 
@@ -67,6 +68,7 @@ TEST_F(Extraction, ContentsSizesAndADirectoryLevel) {
       {"exact.bin", pattern(8192, 1)},
       {"lib\\over.bin", pattern(8193, 2)},
       {"lib\\small.jar", "PK small"},
+      {"lib\\pieces.bin", pattern(2 * 256 * 1024 + 3, 3)},  // three of the extraction's reads
   };
   const Run r = childRun(withFiles(files));
   ASSERT_FALSE(r.extractionDirectory.empty());
