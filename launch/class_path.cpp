@@ -1,7 +1,5 @@
 #include "launch/class_path.h"
 
-#include <algorithm>
-
 #include "diag/log.h"
 #include "payload/config_keys.h"
 #include "util/path_rules.h"
@@ -13,11 +11,8 @@ namespace {
 // Whether the name ends in the extension (".jar"), in any case, as the
 // file system's own "*.jar" matches.
 bool hasExtension(std::string_view name, std::string_view extension) {
-  if (name.size() < extension.size()) return false;
-  const std::string_view end = name.substr(name.size() - extension.size());
-  return std::equal(end.begin(), end.end(), extension.begin(), [](char a, char b) {
-    return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-  });
+  return name.size() >= extension.size() &&
+         equalsIgnoringAsciiCase(name.substr(name.size() - extension.size()), extension);
 }
 
 // Appends "<directory>\<name>;" for each jar in the directory, then for each

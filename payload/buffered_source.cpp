@@ -11,9 +11,13 @@ BufferedSource::BufferedSource(ByteSource& inner, std::size_t blockSize)
       block_(std::make_unique_for_overwrite<std::uint8_t[]>(blockSize_)),
       blockStart_(inner.position()) {}
 
-bool BufferedSource::refill(ReadOutcome& outcome) {
+void BufferedSource::dropBlock() {
   blockStart_ += static_cast<std::uint32_t>(filled_);
   next_ = filled_ = 0;
+}
+
+bool BufferedSource::refill(ReadOutcome& outcome) {
+  dropBlock();
   outcome = inner_.read(block_.get(), blockSize_);
   filled_ = outcome.got;
   return filled_ > 0;
@@ -27,8 +31,7 @@ ReadOutcome BufferedSource::read(void* into, std::size_t count) {
       ReadOutcome outcome;
       if (count - got >= blockSize_) {
         // A large read goes straight through, past the block.
-        blockStart_ += static_cast<std::uint32_t>(filled_);
-        next_ = filled_ = 0;
+        dropBlock();
         outcome = inner_.read(out + got, count - got);
         got += outcome.got;
         blockStart_ += static_cast<std::uint32_t>(outcome.got);

@@ -23,6 +23,8 @@ class BufferedSource final : public ByteSource {
   std::uint64_t size() const override;
 
  private:
+  // Moves past the block, which is used up.
+  void dropBlock();
   // Drops the block and reads the next one; false when nothing came.
   bool refill(ReadOutcome& outcome);
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <vector>
 
+#include "util/text.h"
+
 namespace runvo {
 
 namespace {
@@ -28,12 +30,6 @@ std::vector<std::string_view> partsOf(std::string_view name) {
     if (end == std::string_view::npos) return parts;
     start = end + 1;
   }
-}
-
-char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool equalsIgnoringAsciiCase(std::string_view left, std::string_view right) {
-  return std::ranges::equal(left, right, [](char a, char b) { return asciiUpper(a) == asciiUpper(b); });
 }
 
 // Windows drops trailing dots and spaces from a part, so ".. " or "..." is no

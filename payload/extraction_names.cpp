@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "util/text.h"
+
 namespace runvo {
 
 namespace {
@@ -19,18 +21,11 @@ bool isHex(std::string_view text) {
   return !text.empty() && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
-unsigned char upperAscii(char c) {
-  return static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-}
-
-bool sameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return upperAscii(x) == upperAscii(y); });
-}
-
+// NTFS lists by upper-cased name, bytes compared unsigned.
 bool listedBefore(std::string_view a, std::string_view b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](char x, char y) { return upperAscii(x) < upperAscii(y); });
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return static_cast<unsigned char>(asciiUpper(x)) < static_cast<unsigned char>(asciiUpper(y));
+  });
 }
 }  // namespace
 
@@ -53,18 +48,18 @@ std::optional<std::vector<std::string>> extractedFolderListing(const std::vector
   bool made = folder.empty();
   for (std::string_view path : createdPaths) {
     if (!folder.empty()) {
-      if (sameName(path, folder)) {
+      if (equalsIgnoringAsciiCase(path, folder)) {
         made = true;
         continue;
       }
-      if (path.size() <= folder.size() || path[folder.size()] != '\\' || !sameName(path.substr(0, folder.size()), folder)) {
+      if (path.size() <= folder.size() || path[folder.size()] != '\\' || !equalsIgnoringAsciiCase(path.substr(0, folder.size()), folder)) {
         continue;
       }
       made = true;
       path.remove_prefix(folder.size() + 1);
     }
     const std::string_view name = path.substr(0, path.find('\\'));
-    if (std::none_of(names.begin(), names.end(), [&](const std::string& known) { return sameName(known, name); })) {
+    if (std::none_of(names.begin(), names.end(), [&](const std::string& known) { return equalsIgnoringAsciiCase(known, name); })) {
       names.emplace_back(name);
     }
   }

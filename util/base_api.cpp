@@ -115,11 +115,6 @@ BOOL CreateWellKnownSid(WELL_KNOWN_SID_TYPE kind, PSID domain, PSID sid, DWORD* 
   return callBool(function, kind, domain, sid, size);
 }
 
-DWORD GetLengthSid(PSID sid) {
-  static const auto function = resolve<decltype(::GetLengthSid)>("GetLengthSid");
-  return function ? function(sid) : 0;
-}
-
 BOOL InitializeAcl(ACL* acl, DWORD size, DWORD revision) {
   static const auto function = resolve<decltype(::InitializeAcl)>("InitializeAcl");
   return callBool(function, acl, size, revision);

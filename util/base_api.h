@@ -22,7 +22,6 @@ LSTATUS RegCloseKey(HKEY key);
 BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token);
 BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, void* information, DWORD size, DWORD* needed);
 BOOL CreateWellKnownSid(WELL_KNOWN_SID_TYPE kind, PSID domain, PSID sid, DWORD* size);
-DWORD GetLengthSid(PSID sid);
 BOOL InitializeAcl(ACL* acl, DWORD size, DWORD revision);
 BOOL AddAccessAllowedAceEx(ACL* acl, DWORD revision, DWORD flags, DWORD access, PSID sid);
 BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, DWORD revision);

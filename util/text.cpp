@@ -1,5 +1,7 @@
 #include "util/text.h"
 
+#include <algorithm>
+
 namespace runvo {
 
 std::vector<std::string> splitNonEmpty(std::string_view text, char separator) {
@@ -12,6 +14,12 @@ std::vector<std::string> splitNonEmpty(std::string_view text, char separator) {
     start = end + 1;
   }
   return pieces;
+}
+
+char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool equalsIgnoringAsciiCase(std::string_view left, std::string_view right) {
+  return std::ranges::equal(left, right, [](char a, char b) { return asciiUpper(a) == asciiUpper(b); });
 }
 
 }  // namespace runvo
