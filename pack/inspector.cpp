@@ -108,13 +108,18 @@ std::optional<std::uint64_t> listFiles(Listing& listing, const Bytes& bytes, con
     }
     const std::int64_t size = readRecordSize(bytes, at);
     at += kRecordSizeField;
-    if (size > 0 && static_cast<std::uint64_t>(size) > bytes.size() - at) {
+    if (size < 0) {
+      listing.warning("record " + std::to_string(index + 1) + " " + name + " has a negative size (" +
+                      std::to_string(size) + "), which the launcher refuses as damaged");
+      return std::nullopt;
+    }
+    if (static_cast<std::uint64_t>(size) > bytes.size() - at) {
       listing.warning("record " + std::to_string(index + 1) + " " + name + " says " + std::to_string(size) +
                       " bytes, but only " + std::to_string(bytes.size() - at) + " follow");
       return std::nullopt;
     }
     listing.line("file " + std::to_string(index + 1) + " " + std::to_string(size) + " " + name);
-    if (size > 0) at += static_cast<std::uint64_t>(size);
+    at += static_cast<std::uint64_t>(size);
   }
   return at;
 }

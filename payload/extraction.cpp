@@ -53,9 +53,9 @@ std::string copyData(HANDLE input, HANDLE output, std::int64_t size, const std::
   return {};
 }
 
-// Fails at once on a damaged size or a file that cannot be created; a failed
-// copy comes back as what went wrong, for the caller to clean up. An empty
-// file is not created.
+// Fails at once on a size that cannot be read or a file that cannot be
+// created; a negative size or a failed copy comes back as what went wrong,
+// for the caller to clean up. An empty file is not created.
 Outcome<std::string> extractOne(HANDLE input, const std::string& path, std::span<unsigned char> chunk,
                                 bool& created) {
   FileSource source(input);
@@ -63,7 +63,13 @@ Outcome<std::string> extractOne(HANDLE input, const std::string& path, std::span
   std::int64_t size = 0;
   if (!sizeReader.readLong(size)) return textFailure(internalErrorText(Reader::Long), "reading a file record");
   writeLog("extracting %s (size: %I64d)", path.c_str(), size);
-  if (size <= 0) return std::string();
+  // No writer makes a negative size: the payload is damaged, and going on
+  // would leave the application without its file.
+  if (size < 0) {
+    writeErrorLog("negative size %I64d", size);
+    return "The size of the embedded file " + path + " is damaged (" + std::to_string(size) + "): the executable is damaged.";
+  }
+  if (size == 0) return std::string();
   // Created new: never opened over something that is already there.
   UniqueHandle output(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));

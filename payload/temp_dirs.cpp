@@ -14,6 +14,7 @@
 #include "util/filled_buffer.h"
 #include "util/win_text.h"
 #include "util/paths.h"
+#include "util/removal_rules.h"
 #include "payload/extraction_names.h"
 #include "util/win.h"
 
@@ -151,47 +152,130 @@ Outcome<ExtractionDirectory> createExtractionDirectory(const std::string& ownerI
   return failure;
 }
 
-bool removeDirectoryTree(const std::string& path) {
-  writeLog("emptying %s", path.c_str());
+namespace {
+// The token's user and its default owner of new objects (for an administrator
+// the Administrators group): either owns what this account created.
+std::vector<DWORD> tokenInformation(TOKEN_INFORMATION_CLASS kind) {
+  HANDLE token = nullptr;
+  if (!base_api::OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  UniqueHandle tokenHandle(token);
+  DWORD size = 0;
+  base_api::GetTokenInformation(token, kind, nullptr, 0, &size);
+  std::vector<DWORD> information((size + sizeof(DWORD) - 1) / sizeof(DWORD));
+  if (size == 0 || !base_api::GetTokenInformation(token, kind, information.data(), size, &size)) return {};
+  return information;
+}
+
+bool ownedByThisAccount(HANDLE folder) {
+  DWORD size = 0;
+  base_api::GetKernelObjectSecurity(folder, OWNER_SECURITY_INFORMATION, nullptr, 0, &size);
+  std::vector<DWORD> descriptor((size + sizeof(DWORD) - 1) / sizeof(DWORD));
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE;
+  if (size == 0 || !base_api::GetKernelObjectSecurity(folder, OWNER_SECURITY_INFORMATION, descriptor.data(), size,
+                                                      &size) ||
+      !base_api::GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted) || owner == nullptr) {
+    return false;
+  }
+  std::vector<DWORD> user = tokenInformation(TokenUser);
+  std::vector<DWORD> defaultOwner = tokenInformation(TokenOwner);
+  return (!user.empty() && base_api::EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid)) ||
+         (!defaultOwner.empty() &&
+          base_api::EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(defaultOwner.data())->Owner));
+}
+
+// The folder itself, never what a link there points to, opened without
+// sharing for deletion: while the handle lives, nobody can rename the folder
+// or put a link in its place.
+UniqueHandle pinFolder(const std::string& path) {
+  return UniqueHandle(CreateFileA(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// 0 (no folder at all) when they cannot be read.
+std::uint32_t attributesOf(HANDLE pinned) {
+  BY_HANDLE_FILE_INFORMATION information{};
+  return GetFileInformationByHandle(pinned, &information) ? information.dwFileAttributes : 0;
+}
+
+void removeEntry(const std::string& path, std::uint32_t attributes) {
+  switch (removalStepFor(attributes)) {
+    case RemovalStep::Descend: removeDirectoryTree(path); break;
+    case RemovalStep::RemoveLinkItself:
+      writeLog("removing the link %s, not what it points to", path.c_str());
+      RemoveDirectoryA(path.c_str());
+      break;
+    case RemovalStep::DeleteFile:
+      writeLog("attempting to delete %s", path.c_str());
+      // A read-only file cannot be deleted; a link's attributes would be its target's.
+      if ((attributes & kAttributeReparsePoint) == 0) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileA(path.c_str());
+      break;
+  }
+}
+
+// Removes everything in the pinned folder: folders at every depth, links as
+// links.
+void emptyFolder(const std::string& path) {
   WIN32_FIND_DATAA entry;
   UniqueFindHandle search(FindFirstFileA((path + "\\*").c_str(), &entry));
-  if (search) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string full = path + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        removeDirectoryTree(full);
-      } else {
-        writeLog("attempting to delete %s", full.c_str());
-        SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(full.c_str());
-      }
-    } while (FindNextFileA(search.get(), &entry));
+  if (!search) return;
+  do {
+    const std::string name = entry.cFileName;
+    if (name != "." && name != "..") removeEntry(path + "\\" + name, entry.dwFileAttributes);
+  } while (FindNextFileA(search.get(), &entry));
+}
+
+enum class StaleFolder { Removed, InUse, LeftAlone };
+
+StaleFolder removeIfStale(const std::string& directory, std::uint32_t listedAttributes) {
+  UniqueHandle pinned = pinFolder(directory);
+  // Pinned by a clean-up running at the same time, or gone meanwhile.
+  if (!pinned) return GetLastError() == ERROR_SHARING_VIOLATION ? StaleFolder::InUse : StaleFolder::LeftAlone;
+  const StaleFolderVerdict verdict =
+      judgeStaleFolder(listedAttributes, attributesOf(pinned.get()), ownedByThisAccount(pinned.get()));
+  if (verdict != StaleFolderVerdict::Remove) {
+    writeErrorLog("leaving %s alone: %s", directory.c_str(), leftAloneReason(verdict));
+    return StaleFolder::LeftAlone;
   }
-  search.reset();
+  const std::string lock = directory + "\\" + std::string(kOwnerLockName);
+  // A run that still owns the directory holds its lock file open.
+  if (!DeleteFileA(lock.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) return StaleFolder::InUse;
+  writeLog("removing %s, left by a run that ended", directory.c_str());
+  emptyFolder(directory);
+  pinned.reset();
+  RemoveDirectoryA(directory.c_str());
+  return StaleFolder::Removed;
+}
+}  // namespace
+
+bool removeDirectoryTree(const std::string& path) {
+  writeLog("emptying %s", path.c_str());
+  {
+    UniqueHandle pinned = pinFolder(path);
+    if (pinned && removalStepFor(attributesOf(pinned.get())) == RemovalStep::Descend) emptyFolder(path);
+  }
+  // A link in the folder's place loses only itself.
   return RemoveDirectoryA(path.c_str()) != FALSE;
 }
 
-void removeStaleExtractionDirectories(const std::string& ownerId) {
+int removeStaleExtractionDirectories(const std::string& ownerId) {
   auto tempPath = findTempPath();
-  if (!tempPath) return;
+  if (!tempPath) return 0;
   std::string base = *tempPath;
   if (!base.empty() && base.back() != '\\') base += '\\';
   WIN32_FIND_DATAA entry;
   UniqueFindHandle search(FindFirstFileA((base + "rvx*").c_str(), &entry));
-  if (!search) return;
+  if (!search) return 0;
+  int inUse = 0;
   do {
     if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !isExtractionDirectoryOf(entry.cFileName, ownerId)) {
       continue;
     }
-    const std::string directory = base + entry.cFileName;
-    const std::string lock = directory + "\\" + std::string(kOwnerLockName);
-    // A run that still owns the directory holds its lock file open.
-    if (!DeleteFileA(lock.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) continue;
-    writeLog("removing %s, left by a run that ended", directory.c_str());
-    removeDirectoryTree(directory);
+    if (removeIfStale(base + entry.cFileName, entry.dwFileAttributes) == StaleFolder::InUse) ++inUse;
   } while (FindNextFileA(search.get(), &entry));
+  return inUse;
 }
 
 Outcome<std::string> processCommFileName(unsigned long processId) {
@@ -204,13 +288,8 @@ Outcome<std::string> processCommFileName(unsigned long processId) {
 // LocalSystem service C:\Windows\Temp, where every user may create folders).
 // Made with kernelbase's functions, so that a run needs no advapi32.
 PrivateFolderSecurity::PrivateFolderSecurity() {
-  HANDLE token = nullptr;
-  if (!base_api::OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
-  UniqueHandle tokenHandle(token);
-  DWORD size = 0;
-  base_api::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  std::vector<DWORD> user((size + sizeof(DWORD) - 1) / sizeof(DWORD));
-  if (size == 0 || !base_api::GetTokenInformation(token, TokenUser, user.data(), size, &size)) return;
+  std::vector<DWORD> user = tokenInformation(TokenUser);
+  if (user.empty()) return;
   alignas(DWORD) unsigned char system[SECURITY_MAX_SID_SIZE];
   alignas(DWORD) unsigned char administrators[SECURITY_MAX_SID_SIZE];
   DWORD systemSize = sizeof system, administratorsSize = sizeof administrators;

@@ -28,8 +28,9 @@ Outcome<ExtractionDirectory> createExtractionDirectory(const std::string& ownerI
 
 // Removes this executable's extraction directories whose runs have ended
 // (their owner file can be deleted), at every depth; never one in use,
-// never another executable's.
-void removeStaleExtractionDirectories(const std::string& ownerId);
+// never another executable's, never one that is not a plain directory of
+// this account. Returns how many of this executable's are still in use.
+int removeStaleExtractionDirectories(const std::string& ownerId);
 
 // The security an extraction directory is created with: a protected DACL,
 // full access for this process's account, SYSTEM and Administrators only.

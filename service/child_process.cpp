@@ -46,6 +46,17 @@ void endProcessTree(const ChildProcess& child) {
   TerminateProcess(child.process.get(), 1);
 }
 
+bool treeHasEnded(const ChildProcess& child) {
+  if (child.job) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    if (QueryInformationJobObject(child.job.get(), JobObjectBasicAccountingInformation, &accounting,
+                                  sizeof accounting, nullptr)) {
+      return accounting.ActiveProcesses == 0;
+    }
+  }
+  return WaitForSingleObject(child.process.get(), 0) == WAIT_OBJECT_0;
+}
+
 Outcome<ChildProcess> startChild(std::wstring commandLine, DWORD creationFlags, ChildOutput output) {
   ChildProcess child;
   UniqueHandle outputWrite, stopLineRead;

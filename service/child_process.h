@@ -32,6 +32,9 @@ Outcome<ChildProcess> startChild(std::wstring commandLine, DWORD creationFlags, 
 
 // Ends the child and every process it started.
 void endProcessTree(const ChildProcess& child);
+// Whether no process of the child's tree is left (true without a job, where
+// only the child itself was ever tracked).
+bool treeHasEnded(const ChildProcess& child);
 
 // Writes the stop line ("0") and closes the pipe, so that the child then
 // reads the end of its input.

@@ -54,15 +54,25 @@ WideView serviceNameArgument(unsigned long argc, const char16_t* const* argv) {
   return u"unknown";
 }
 
-ControlOutcome applyControl(HostStatus& status, std::uint32_t control) {
+namespace {
+void enterStopPending(HostStatus& status, std::uint32_t stopTimeoutMs) {
+  if (status.state != kStateStopPending) {
+    status.state = kStateStopPending;
+    status.checkPoint = 0;
+    status.waitHint = stopTimeoutMs + kTreeEndAllowanceMs;
+  }
+  ++status.checkPoint;
+}
+}  // namespace
+
+ControlOutcome applyControl(HostStatus& status, std::uint32_t control, std::uint32_t stopTimeoutMs) {
   switch (control) {
     case kControlStop:
     case kControlPreshutdown:
-      status.state = kStateStopPending;
+      enterStopPending(status, stopTimeoutMs);
       return {true, "SetServiceStatus 2 failed %d"};
     case kControlShutdown:
-      ++status.checkPoint;
-      status.state = kStateStopPending;
+      enterStopPending(status, stopTimeoutMs);
       return {true, "SetServiceStatus 1 failed %d"};
     default:
       return {false, "SetServiceStatus 3 failed %d"};
@@ -103,8 +113,13 @@ bool advanceStopCheckpoint(HostStatus& status, std::uint32_t elapsedMs, std::uin
   if (elapsedMs >= timeoutMs) return false;
   ++status.checkPoint;
   // What remains, and a little for the end of the tree afterwards.
-  status.waitHint = timeoutMs - elapsedMs + 5000;
+  status.waitHint = timeoutMs - elapsedMs + kTreeEndAllowanceMs;
   return true;
+}
+
+void advanceTreeEndCheckpoint(HostStatus& status) {
+  ++status.checkPoint;
+  status.waitHint = kTreeEndAllowanceMs;
 }
 
 void markStartFailed(HostStatus& status) {

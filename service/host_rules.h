@@ -54,8 +54,15 @@ struct ControlOutcome {
   const char* reportFailureLog;  // logged with the error code when the report fails
 };
 
-// Applies a control to the status; the record is then reported.
-ControlOutcome applyControl(HostStatus& status, std::uint32_t control);
+// What the stop wait hint adds to the stop timeout: the time it takes to end
+// the application's process tree and clean up after it.
+inline constexpr std::uint32_t kTreeEndAllowanceMs = 5000;
+
+// Applies a control to the status; the record is then reported. A stop (or
+// shutdown) starts the stop's checkpoints, with a wait hint that covers the
+// whole stop timeout: from its first report on, whoever waits for the stop
+// (the service manager, /stop, sc, Stop-Service) follows it to its end.
+ControlOutcome applyControl(HostStatus& status, std::uint32_t control, std::uint32_t stopTimeoutMs);
 // Whether a value from the registry is one of the process priority classes
 // (and nothing else that CreateProcess would take as a creation flag).
 bool isPriorityClass(std::uint32_t value);
@@ -75,6 +82,9 @@ bool markChildReady(HostStatus& status);
 // a wait hint that covers the rest of the timeout, so that the manager never
 // takes the service for hung. False once the time is up.
 bool advanceStopCheckpoint(HostStatus& status, std::uint32_t elapsedMs, std::uint32_t timeoutMs);
+// While the ended tree goes away and the host cleans up after it: a
+// checkpoint more, with the allowance as the wait hint.
+void advanceTreeEndCheckpoint(HostStatus& status);
 
 // The child could not be started (or given its pipes).
 void markStartFailed(HostStatus& status);

@@ -12,6 +12,7 @@
 
 #include "payload/config.h"
 #include "service/event_log.h"
+#include "service/pending_rules.h"
 #include "service/scm_access.h"
 #include "service/service_log.h"
 #include "util/paths.h"
@@ -29,6 +30,9 @@ constexpr DWORD kConfigBufferSize = 8192;
 // wait for (a stop polled every 500 ms kept /stop waiting up to half a
 // second after the service had stopped).
 constexpr DWORD kStatusPollMilliseconds = 20;
+// How long a service that reports stopped may still refuse a start because
+// its process has not quite gone (Wine's manager does so for a moment).
+constexpr DWORD kStoppedProcessGraceMs = 3000;
 // Enough for a launcher message with its list of rejected runtimes, or the
 // top of a stack trace with the host's closing lines.
 constexpr std::size_t kReasonLines = 30;
@@ -41,24 +45,67 @@ bool isOwnProgram(const char* configuredPath) {
   return configured.size() >= own.size() && _strnicmp(configured.data(), own.c_str(), own.size()) == 0;
 }
 
-// Ends stopped, false on a failed query or when the service stays pending
-// longer than its wait hint without advancing its checkpoint.
-bool waitForStop(SC_HANDLE service) {
-  SERVICE_STATUS status{};
-  if (!QueryServiceStatus(service, &status)) return false;
-  DWORD timerStart = GetTickCount();
-  DWORD checkpoint = status.dwCheckPoint;
-  while (status.dwCurrentState == SERVICE_STOP_PENDING) {
+ObservedStatus observed(const SERVICE_STATUS& status) {
+  return {status.dwCurrentState, status.dwCheckPoint, status.dwWaitHint};
+}
+
+// Follows the service while it is in `pendingState`, from the status just
+// queried, as long as its checkpoints advance within their wait hints.
+// False when a query fails (the system's error stays in GetLastError);
+// `hung` says whether the service stopped making progress.
+bool followPending(SC_HANDLE service, DWORD pendingState, SERVICE_STATUS& status, bool& hung,
+                   std::uint32_t* grantedMs = nullptr) {
+  PendingWatch watch(pendingState, observed(status), GetTickCount64());
+  hung = false;
+  for (;;) {
+    if (status.dwCurrentState != pendingState) return true;
     Sleep(kStatusPollMilliseconds);
     if (!QueryServiceStatus(service, &status)) return false;
-    if (status.dwCheckPoint > checkpoint) {  // progress: the timer starts again
-      timerStart = GetTickCount();
-      checkpoint = status.dwCheckPoint;
-      continue;
+    const PendingVerdict verdict = watch.observe(observed(status), GetTickCount64());
+    if (grantedMs) *grantedMs = watch.grantedMs();
+    if (verdict == PendingVerdict::Hung) {
+      hung = true;
+      return true;
     }
-    if (GetTickCount() - timerStart > status.dwWaitHint) break;
   }
-  return status.dwCurrentState == SERVICE_STOPPED;
+}
+
+const char* stateText(DWORD state) {
+  switch (state) {
+    case SERVICE_STOPPED: return "stopped";
+    case SERVICE_START_PENDING: return "starting";
+    case SERVICE_STOP_PENDING: return "stopping";
+    case SERVICE_RUNNING: return "running";
+    case SERVICE_CONTINUE_PENDING: return "continuing";
+    case SERVICE_PAUSE_PENDING: return "pausing";
+    case SERVICE_PAUSED: return "paused";
+    default: return "in an unknown state";
+  }
+}
+
+// Follows a stop to its end: 0 and "Service stopped" once stopped; else
+// "Error while stopping service", the state and the reason, and 1.
+int followStop(SC_HANDLE service, SERVICE_STATUS& status) {
+  bool hung = false;
+  std::uint32_t grantedMs = 0;
+  const bool queried = followPending(service, SERVICE_STOP_PENDING, status, hung, &grantedMs);
+  const DWORD error = GetLastError();
+  if (queried && !hung && status.dwCurrentState == SERVICE_STOPPED) {
+    std::fputs("Service stopped\n", stdout);
+    return 0;
+  }
+  std::fputs("Error while stopping service\n", stdout);
+  std::fflush(stdout);
+  if (!queried) {
+    std::fprintf(stderr, "Its state could not be read: %s\n", systemErrorText(error).c_str());
+  } else if (hung) {
+    std::fprintf(stderr, "The service is still stopping: it made no progress within %lu ms (checkpoint %lu).\n",
+                 static_cast<unsigned long>(grantedMs), static_cast<unsigned long>(status.dwCheckPoint));
+  } else {
+    std::fprintf(stderr, "The service is %s.\n", stateText(status.dwCurrentState));
+  }
+  std::fflush(stderr);
+  return 1;
 }
 
 // Exit code 0 running, 3 not running, 1 when the configuration cannot be read
@@ -110,18 +157,9 @@ enum class StartOutcome { Running, Ended, StillPending, QueryFailed };
 // wait hints, then running for the watch time.
 StartOutcome followStart(SC_HANDLE service, unsigned watchSeconds, SERVICE_STATUS& status) {
   if (!QueryServiceStatus(service, &status)) return StartOutcome::QueryFailed;
-  DWORD timerStart = GetTickCount();
-  DWORD checkpoint = status.dwCheckPoint;
-  while (status.dwCurrentState == SERVICE_START_PENDING) {
-    Sleep(kStatusPollMilliseconds);
-    if (!QueryServiceStatus(service, &status)) return StartOutcome::QueryFailed;
-    if (status.dwCheckPoint != checkpoint) {
-      timerStart = GetTickCount();
-      checkpoint = status.dwCheckPoint;
-    } else if (GetTickCount() - timerStart > std::max<DWORD>(status.dwWaitHint, 1000)) {
-      return StartOutcome::StillPending;
-    }
-  }
+  bool hung = false;
+  if (!followPending(service, SERVICE_START_PENDING, status, hung)) return StartOutcome::QueryFailed;
+  if (hung) return StartOutcome::StillPending;
   const DWORD watchEnd = GetTickCount() + watchSeconds * 1000;
   while (status.dwCurrentState == SERVICE_RUNNING && static_cast<LONG>(watchEnd - GetTickCount()) > 0) {
     Sleep(kStatusPollMilliseconds);
@@ -171,6 +209,28 @@ int reportStartOutcome(const std::string& name, StartOutcome outcome, const SERV
 }
 }  // namespace
 
+namespace {
+// The manager refuses a start while the service still stops ("already
+// running"): the stop is followed to its end, and then the service started.
+// Wine's manager also refuses it for a moment after the stop, while the old
+// process is still going away. True when the service can be started now.
+bool waitUntilStartable(SC_HANDLE service, const std::string& name, DWORD& waitedUntil) {
+  SERVICE_STATUS status{};
+  if (!QueryServiceStatus(service, &status)) return false;
+  if (status.dwCurrentState == SERVICE_STOP_PENDING) {
+    std::printf("Service '%s' is stopping; it is started once it has stopped.\n", utf8InAnsi(name).c_str());
+    std::fflush(stdout);
+    bool hung = false;
+    if (!followPending(service, SERVICE_STOP_PENDING, status, hung) || hung) return false;
+  }
+  if (status.dwCurrentState != SERVICE_STOPPED) return false;
+  if (waitedUntil == 0) waitedUntil = GetTickCount() + kStoppedProcessGraceMs;
+  if (static_cast<LONG>(waitedUntil - GetTickCount()) <= 0) return false;
+  Sleep(kStatusPollMilliseconds);
+  return true;
+}
+}  // namespace
+
 int startService(const std::string& name, const StartWatch& watch) {
   const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
   if (!manager) {
@@ -180,17 +240,31 @@ int startService(const std::string& name, const StartWatch& watch) {
     return 1;
   }
   const UniqueServiceHandle service = openService(manager, name, SERVICE_START | SERVICE_QUERY_STATUS);
-  if (service && StartServiceA(service.get(), 0, nullptr)) {
-    std::printf("Starting service '%s'.\n", utf8InAnsi(name).c_str());
-    std::fflush(stdout);
-    SERVICE_STATUS status{};
-    const StartOutcome outcome = followStart(service.get(), watch.seconds, status);
-    return reportStartOutcome(name, outcome, status, watch);
+  DWORD error = GetLastError();
+  DWORD graceEnd = 0;
+  while (service) {
+    if (StartServiceA(service.get(), 0, nullptr)) {
+      std::printf("Starting service '%s'.\n", utf8InAnsi(name).c_str());
+      std::fflush(stdout);
+      SERVICE_STATUS status{};
+      const StartOutcome outcome = followStart(service.get(), watch.seconds, status);
+      return reportStartOutcome(name, outcome, status, watch);
+    }
+    error = GetLastError();
+    if (error != ERROR_SERVICE_ALREADY_RUNNING || !waitUntilStartable(service.get(), name, graceEnd)) break;
   }
-  const DWORD error = GetLastError();
-  if (error == ERROR_SERVICE_ALREADY_RUNNING) {
-    std::printf("Service is already running.\n");
-    return 0;
+  SERVICE_STATUS status{};
+  if (error == ERROR_SERVICE_ALREADY_RUNNING && QueryServiceStatus(service.get(), &status)) {
+    if (status.dwCurrentState == SERVICE_RUNNING || status.dwCurrentState == SERVICE_START_PENDING) {
+      std::printf("Service is already running.\n");
+      return 0;
+    }
+    std::printf("Could not start service: it is %s.\n", stateText(status.dwCurrentState));
+    if (status.dwCurrentState == SERVICE_STOP_PENDING) {
+      std::fprintf(stderr, "Its stop made no progress within its wait hint (checkpoint %lu).\n",
+                   static_cast<unsigned long>(status.dwCheckPoint));
+    }
+    return 1;
   }
   std::printf("Could not start service. Error code: %d\n", static_cast<int>(error));
   printReason(error);
@@ -209,15 +283,20 @@ int stopService(const std::string& name, bool verbose) {
   SERVICE_STATUS status{};
   if (!service || !ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
     const DWORD error = GetLastError();
-    if (verbose) std::printf("Could not stop service.\n");
-    if (verbose) printReason(error);
-    return 1;
+    // A stop that is under way already (another /stop, a shutdown) is followed as well.
+    const bool stopping = service && error == ERROR_SERVICE_CANNOT_ACCEPT_CTRL &&
+                          QueryServiceStatus(service.get(), &status) &&
+                          status.dwCurrentState == SERVICE_STOP_PENDING;
+    if (!stopping) {
+      if (verbose) std::printf("Could not stop service.\n");
+      if (verbose) printReason(error);
+      return 1;
+    }
   }
-  // Shown before a wait that can take the service's whole wait hint.
+  // Shown before a wait that can take the service's whole stop.
   std::printf("Stopping service '%s'.\n", utf8InAnsi(name).c_str());
   std::fflush(stdout);
-  std::fputs(waitForStop(service.get()) ? "Service stopped\n" : "Error while stopping service\n", stdout);
-  return 0;
+  return followStop(service.get(), status);
 }
 
 int queryServiceStatus(const std::string& name) {

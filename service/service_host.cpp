@@ -25,6 +25,7 @@ namespace {
 constexpr DWORD kPumpBufferSize = 8192;
 constexpr DWORD kCheckpointInterval = 1000;
 constexpr DWORD kOutputDrainMs = 2000;
+constexpr DWORD kTreeEndPollMs = 50;
 constexpr char kPriorityKey[] = "SOFTWARE\\tallowmere-soft\\runvo\\priority";
 
 // Shared by service main, the control handler and the output pump: each
@@ -97,7 +98,7 @@ DWORD WINAPI controlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
   Host& h = host();
   std::lock_guard guard(h.lock);
   const bool alreadyStopping = h.stopRequested;
-  const ControlOutcome outcome = applyControl(h.status, control);
+  const ControlOutcome outcome = applyControl(h.status, control, h.context.stopTimeoutMs);
   if (!reportLocked(h)) writeLog(outcome.reportFailureLog, static_cast<int>(GetLastError()));
   if (outcome.sendStopLine && !alreadyStopping) {
     const char* what = control == kControlShutdown      ? "shutdown requested"
@@ -109,13 +110,14 @@ DWORD WINAPI controlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
   return NO_ERROR;
 }
 
+enum class ChildEnd { ByItself, TreeEnded };
+
 // Waits for the child; after the stop line, for at most the stop timeout,
 // reporting progress, and then ends its whole tree.
-void waitForChildEnd(Host& h, const ChildProcess& child) {
-  bool ended = false;
+ChildEnd waitForChildEnd(Host& h, const ChildProcess& child) {
   while (WaitForSingleObject(child.process.get(), kCheckpointInterval) == WAIT_TIMEOUT) {
     std::lock_guard guard(h.lock);
-    if (!h.stopRequested || ended) continue;
+    if (!h.stopRequested) continue;
     if (advanceStopCheckpoint(h.status, GetTickCount() - h.stopRequestedAt, h.context.stopTimeoutMs)) {
       reportLocked(h);
       continue;
@@ -127,7 +129,44 @@ void waitForChildEnd(Host& h, const ChildProcess& child) {
                   " s after the stop line: ending its process tree");
     }
     endProcessTree(child);
-    ended = true;
+    return ChildEnd::TreeEnded;
+  }
+  return ChildEnd::ByItself;
+}
+
+// Polls `done` for at most the tree-end allowance, telling the manager that
+// the stop makes progress meanwhile. Whether `done` came true.
+template <typename Condition>
+bool waitDuringTreeEnd(Host& h, Condition done) {
+  const DWORD start = GetTickCount();
+  DWORD lastReport = start;
+  while (!done()) {
+    const DWORD now = GetTickCount();
+    if (now - start >= kTreeEndAllowanceMs) return false;
+    if (now - lastReport >= kCheckpointInterval) {
+      lastReport = now;
+      std::lock_guard guard(h.lock);
+      if (h.status.state == kStateStopPending) {
+        advanceTreeEndCheckpoint(h.status);
+        reportLocked(h);
+      }
+    }
+    Sleep(kTreeEndPollMs);
+  }
+  return true;
+}
+
+// The child's extraction directory goes before the service reports stopped,
+// so that a stopped service leaves nothing in the temporary folder. A tree
+// that was ended may hold its directory for a moment after its end.
+void removeExtractionDirectories(Host& h, ChildEnd end) {
+  const std::string ownerId = executableOwnerId(modulePath());
+  if (end == ChildEnd::ByItself) {
+    removeStaleExtractionDirectories(ownerId);
+    return;
+  }
+  if (!waitDuringTreeEnd(h, [&] { return removeStaleExtractionDirectories(ownerId) == 0; }) && h.log) {
+    h.log->line("an extraction directory of this executable is still in use; the next start removes it");
   }
 }
 
@@ -219,7 +258,10 @@ void reportFailure(Host& h, DWORD exitCode) {
 // Everything after the child's end happens before the final report: once
 // the service reports stopped, the dispatcher returns and the process ends.
 [[noreturn]] void waitForChild(Host& h, ChildProcess& child, const UniqueHandle& pump) {
-  waitForChildEnd(h, child);
+  const ChildEnd end = waitForChildEnd(h, child);
+  if (end == ChildEnd::TreeEnded && !waitDuringTreeEnd(h, [&] { return treeHasEnded(child); })) {
+    writeLog("the child's process tree has not ended within %u ms", static_cast<unsigned>(kTreeEndAllowanceMs));
+  }
   DWORD exitCode = 0;
   if (!GetExitCodeProcess(child.process.get(), &exitCode)) exitCode = 0;
   writeLog("process terminated with exit code %d", static_cast<int>(exitCode));
@@ -227,8 +269,7 @@ void reportFailure(Host& h, DWORD exitCode) {
   if (pump) WaitForSingleObject(pump.get(), kOutputDrainMs);
   if (h.log) h.log->line("child exited with code " + std::to_string(exitCode));
   child.process.reset();
-  // The child's extraction directory, now that nothing holds it.
-  removeStaleExtractionDirectories(executableOwnerId(modulePath()));
+  removeExtractionDirectories(h, end);
   {
     std::lock_guard guard(h.lock);
     const bool beforeMain = h.status.state == kStateStartPending;

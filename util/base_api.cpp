@@ -141,6 +141,22 @@ BOOL SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor, SECURITY_DESC
   return callBool(function, descriptor, mask, bits);
 }
 
+BOOL GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION wanted, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                             DWORD* needed) {
+  static const auto function = resolve<decltype(::GetKernelObjectSecurity)>("GetKernelObjectSecurity");
+  return callBool(function, object, wanted, descriptor, size, needed);
+}
+
+BOOL GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID* owner, BOOL* defaulted) {
+  static const auto function = resolve<decltype(::GetSecurityDescriptorOwner)>("GetSecurityDescriptorOwner");
+  return callBool(function, descriptor, owner, defaulted);
+}
+
+BOOL EqualSid(PSID first, PSID second) {
+  static const auto function = resolve<decltype(::EqualSid)>("EqualSid");
+  return callBool(function, first, second);
+}
+
 bool fillRandom(void* buffer, std::size_t size) {
   if (fillFromProcessor(buffer, size)) return true;
   // advapi32's RtlGenRandom; kernelbase has none.

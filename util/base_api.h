@@ -28,6 +28,10 @@ BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, DWORD revisio
 BOOL SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL present, ACL* acl, BOOL defaulted);
 BOOL SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor, SECURITY_DESCRIPTOR_CONTROL mask,
                                   SECURITY_DESCRIPTOR_CONTROL bits);
+BOOL GetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION wanted, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                             DWORD* needed);
+BOOL GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID* owner, BOOL* defaulted);
+BOOL EqualSid(PSID first, PSID second);
 
 // Fills the buffer with unpredictable bytes: from the processor's random
 // number generator where it has a working one, otherwise from the system's

@@ -3,6 +3,7 @@
 // end the run.
 #include <algorithm>
 #include <fstream>
+#include <limits>
 
 #include "launcher_fixture.h"
 
@@ -126,6 +127,24 @@ TEST_F(Extraction, APayloadThatEndsInsideARecordCleansUp) {
   EXPECT_TRUE(has(r.log, "ERROR: Failed to extract " + dir + "\\second.bin"));
   EXPECT_TRUE(has(r.log, "attempting to delete " + dir + "\\first.txt"));
   EXPECT_FALSE(fs::exists(r.extractionDirectory));
+}
+
+TEST_F(Extraction, ANegativeRecordSizeEndsTheRunAsDamaged) {
+  for (const std::int64_t size : {std::int64_t{-1}, std::numeric_limits<std::int64_t>::min()}) {
+    SCOPED_TRACE(size);
+    Payload p = withFiles({{"first.jar", "PK first"}}, "first.jar;a.jar;b.jar", 3);
+    p.i64(size);
+    p.fileRecord("PK b");
+    const Run r = childRun(p, "negative-size.exe");
+    EXPECT_EQ(r.run.exitCode, 1u);
+    EXPECT_EQ(r.run.err.rfind("An internal error occurred (error code: 16)", 0), 0u) << r.run.err;
+    EXPECT_NE(r.run.err.find("a.jar is damaged (" + std::to_string(size) + "): the executable is damaged."),
+              std::string::npos)
+        << r.run.err;
+    EXPECT_FALSE(has(r.log, "extracting files done"));
+    ASSERT_FALSE(r.extractionDirectory.empty());
+    EXPECT_FALSE(fs::exists(r.extractionDirectory)) << "nothing of the run is left";
+  }
 }
 
 TEST_F(Extraction, DeepFoldersAreCreatedAtEveryLevel) {

@@ -4,14 +4,18 @@
 // in the states the manager reports.
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <thread>
+#include <functional>
 
 #include "jvm_double_fixture.h"
 #include "launcher_fixture.h"
 #include "registry_scope.h"
 #include "service_scope.h"
 #include "util/unique_handle.h"
+
+#include <tlhelp32.h>
 
 namespace runvo::testing {
 namespace {
@@ -292,6 +296,154 @@ TEST_F(ServiceHost, TheVerbsOnARunningService) {
   EXPECT_EQ(r.exitCode, 0u);
 }
 
+// Every thread of a process, suspended; resume them with ResumeThread.
+std::vector<UniqueHandle> suspendThreadsOf(DWORD processId) {
+  std::vector<UniqueHandle> threads;
+  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  THREADENTRY32 entry{sizeof entry};
+  for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
+    if (entry.th32OwnerProcessID != processId) continue;
+    UniqueHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
+    if (thread && SuspendThread(thread.get()) != static_cast<DWORD>(-1)) threads.push_back(std::move(thread));
+  }
+  return threads;
+}
+
+// A stop request sent straight to the service manager, as another tool (or
+// a shutdown) sends it; it does not wait.
+void requestStop(const std::string& name) {
+  const UniqueServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  const UniqueServiceHandle service(OpenServiceA(manager.get(), name.c_str(), SERVICE_STOP));
+  SERVICE_STATUS status{};
+  EXPECT_TRUE(ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) << GetLastError();
+}
+
+// The verbs of one service, with how long each took.
+class Verbs {
+ public:
+  Verbs(std::function<LauncherRun(const std::wstring&)> run, const std::string& name)
+      : run_(std::move(run)), name_(name) {}
+  LauncherRun operator()(const std::string& verb) {
+    const auto start = std::chrono::steady_clock::now();
+    LauncherRun r = run_(std::wstring(verb.begin(), verb.end()) + L" " + std::wstring(name_.begin(), name_.end()));
+    took = std::chrono::steady_clock::now() - start;
+    return r;
+  }
+  std::string quoted() const { return "'" + name_ + "'"; }
+  std::chrono::steady_clock::duration took{};
+
+ private:
+  std::function<LauncherRun(const std::wstring&)> run_;
+  std::string name_;
+};
+
+TEST_F(ServiceHost, TheVerbsFollowAServiceThatTakesSecondsToStop) {
+  // As a real server stops: the stop line arrives, and the end comes seconds later.
+  script("main: read-stdin\nmain: sleep-ms 3000\n");
+  ServiceScope services;
+  const std::string name = services.fresh();
+  const fs::path exe = launcher("slowstop.exe");
+  Verbs verb([&](const std::wstring& arguments) { return run(exe, {.arguments = arguments}); }, name);
+  const std::string stopped = "Stopping service " + verb.quoted() + ".\r\nService stopped\r\n";
+  const std::string starting = "Starting service " + verb.quoted() + ".\r\n";
+  ASSERT_EQ(verb("/install").exitCode, 0u);
+  ASSERT_EQ(verb("/start").exitCode, 0u);
+
+  LauncherRun r = verb("/stop");
+  EXPECT_EQ(r.out, stopped) << r.err;
+  EXPECT_EQ(r.exitCode, 0u);
+  EXPECT_GE(verb.took, 3s) << "/stop returned before the service had stopped";
+  EXPECT_EQ(verb("/status").exitCode, 3u);
+
+  // Right after a stop, a start starts it again.
+  r = verb("/start");
+  EXPECT_EQ(r.out, starting) << r.err;
+  EXPECT_EQ(r.exitCode, 0u);
+  EXPECT_EQ(verb("/status").exitCode, 0u);
+
+  // Typed while another stop is under way: /start waits for it, then starts.
+  requestStop(name);
+  r = verb("/start");
+  EXPECT_EQ(r.out, "Service " + verb.quoted() + " is stopping; it is started once it has stopped.\r\n" + starting)
+      << r.err;
+  EXPECT_EQ(r.exitCode, 0u);
+  EXPECT_GE(verb.took, 2s);
+  EXPECT_EQ(verb("/status").exitCode, 0u);
+
+  // /stop follows a stop that is under way just as well.
+  requestStop(name);
+  r = verb("/stop");
+  EXPECT_EQ(r.out, stopped) << r.err;
+  EXPECT_EQ(r.exitCode, 0u);
+  EXPECT_EQ(verb("/status").exitCode, 3u);
+
+  // /uninstall during a stop: the service is gone only once it has stopped.
+  ASSERT_EQ(verb("/start").exitCode, 0u);
+  requestStop(name);
+  r = verb("/uninstall");
+  EXPECT_EQ(r.out, stopped + "Uninstalled service " + verb.quoted() + ".\r\n") << r.err;
+  EXPECT_EQ(r.exitCode, 0u);
+  EXPECT_FALSE(serviceExists(name));
+}
+
+TEST_F(ServiceHost, TheVerbsFollowAStartLongerThanItsFirstWaitHint) {
+  // The VM takes longer to come up than the first wait hint the host reports:
+  // /start follows the rising checkpoints instead of giving up.
+  script("create-sleep-ms: 12000\nmain: read-stdin\nmain: sleep-ms 1000\n");
+  ServiceScope services;
+  const std::string name = services.fresh();
+  const fs::path exe = launcher("slowstart.exe");
+  Verbs verb([&](const std::wstring& arguments) { return run(exe, {.arguments = arguments}); }, name);
+  ASSERT_EQ(verb("/install").exitCode, 0u);
+  LauncherRun r = verb("/start");
+  EXPECT_EQ(r.out, "Starting service " + verb.quoted() + ".\r\n") << r.err;
+  EXPECT_EQ(r.exitCode, 0u);
+  EXPECT_GE(verb.took, 12s);
+  EXPECT_EQ(verb("/status").exitCode, 0u);
+  ASSERT_EQ(verb("/stop").exitCode, 0u);
+
+  // /stop while the service is still starting: the stop line is kept until
+  // the application can read it, and /stop waits for the end.
+  script("create-sleep-ms: 3000\nmain: read-stdin\nmain: sleep-ms 1000\n");
+  fs::remove(jvmDir_ / "jvm.dll.trace");
+  TestService direct(spacedServiceName("stop during start"), exe);
+  ASSERT_TRUE(direct.start());
+  Verbs directVerb([&](const std::wstring& arguments) { return run(exe, {.arguments = arguments}); },
+                   direct.name());
+  r = directVerb("/stop");
+  EXPECT_EQ(r.out, "Stopping service " + directVerb.quoted() + ".\r\nService stopped\r\n") << r.err;
+  EXPECT_EQ(r.exitCode, 0u);
+  EXPECT_TRUE(has(trace(), "stdin 0")) << joined(trace());
+}
+
+TEST_F(ServiceHost, AStopThatMakesNoProgressIsAFailureOfStop) {
+  // A host that no longer reports anything (here: held still from outside)
+  // looks hung once its wait hint has passed: /stop says so and fails.
+  script("main: sleep-ms 600000\n");
+  const std::string name = spacedServiceName("hung stop");
+  const fs::path exe = makeLauncher(Payload::tables({{101, "configured"},
+                                                     {107, "0"},
+                                                     {122, "com.example.App"},
+                                                     {128, searchEntry()},
+                                                     {30005, "1"}}),
+                                    "hung.exe");
+  TestService service(name, exe);
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
+  requestStop(name);
+  std::vector<UniqueHandle> held = suspendThreadsOf(service.processId());
+  ASSERT_FALSE(held.empty());
+  Verbs verb([&](const std::wstring& arguments) { return run(exe, {.arguments = arguments}); }, "\"" + name + "\"");
+  const LauncherRun r = verb("/stop");
+  for (const UniqueHandle& thread : held) ResumeThread(thread.get());
+  EXPECT_EQ(r.out, "Stopping service '" + name + "'.\r\nError while stopping service\r\n");
+  EXPECT_NE(r.err.find("The service is still stopping: it made no progress within 6000 ms"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.exitCode, 1u);
+  EXPECT_GE(verb.took, 5s);
+  EXPECT_TRUE(service.waitForState(SERVICE_STOPPED, 15s)) << "resumed, the host ends the stop";
+}
+
 TEST_F(ServiceHost, RunRunsTheApplicationAsTheServiceDoesWithItsExitCode) {
   // What the console event does is tested in-process (console_run_test):
   // Wine 8 does not deliver GenerateConsoleCtrlEvent to a process group.
@@ -356,23 +508,28 @@ TEST_F(ServiceHost, AStopThatTakesTooLongEndsTheTreeAtTheTimeout) {
   const DWORD hostId = service.processId();
 
   const auto stopAsked = std::chrono::steady_clock::now();
-  ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP));
+  LauncherRun stop;
+  std::thread stopper([&] { stop = run(exe, {.arguments = L"/stop \"" + std::wstring(name.begin(), name.end()) + L"\""}); });
   std::this_thread::sleep_for(1200ms);
   const SERVICE_STATUS pending = service.status();
   EXPECT_EQ(pending.dwCurrentState, SERVICE_STOP_PENDING);
   EXPECT_GE(pending.dwCheckPoint, 1u);
   EXPECT_GE(pending.dwWaitHint, 1000u) << "the wait hint covers the rest of the timeout";
-  ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 15s));
+  stopper.join();
   const auto took = std::chrono::steady_clock::now() - stopAsked;
+  // /stop follows the stop through the timeout and the end of the tree.
+  EXPECT_EQ(stop.out, "Stopping service '" + name + "'.\r\nService stopped\r\n") << stop.err;
+  EXPECT_EQ(stop.exitCode, 0u);
+  EXPECT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+  // Once the service is stopped, nothing of the run stays in the temporary folder.
+  EXPECT_FALSE(fs::exists(tempDir)) << tempDir;
   EXPECT_GE(took, 2s);
   EXPECT_LT(took, 10s);
   EXPECT_TRUE(processEndsWithin(child, 5000)) << "the child's tree is ended";
+  EXPECT_TRUE(processEndsWithin(hostId, 5000));
   const std::string text = readFile(log);
   EXPECT_NE(text.find("did not end within 2 s after the stop line: ending its process tree"), std::string::npos)
       << text;
-  // Nothing of the run stays in the temporary folder once the host is gone.
-  EXPECT_TRUE(processEndsWithin(hostId, 5000));
-  EXPECT_FALSE(fs::exists(tempDir)) << tempDir;
 }
 
 TEST_F(ServiceHost, TheChildDoesNotOutliveItsHost) {
@@ -427,6 +584,100 @@ TEST_F(ServiceHost, StaleExtractionDirectoriesGoAndLiveOnesStay) {
   for (const auto& entry : fs::directory_iterator(temp)) {
     EXPECT_NE(entry.path().extension(), ".tmp") << "no temporary file stays: " << entry.path();
   }
+}
+
+// The path Wine maps a Windows path to; empty outside Wine.
+std::wstring unixPath(const fs::path& path) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  const auto unixName = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* name = unixName ? unixName(path.wstring().c_str()) : nullptr;
+  std::wstring text = name ? std::wstring(name, name + std::strlen(name)) : L"";
+  HeapFree(GetProcessHeap(), 0, name);
+  return text;
+}
+
+// Wine runs a Unix program started by its path; the command line is split
+// at blanks, so the paths must hold none. The process Wine hands back may end
+// before the Unix program does: the caller waits for what it expects.
+bool runUnixProgram(std::wstring command) {
+  STARTUPINFOW startup{sizeof startup};
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    return false;
+  }
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  return true;
+}
+
+bool waitForAttributes(const fs::path& path, bool present) {
+  for (int attempt = 0; attempt < 100; ++attempt, Sleep(50)) {
+    if ((GetFileAttributesW(path.wstring().c_str()) != INVALID_FILE_ATTRIBUTES) == present) return true;
+  }
+  return false;
+}
+
+// A symbolic link to a folder, made the one way Wine 8 has: its
+// CreateSymbolicLinkW makes nothing and it refuses FSCTL_SET_REPARSE_POINT,
+// but it lists a Unix symbolic link as a reparse point, as Windows lists a
+// junction or a symbolic link.
+bool makeFolderLink(const fs::path& link, const fs::path& target) {
+  if (!runUnixProgram(L"Z:\\bin\\ln -s " + unixPath(target) + L" " + unixPath(link.parent_path()) + L"/" +
+                      link.filename().wstring()) ||
+      !waitForAttributes(link, true)) {
+    return false;
+  }
+  return (GetFileAttributesW(link.wstring().c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Removed as a link, which the test's own clean-up (the C++ library's) cannot do under Wine.
+void removeFolderLink(const fs::path& link) {
+  if (runUnixProgram(L"Z:\\bin\\rm -f " + unixPath(link))) waitForAttributes(link, false);
+}
+
+TEST_F(ServiceHost, ACleanUpNeverReachesThroughALink) {
+  PayloadBytes payload = PayloadBytes::tables({{101, "configured"}, {107, "0"}, {2002, "1"}, {2003, "app.jar"}});
+  payload.fileRecord("PK app");
+  const fs::path exe = makeLauncher(payload, "links.exe");
+  const fs::path temp = tmp_ / "links";
+  fs::create_directories(temp);
+  auto runChild = [&] { run(exe, {.arguments = L"__ksx_restart", .temporaryDirectory = temp}); };
+  // Folders of somebody else's, with something to lose.
+  auto precious = [&](const std::string& label) {
+    const fs::path folder = dir_ / label;
+    fs::create_directories(folder / "inner");
+    std::ofstream(folder / "keep.txt") << "keep";
+    std::ofstream(folder / "inner" / "keep.txt") << "keep";
+    return folder;
+  };
+  auto intact = [](const fs::path& folder) {
+    return fs::exists(folder / "keep.txt") && fs::exists(folder / "inner" / "keep.txt");
+  };
+  // A run that ends without a JVM leaves its directory behind: a stale one.
+  runChild();
+  std::vector<fs::path> stale;
+  for (const auto& entry : fs::directory_iterator(temp)) stale.push_back(entry.path());
+  ASSERT_EQ(stale.size(), 1u);
+  const std::string ownPrefix = stale[0].filename().string().substr(0, 12);
+
+  // Named like a stale extraction folder of this executable, planted by
+  // anyone who may create folders in the temporary folder.
+  const fs::path plantedTarget = precious("planted-target");
+  const fs::path planted = temp / (ownPrefix + "00000000000000a1.tmp_dir");
+  ASSERT_TRUE(makeFolderLink(planted, plantedTarget));
+  // Left inside a real stale folder, as an application may leave one in runvo.tempDir.
+  const fs::path innerTarget = precious("inner-target");
+  ASSERT_TRUE(makeFolderLink(stale[0] / "data", innerTarget));
+
+  runChild();
+  EXPECT_TRUE(intact(plantedTarget)) << "the link's target was emptied";
+  EXPECT_TRUE(intact(innerTarget)) << "the target of a link in a stale folder was emptied";
+  EXPECT_TRUE(GetFileAttributesW(planted.wstring().c_str()) != INVALID_FILE_ATTRIBUTES)
+      << "a planted link is left alone";
+  EXPECT_FALSE(fs::exists(stale[0] / "app.jar")) << "the stale folder's own files go";
+  removeFolderLink(planted);
+  removeFolderLink(stale[0] / "data");
 }
 
 TEST_F(ServiceHost, NamesAndParametersWithQuotesArriveUnchanged) {

@@ -81,6 +81,10 @@ std::vector<RecordCase> recordCases() {
   Bytes truncated = executableWith(fileTable("1", "a.jar"), {});
   appendLittleEndian(truncated, 100, 8);
   truncated.resize(truncated.size() + 10);
+  Bytes negative = executableWith(fileTable("2", "a.jar;b.jar"), {});
+  appendLittleEndian(negative, ~std::uint64_t{0}, 8);
+  appendLittleEndian(negative, 1, 8);
+  negative.push_back(7);
 
   return {
       {"agreeing", executableWith(fileTable("2", "a.jar;b\\c.txt"), {{1, 2}, {3}}),
@@ -95,6 +99,8 @@ std::vector<RecordCase> recordCases() {
        true},
       {"a record cut short", truncated, {"warning record 1 \"a.jar\" says 100 bytes, but only 10 follow"}, true},
       {"negative count", executableWith(fileTable("-1", ""), {}), {"warning key 2002 is negative (-1)"}, true},
+      {"negative size", negative,
+       {"warning record 1 \"a.jar\" has a negative size (-1), which the launcher refuses as damaged"}, true},
   };
 }
 

@@ -78,17 +78,17 @@ TEST(HostRules, ControlsAndTheEndOfTheChild) {
   EXPECT_EQ(status.state, kStateRunning);
   EXPECT_EQ(status.waitHint, 50000u);
 
-  const ControlOutcome interrogate = applyControl(status, 4);
+  const ControlOutcome interrogate = applyControl(status, 4, 30000);
   EXPECT_FALSE(interrogate.sendStopLine);
   EXPECT_EQ(status.state, kStateRunning);
 
-  EXPECT_TRUE(applyControl(status, kControlShutdown).sendStopLine);
-  EXPECT_TRUE(applyControl(status, kControlShutdown).sendStopLine);
+  EXPECT_TRUE(applyControl(status, kControlShutdown, 30000).sendStopLine);
+  EXPECT_TRUE(applyControl(status, kControlShutdown, 30000).sendStopLine);
   EXPECT_EQ(status.checkPoint, 2u);
   EXPECT_EQ(status.state, kStateStopPending);
-  EXPECT_TRUE(applyControl(status, kControlStop).sendStopLine);
-  EXPECT_EQ(status.checkPoint, 2u);
-  EXPECT_EQ(status.waitHint, 50000u);
+  EXPECT_TRUE(applyControl(status, kControlStop, 30000).sendStopLine);
+  EXPECT_EQ(status.checkPoint, 3u) << "every request is progress";
+  EXPECT_EQ(status.waitHint, 30000u + kTreeEndAllowanceMs);
 
   // After a stop request any exit code ends the service stopped.
   markChildEnded(status, 1);
@@ -130,7 +130,7 @@ TEST(HostRules, TheStartIsPendingUntilTheChildIsReady) {
 
 TEST(HostRules, AStopDuringTheStartIsNotOverwrittenByRunning) {
   HostStatus status = startingStatus();
-  EXPECT_TRUE(applyControl(status, kControlStop).sendStopLine);
+  EXPECT_TRUE(applyControl(status, kControlStop, 30000).sendStopLine);
   EXPECT_FALSE(markChildReady(status));
   EXPECT_FALSE(advanceStartCheckpoint(status));
   EXPECT_EQ(status.state, kStateStopPending);
@@ -152,17 +152,26 @@ TEST(HostRules, AChildThatEndsBeforeItIsReady) {
 }
 
 TEST(HostRules, TheStopWaitCoversTheRestOfTheTimeout) {
-  HostStatus status;
-  EXPECT_TRUE(applyControl(status, kControlPreshutdown).sendStopLine);
-  EXPECT_EQ(status.state, kStateStopPending);
   const std::uint32_t timeout = 30000;
-  EXPECT_TRUE(advanceStopCheckpoint(status, 1000, timeout));
-  EXPECT_EQ(status.checkPoint, 1u);
-  EXPECT_EQ(status.waitHint, 29000u + 5000u);
-  EXPECT_TRUE(advanceStopCheckpoint(status, 29999, timeout));
-  EXPECT_EQ(status.checkPoint, 2u);
-  EXPECT_FALSE(advanceStopCheckpoint(status, 30000, timeout)) << "time is up: the tree is ended";
-  EXPECT_EQ(status.checkPoint, 2u);
+  // From its first report on, whatever state it came from: a waiter that saw
+  // a wait hint of 0 there gave up at its next poll.
+  for (HostStatus status : {HostStatus{.state = kStateRunning, .checkPoint = 0, .waitHint = 0}, startingStatus()}) {
+    EXPECT_TRUE(applyControl(status, kControlPreshutdown, timeout).sendStopLine);
+    EXPECT_EQ(status.state, kStateStopPending);
+    EXPECT_EQ(status.checkPoint, 1u);
+    EXPECT_EQ(status.waitHint, timeout + kTreeEndAllowanceMs);
+    EXPECT_TRUE(advanceStopCheckpoint(status, 1000, timeout));
+    EXPECT_EQ(status.checkPoint, 2u);
+    EXPECT_EQ(status.waitHint, 29000u + kTreeEndAllowanceMs);
+    EXPECT_TRUE(advanceStopCheckpoint(status, 29999, timeout));
+    EXPECT_EQ(status.checkPoint, 3u);
+    EXPECT_FALSE(advanceStopCheckpoint(status, 30000, timeout)) << "time is up: the tree is ended";
+    EXPECT_EQ(status.checkPoint, 3u);
+    // While the tree ends and the host cleans up: still progress.
+    advanceTreeEndCheckpoint(status);
+    EXPECT_EQ(status.checkPoint, 4u);
+    EXPECT_EQ(status.waitHint, kTreeEndAllowanceMs);
+  }
 }
 
 TEST(HostRules, OnlyPriorityClassesAreTakenFromTheRegistry) {
