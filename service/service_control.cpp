@@ -207,9 +207,7 @@ int reportStartOutcome(const std::string& name, StartOutcome outcome, const SERV
   std::fflush(stderr);
   return 1;
 }
-}  // namespace
 
-namespace {
 // The manager refuses a start while the service still stops ("already
 // running"): the stop is followed to its end, and then the service started.
 // Wine's manager also refuses it for a moment after the stop, while the old
