@@ -54,6 +54,22 @@ inline constexpr std::int32_t kKeyAccount = 30012;
 inline constexpr std::int32_t kKeyPasswordVariable = 30013;
 inline constexpr std::int32_t kKeyServiceEnvironment = 30014;  // "NAME=value" lines
 inline constexpr std::int32_t kKeyInteractive = 30015;
+// Restarts in the host: "never", "on-failure" or "always", the first delay,
+// the longest delay and the healthy run after which both start over (seconds),
+// and how many restarts without a healthy run before the host gives up.
+inline constexpr std::int32_t kKeyRestart = 30016;
+inline constexpr std::int32_t kKeyRestartDelaySeconds = 30017;
+inline constexpr std::int32_t kKeyRestartDelayMaxSeconds = 30018;
+inline constexpr std::int32_t kKeyRestartResetSeconds = 30019;
+inline constexpr std::int32_t kKeyRestartLimit = 30020;
+// Readiness: "tcp:PORT", "http:URL" or "log:TEXT", and how long a start may take to get there.
+inline constexpr std::int32_t kKeyReady = 30021;
+inline constexpr std::int32_t kKeyReadyTimeoutSeconds = 30022;
+// Liveness: "tcp:PORT" or "http:URL", checked every so many seconds; so many
+// failures in a row mean the application hangs.
+inline constexpr std::int32_t kKeyAlive = 30023;
+inline constexpr std::int32_t kKeyAliveIntervalSeconds = 30024;
+inline constexpr std::int32_t kKeyAliveFailures = 30025;
 
 // Numbered messages.
 inline constexpr std::int32_t kMsgJvmNotStartable = 1005;

@@ -50,7 +50,72 @@ std::optional<std::uint32_t> secondsKey(const ConfigTable& table, std::int32_t k
   }
   return static_cast<std::uint32_t>(seconds) * kMillisecondsPerSecond;
 }
+// A whole number of at least `minimum`; none for a key that is not set.
+std::optional<std::uint32_t> countKey(const ConfigTable& table, std::int32_t key, std::string_view name,
+                                      std::uint32_t minimum, std::string& error) {
+  if (!table.narrow().contains(key)) return std::nullopt;
+  const int count = table.getInt(key);
+  if (count < static_cast<int>(minimum)) {
+    error = std::string(name) + " must be a whole number from " + std::to_string(minimum) + " on";
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(count);
+}
+
+// `into` from a key that is present; false when its value cannot be used.
+bool readSeconds(const ConfigTable& table, std::int32_t key, std::string_view name, std::uint32_t& into,
+                 std::string& error) {
+  if (auto ms = secondsKey(table, key, name, error)) into = *ms;
+  return error.empty();
+}
+
+bool readCount(const ConfigTable& table, std::int32_t key, std::string_view name, std::uint32_t minimum,
+               std::uint32_t& into, std::string& error) {
+  if (auto count = countKey(table, key, name, minimum, error)) into = *count;
+  return error.empty();
+}
+
+bool readRestart(const ConfigTable& table, RestartSettings& restart, std::string& error) {
+  if (table.narrow().contains(kKeyRestart)) {
+    const auto policy = parseRestartPolicy(table.getString(kKeyRestart));
+    if (!policy) {
+      error = "restart \"" + table.getString(kKeyRestart) + "\" is not \"never\", \"on-failure\" or \"always\"";
+      return false;
+    }
+    restart.policy = *policy;
+  }
+  return readSeconds(table, kKeyRestartDelaySeconds, "the restart delay", restart.firstDelayMs, error) &&
+         readSeconds(table, kKeyRestartDelayMaxSeconds, "the longest restart delay", restart.maxDelayMs, error) &&
+         readSeconds(table, kKeyRestartResetSeconds, "the restart reset period", restart.resetMs, error) &&
+         readCount(table, kKeyRestartLimit, "the restart limit", 0, restart.limit, error);
+}
+
+std::optional<HealthCheck> checkKey(const ConfigTable& table, std::int32_t key, std::string_view name, bool allowLog,
+                                    std::string& error) {
+  if (!table.narrow().contains(key) || table.getString(key).empty()) return std::nullopt;
+  std::string problem;
+  auto check = parseHealthCheck(table.getString(key), allowLog, problem);
+  if (!check) error = std::string(name) + ": " + problem;
+  return check;
+}
+
+bool readHealth(const ConfigTable& table, ServiceSettings& settings, std::string& error) {
+  settings.ready = checkKey(table, kKeyReady, "ready", true, error);
+  if (!error.empty()) return false;
+  settings.alive = checkKey(table, kKeyAlive, "alive", false, error);
+  return error.empty() &&
+         readSeconds(table, kKeyReadyTimeoutSeconds, "the readiness timeout", settings.readyTimeoutMs, error) &&
+         readSeconds(table, kKeyAliveIntervalSeconds, "the liveness interval", settings.aliveIntervalMs, error) &&
+         readCount(table, kKeyAliveFailures, "the number of liveness failures", 1, settings.aliveFailures, error);
+}
 }  // namespace
+
+std::optional<RestartPolicy> parseRestartPolicy(std::string_view text) {
+  if (equalsIgnoringCase(text, "never")) return RestartPolicy::Never;
+  if (equalsIgnoringCase(text, "on-failure")) return RestartPolicy::OnFailure;
+  if (equalsIgnoringCase(text, "always")) return RestartPolicy::Always;
+  return std::nullopt;
+}
 
 std::optional<std::vector<FailureAction>> parseFailureActions(std::string_view text, std::string& error) {
   std::vector<FailureAction> actions;
@@ -90,8 +155,9 @@ std::string accountName(const ServiceAccount& account, std::string_view serviceN
 
 std::optional<ServiceSettings> readServiceSettings(const ConfigTable& table, std::string& error) {
   ServiceSettings settings;
-  if (auto ms = secondsKey(table, kKeyStopTimeoutSeconds, "the stop timeout", error)) settings.stopTimeoutMs = *ms;
-  if (!error.empty()) return std::nullopt;
+  if (!readSeconds(table, kKeyStopTimeoutSeconds, "the stop timeout", settings.stopTimeoutMs, error)) {
+    return std::nullopt;
+  }
   settings.preshutdownMs = secondsKey(table, kKeyPreshutdownSeconds, "the pre-shutdown timeout", error);
   if (!error.empty()) return std::nullopt;
   auto actions = parseFailureActions(table.getString(kKeyFailureActions), error);
@@ -114,6 +180,11 @@ std::optional<ServiceSettings> readServiceSettings(const ConfigTable& table, std
     settings.environment.push_back(std::move(line));
   }
   if (table.narrow().contains(kKeyInteractive)) settings.interactive = table.getInt(kKeyInteractive) != 0;
+  if (!readRestart(table, settings.restart, error) || !readHealth(table, settings, error)) return std::nullopt;
+  if (settings.aliveIntervalMs == 0) {
+    error = "the liveness interval must be at least 1 second";
+    return std::nullopt;
+  }
   return settings;
 }
 

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "payload/config_table.h"
+#include "service/health_rules.h"
+#include "service/restart_rules.h"
 
 namespace runvo {
 
@@ -40,7 +42,19 @@ struct ServiceSettings {
   std::string passwordVariable;  // where /install finds a user's password; empty: standard input
   std::vector<std::string> environment;  // "NAME=value"
   std::optional<bool> interactive;       // none: what the command line says (interactive unless told)
+  // What the host does after the application ended by itself.
+  RestartSettings restart;
+  // What "running" waits for besides main being called; none: main alone.
+  std::optional<HealthCheck> ready;
+  std::uint32_t readyTimeoutMs = 120000;
+  // The watchdog of a running application; none: no watchdog.
+  std::optional<HealthCheck> alive;
+  std::uint32_t aliveIntervalMs = 30000;
+  std::uint32_t aliveFailures = 3;
 };
+
+// "never", "on-failure" or "always" (any case); none for another text.
+std::optional<RestartPolicy> parseRestartPolicy(std::string_view text);
 
 // Fails with what is wrong and what the accepted forms are.
 struct SettingsError {

@@ -26,6 +26,44 @@ TEST(ServiceSettings, DefaultsKeepTodaysBehaviour) {
   EXPECT_EQ(settings->account.kind, AccountKind::LocalSystem);
   EXPECT_TRUE(settings->environment.empty());
   EXPECT_FALSE(settings->interactive) << "the command line decides";
+  EXPECT_EQ(settings->restart.policy, RestartPolicy::Never) << "no restart in the host unless asked";
+  EXPECT_EQ(settings->restart.firstDelayMs, 2000u);
+  EXPECT_EQ(settings->restart.maxDelayMs, 60000u);
+  EXPECT_EQ(settings->restart.resetMs, 300000u);
+  EXPECT_EQ(settings->restart.limit, 10u);
+  EXPECT_FALSE(settings->ready) << "running means main was called";
+  EXPECT_EQ(settings->readyTimeoutMs, 120000u);
+  EXPECT_FALSE(settings->alive);
+  EXPECT_EQ(settings->aliveIntervalMs, 30000u);
+  EXPECT_EQ(settings->aliveFailures, 3u);
+}
+
+TEST(ServiceSettings, RestartReadinessAndLivenessFromTheirKeys) {
+  std::string error;
+  const auto settings = readServiceSettings(tableOf({{kKeyRestart, "On-Failure"},
+                                                     {kKeyRestartDelaySeconds, "1"},
+                                                     {kKeyRestartDelayMaxSeconds, "8"},
+                                                     {kKeyRestartResetSeconds, "60"},
+                                                     {kKeyRestartLimit, "0"},
+                                                     {kKeyReady, "http:http://127.0.0.1:8080/"},
+                                                     {kKeyReadyTimeoutSeconds, "30"},
+                                                     {kKeyAlive, "tcp:8080"},
+                                                     {kKeyAliveIntervalSeconds, "5"},
+                                                     {kKeyAliveFailures, "2"}}),
+                                            error);
+  ASSERT_TRUE(settings) << error;
+  EXPECT_EQ(settings->restart.policy, RestartPolicy::OnFailure);
+  EXPECT_EQ(settings->restart.firstDelayMs, 1000u);
+  EXPECT_EQ(settings->restart.maxDelayMs, 8000u);
+  EXPECT_EQ(settings->restart.resetMs, 60000u);
+  EXPECT_EQ(settings->restart.limit, 0u);
+  ASSERT_TRUE(settings->ready);
+  EXPECT_EQ(settings->ready->kind, HealthCheck::Kind::Http);
+  EXPECT_EQ(settings->readyTimeoutMs, 30000u);
+  ASSERT_TRUE(settings->alive);
+  EXPECT_EQ(settings->alive->port, 8080);
+  EXPECT_EQ(settings->aliveIntervalMs, 5000u);
+  EXPECT_EQ(settings->aliveFailures, 2u);
 }
 
 TEST(ServiceSettings, EverySettingFromItsKey) {
@@ -74,6 +112,14 @@ TEST(ServiceSettings, UnusableValuesAreRefusedWithWhatIsAccepted) {
       {kKeyStopTimeoutSeconds, "-1", "the stop timeout must be a number of seconds from 0 on"},
       {kKeyServiceEnvironment, "NOEQUALS", "the environment entry \"NOEQUALS\" is not NAME=value"},
       {kKeyServiceEnvironment, "=x", "the environment entry \"=x\" is not NAME=value"},
+      {kKeyRestart, "sometimes", "restart \"sometimes\" is not \"never\", \"on-failure\" or \"always\""},
+      {kKeyRestartDelaySeconds, "-2", "the restart delay must be a number of seconds from 0 on"},
+      {kKeyRestartLimit, "-1", "the restart limit must be a whole number from 0 on"},
+      {kKeyReady, "8080", "ready: \"8080\" is not one of \"tcp:PORT\""},
+      {kKeyReady, "http:http://192.168.1.5/", "ready: the URL's host \"192.168.1.5\" is not 127.0.0.1"},
+      {kKeyAlive, "log:ok", "alive: \"log:ok\" is not one of \"tcp:PORT\" or"},
+      {kKeyAliveFailures, "0", "the number of liveness failures must be a whole number from 1 on"},
+      {kKeyAliveIntervalSeconds, "0", "the liveness interval must be at least 1 second"},
   };
   for (const Case& c : cases) {
     std::string error;
