@@ -73,7 +73,7 @@ int runVerb(const VerbRequest& request, const std::string& name) {
     case Verb::Uninstall: return uninstallService(name, /*verbose=*/true);
     case Verb::Stop: return stopService(name, /*verbose=*/true);
     case Verb::Start: return startService(name, startWatch(name));
-    case Verb::Status: return queryServiceStatus(name);
+    case Verb::Status: return queryServiceStatus(name, serviceLogPathFor(name));
     default: break;
   }
   return 1;
@@ -92,8 +92,9 @@ int showUsage(const ArgumentVector& arguments, const std::string& name) {
 }
 
 int runServiceHost(const std::string& name, ArgumentVector hostArguments) {
+  const ServiceSettings settings = serviceSettings();
   prepareServiceHost({std::move(hostArguments), launcherDirectory(), readServiceLogSettings(configTable()),
-                      serviceSettings().stopTimeoutMs, endHostProcess});
+                      settings.stopTimeoutMs, settings.restart, endHostProcess});
   std::wstring tableName = fromUtf8(name);
   SERVICE_TABLE_ENTRYW table[] = {
       {tableName.data(), serviceMain},

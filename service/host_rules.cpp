@@ -138,4 +138,10 @@ void markChildEnded(HostStatus& status, std::uint32_t exitCode) {
   status.waitHint = 0;
 }
 
+void markGaveUp(HostStatus& status, std::uint32_t exitCode) {
+  markChildEnded(status, exitCode);
+  status.win32ExitCode = kErrorServiceSpecific;
+  status.serviceSpecificExitCode = exitCode;
+}
+
 }  // namespace runvo

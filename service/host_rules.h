@@ -93,5 +93,9 @@ void markStartFailed(HostStatus& status);
 // code as the service-specific one, so that nothing that failed looks like
 // success and the manager's failure actions can count it.
 void markChildEnded(HostStatus& status, std::uint32_t exitCode);
+// The host gave up restarting: stopped as a failure with the application's
+// last exit code, whatever it was, so that the manager's own recovery
+// actions take over.
+void markGaveUp(HostStatus& status, std::uint32_t exitCode);
 
 }  // namespace runvo

@@ -297,7 +297,7 @@ int stopService(const std::string& name, bool verbose) {
   return followStop(service.get(), status);
 }
 
-int queryServiceStatus(const std::string& name) {
+int queryServiceStatus(const std::string& name, const std::string& serviceLogPath) {
   const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
   if (!manager) {
     const DWORD error = GetLastError();
@@ -315,6 +315,10 @@ int queryServiceStatus(const std::string& name) {
   }
   const bool running = status.dwCurrentState == SERVICE_RUNNING;
   std::fputs(running ? "Running.\n" : "Not running.\n", stdout);
+  if (const std::uint32_t restarts = running ? restartsSinceServiceStart(serviceLogPath) : 0; restarts > 0) {
+    std::printf("Restarted %u time%s since the service started.\n", static_cast<unsigned>(restarts),
+                restarts == 1 ? "" : "s");
+  }
   return reportConfiguration(service.get(), running ? 0 : 3);
 }
 

@@ -19,6 +19,8 @@ struct StartWatch {
 // watches it; a service that ends meanwhile is a failure, with its reason.
 int startService(const std::string& name, const StartWatch& watch);
 int stopService(const std::string& name, bool verbose);
-int queryServiceStatus(const std::string& name);
+// "Running." or "Not running.", how often the host restarted the application
+// (from the service log), and whether it starts with Windows.
+int queryServiceStatus(const std::string& name, const std::string& serviceLogPath);
 
 }  // namespace runvo

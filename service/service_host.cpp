@@ -15,6 +15,7 @@
 #include "util/paths.h"
 #include "service/event_log.h"
 #include "service/host_rules.h"
+#include "service/restart_rules.h"
 #include "service/service_log.h"
 #include "util/unique_handle.h"
 #include "util/win_text.h"
@@ -42,6 +43,9 @@ struct Host {
   UniqueHandle stopLineWriteEnd;
   bool stopRequested = false;
   DWORD stopRequestedAt = 0;
+  std::uint32_t restarts = 0;
+  // Set with the first stop request: ends a wait between two runs at once.
+  UniqueHandle stopEvent{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
 Host& host() {
@@ -86,6 +90,7 @@ void requestStopLocked(Host& h) {
   writeLog("sending shutdown %d", 0);
   if (!h.stopRequested) h.stopRequestedAt = GetTickCount();
   h.stopRequested = true;
+  SetEvent(h.stopEvent.get());
   if (h.stopLineWriteEnd) {
     sendStopLine(h.stopLineWriteEnd);
     if (h.log) h.log->line("stop line sent");
@@ -233,6 +238,8 @@ void waitUntilReady(Host& h, const ChildProcess& child) {
       if (markChildReady(h.status)) {
         reportLocked(h);
         logState(h);
+      } else if (h.restarts > 0 && h.log) {
+        h.log->line("the application runs again after restart " + std::to_string(h.restarts));
       }
       return;
     }
@@ -255,10 +262,9 @@ void reportFailure(Host& h, DWORD exitCode) {
   writeEventLogError(h.serviceName, text);
 }
 
-// Everything after the child's end happens before the final report: once
-// the service reports stopped, the dispatcher returns and the process ends.
-[[noreturn]] void waitForChild(Host& h, ChildProcess& child, const UniqueHandle& pump) {
-  const ChildEnd end = waitForChildEnd(h, child);
+// Waits for the end of the child's tree and its output, removes its
+// extraction directory, and returns its exit code.
+DWORD collectChild(Host& h, ChildProcess& child, UniqueHandle& pump, ChildEnd end) {
   if (end == ChildEnd::TreeEnded && !waitDuringTreeEnd(h, [&] { return treeHasEnded(child); })) {
     writeLog("the child's process tree has not ended within %u ms", static_cast<unsigned>(kTreeEndAllowanceMs));
   }
@@ -267,16 +273,55 @@ void reportFailure(Host& h, DWORD exitCode) {
   writeLog("process terminated with exit code %d", static_cast<int>(exitCode));
   // The child's last output, unless something it started still holds the pipe.
   if (pump) WaitForSingleObject(pump.get(), kOutputDrainMs);
+  pump.reset();
   if (h.log) h.log->line("child exited with code " + std::to_string(exitCode));
   child.process.reset();
+  {
+    std::lock_guard guard(h.lock);
+    h.stopLineWriteEnd.reset();
+  }
   removeExtractionDirectories(h, end);
+  return exitCode;
+}
+
+// Both the service log and the event log get the restart.
+void announceRestart(Host& h, DWORD exitCode, const RestartDecision& decision) {
+  const std::string text = "the application ended with exit code " + std::to_string(exitCode) + "; restart " +
+                           std::to_string(decision.number) + " in " + std::to_string(decision.delayMs / 1000) + "." +
+                           std::to_string(decision.delayMs % 1000 / 100) + " s";
+  if (h.log) h.log->line(text);
+  writeEventLogError(h.serviceName, "Service '" + utf8InAnsi(h.serviceName) + "': " + text + ".");
+}
+
+// The delay before a restart; the service stays running to the manager.
+// False when a stop came meanwhile.
+bool waitBeforeRestart(Host& h, const RestartDecision& decision) {
+  if (WaitForSingleObject(h.stopEvent.get(), decision.delayMs) == WAIT_OBJECT_0) {
+    if (h.log) h.log->line("stop requested during the restart delay: no restart");
+    return false;
+  }
+  if (h.log) h.log->line(std::string(kRestartLine) + std::to_string(decision.number) + ")");
+  return true;
+}
+
+// The last report: once the service reports stopped, the dispatcher
+// returns and the process ends.
+[[noreturn]] void reportEnd(Host& h, DWORD exitCode, RestartDecision::Action action) {
   {
     std::lock_guard guard(h.lock);
     const bool beforeMain = h.status.state == kStateStartPending;
-    markChildEnded(h.status, exitCode);
+    if (action == RestartDecision::Action::GiveUp) {
+      markGaveUp(h.status, exitCode);
+    } else {
+      markChildEnded(h.status, exitCode);
+    }
     // Said before the final report, so that whoever waits for it finds the reason.
+    if (action == RestartDecision::Action::GiveUp && h.log) {
+      h.log->line("giving up after " + std::to_string(h.restarts) +
+                  " restarts without a healthy run: the service stops with the application's exit code");
+    }
     if (h.status.win32ExitCode != 0) {
-      if (h.log) {
+      if (h.log && action != RestartDecision::Action::GiveUp) {
         h.log->line(beforeMain ? "the application ended before its main was called"
                                : "the application ended on its own with a failure");
       }
@@ -288,6 +333,55 @@ void reportFailure(Host& h, DWORD exitCode) {
   }
   writeLog("exiting");
   h.context.endProcess(0);
+}
+
+// A new child with its pipes handed over; false (reported) when it cannot be started.
+bool startApplication(Host& h, const std::wstring& commandLine, ChildProcess& child, UniqueHandle& pump) {
+  auto started = startChild(commandLine, priorityClass() | DETACHED_PROCESS, ChildOutput::Pipe);
+  // A child without its pipes cannot be run: that is reported like a failed start.
+  if (!started) {
+    reportStartFailed(started.error());
+    return false;
+  }
+  child = std::move(*started);
+  h.log->line("child process id " + std::to_string(child.processId));
+  {
+    std::lock_guard guard(h.lock);
+    h.stopLineWriteEnd = std::move(child.stopLineWriteEnd);
+    if (h.stopRequested) requestStopLocked(h);
+  }
+  pump.reset(CreateThread(nullptr, 0, pumpOutput, child.outputReadEnd.get(), 0, nullptr));
+  if (pump) child.outputReadEnd.release();
+  return true;
+}
+
+// Runs the application, and again by the restart policy, until a stop, an
+// end that stands, or the give-up.
+void runApplication(Host& h, const std::wstring& commandLine) {
+  RestartTracker tracker(h.context.restart);
+  for (;;) {
+    tracker.runStarted(GetTickCount64());
+    ChildProcess child;
+    UniqueHandle pump;
+    if (!startApplication(h, commandLine, child, pump)) return;
+    waitUntilReady(h, child);
+    const ChildEnd end = waitForChildEnd(h, child);
+    const DWORD exitCode = collectChild(h, child, pump, end);
+    bool stopAsked = false;
+    bool neverRan = false;
+    {
+      std::lock_guard guard(h.lock);
+      stopAsked = h.stopRequested;
+      neverRan = h.status.state == kStateStartPending;
+    }
+    // A start that never got the application running fails as it is.
+    const RestartDecision decision =
+        neverRan ? RestartDecision{} : tracker.runEnded(exitCode, stopAsked, GetTickCount64());
+    h.restarts = tracker.restarts();
+    if (decision.action != RestartDecision::Action::Restart) reportEnd(h, exitCode, decision.action);
+    announceRestart(h, exitCode, decision);
+    if (!waitBeforeRestart(h, decision)) reportEnd(h, 0, RestartDecision::Action::Stop);
+  }
 }
 }  // namespace
 
@@ -322,23 +416,8 @@ void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
   }
   const std::wstring commandLine(asWin(*line));
   h.log->line("child command line: " + toNarrow(commandLine));
-  auto child = startChild(commandLine, priorityClass() | DETACHED_PROCESS, ChildOutput::Pipe);
-  // A child without its pipes cannot be run: that is reported like a failed start.
-  if (!child) {
-    reportStartFailed(child.error());
-    return;
-  }
-  h.log->line("child process id " + std::to_string(child->processId));
-  {
-    std::lock_guard guard(h.lock);
-    h.stopLineWriteEnd = std::move(child->stopLineWriteEnd);
-    if (h.stopRequested) requestStopLocked(h);
-  }
-  UniqueHandle pump(CreateThread(nullptr, 0, pumpOutput, child->outputReadEnd.get(), 0, nullptr));
-  if (pump) child->outputReadEnd.release();
   registerConsoleEventLogger();
-  waitUntilReady(h, *child);
-  waitForChild(h, *child, pump);
+  runApplication(h, commandLine);
 }
 
 }  // namespace runvo

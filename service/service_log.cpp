@@ -88,12 +88,21 @@ void ServiceLog::writeLocked(std::string_view text) {
   }
 }
 
-std::vector<std::string> lastServiceLogLines(const std::string& path, std::size_t count) {
+namespace {
+std::string wholeFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) return {};
   std::ostringstream text;
-  text << file.rdbuf();
-  return lastLinesSince(text.str(), kServiceStartMarker, count);
+  if (file) text << file.rdbuf();
+  return text.str();
+}
+}  // namespace
+
+std::vector<std::string> lastServiceLogLines(const std::string& path, std::size_t count) {
+  return lastLinesSince(wholeFile(path), kServiceStartMarker, count);
+}
+
+std::uint32_t restartsSinceServiceStart(const std::string& path) {
+  return restartsInLatestRun(wholeFile(path), kServiceStartMarker);
 }
 
 }  // namespace runvo

@@ -1,5 +1,7 @@
 #include "service/service_log_rules.h"
 
+#include <charconv>
+
 #include <cstdio>
 
 #include "payload/config_keys.h"
@@ -76,6 +78,19 @@ std::vector<std::string> lastLinesSince(std::string_view text, std::string_view 
   }
   if (lines.size() > count) lines.erase(lines.begin(), lines.end() - static_cast<std::ptrdiff_t>(count));
   return lines;
+}
+
+std::uint32_t restartsInLatestRun(std::string_view text, std::string_view startMarker) {
+  const std::vector<std::string> lines = lastLinesSince(text, startMarker, text.size() + 1);
+  for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+    const std::size_t at = line->find(kRestartLine);
+    if (at == std::string::npos) continue;
+    std::uint32_t number = 0;
+    const char* first = line->data() + at + kRestartLine.size();
+    const auto [end, problem] = std::from_chars(first, line->data() + line->size(), number);
+    if (problem == std::errc() && end != first && *end == ')') return number;
+  }
+  return 0;
 }
 
 }  // namespace runvo

@@ -54,4 +54,12 @@ class OutputLines {
 // `marker` on (the start of the latest run), without their line ends.
 std::vector<std::string> lastLinesSince(std::string_view text, std::string_view marker, std::size_t count);
 
+// The host's line before each restart of the application, followed by the
+// restart's number and ")".
+inline constexpr std::string_view kRestartLine = "restarting the application (restart ";
+
+// How often the host restarted the application in the latest run of the
+// service that a log's text shows; 0 when it never did.
+std::uint32_t restartsInLatestRun(std::string_view text, std::string_view startMarker);
+
 }  // namespace runvo

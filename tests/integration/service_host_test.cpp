@@ -92,6 +92,15 @@ class ServiceHost : public JvmDoubleTest {
                                          {128, searchEntry()}}),
                         name);
   }
+  template <typename Condition>
+  static bool waitUntil(Condition done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(50ms);
+    }
+    return true;
+  }
   // Waits until the trace holds the line.
   bool traced(const std::string& line, std::chrono::milliseconds limit = 10s) const {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -442,6 +451,91 @@ TEST_F(ServiceHost, AStopThatMakesNoProgressIsAFailureOfStop) {
   EXPECT_EQ(r.exitCode, 1u);
   EXPECT_GE(verb.took, 5s);
   EXPECT_TRUE(service.waitForState(SERVICE_STOPPED, 15s)) << "resumed, the host ends the stop";
+}
+
+class RestartInTheHost : public ServiceHost {
+ protected:
+  fs::path restarting(const std::string& policy, const std::string& delaySeconds, const std::string& limit) {
+    return makeLauncher(Payload::tables({{101, "configured"},
+                                         {107, "0"},
+                                         {122, "com.example.App"},
+                                         {128, searchEntry()},
+                                         {30016, policy},
+                                         {30017, delaySeconds},
+                                         {30018, delaySeconds},
+                                         {30020, limit}}),
+                        "restart-" + policy + ".exe");
+  }
+  std::string serviceLog(const std::string& name) const { return readFile(dir_ / "logs" / (name + ".log")); }
+  static int count(const std::string& text, const std::string& part) {
+    int found = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
+    return found;
+  }
+};
+
+TEST_F(RestartInTheHost, ACrashLoopIsRestartedUntilTheLimitThenTheHostGivesUpWithTheExitCode) {
+  // Each run serves a moment, then ends with 3, as a server that crashes does.
+  script("main: sleep-ms 700\nmain: exit 3\n");
+  const std::string name = spacedServiceName("crash loop");
+  TestService service(name, restarting("on-failure", "1", "2"));
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
+  // While it restarts, the manager sees a running service, and /status counts.
+  ASSERT_TRUE(waitUntil([&] { return serviceLog(name).find("(restart 1)") != std::string::npos; }, 10s));
+  EXPECT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+  const LauncherRun status = run(dir_ / "restart-on-failure.exe", {.arguments = L"/status \"" + std::wstring(name.begin(), name.end()) + L"\""});
+  EXPECT_NE(status.out.find("Running.\r\nRestarted 1 time since the service started.\r\n"), std::string::npos)
+      << status.out;
+
+  ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 20s));
+  const SERVICE_STATUS ended = service.status();
+  EXPECT_EQ(ended.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+  EXPECT_EQ(ended.dwServiceSpecificExitCode, 3u) << "the manager's recovery takes over from the exit code";
+  const std::string log = serviceLog(name);
+  EXPECT_EQ(count(log, "child exited with code 3"), 3) << log;
+  EXPECT_NE(log.find("the application ended with exit code 3; restart 1 in 1.0 s"), std::string::npos) << log;
+  EXPECT_NE(log.find("the application ended with exit code 3; restart 2 in 1.0 s"), std::string::npos) << log;
+  EXPECT_NE(log.find("giving up after 2 restarts without a healthy run"), std::string::npos) << log;
+  EXPECT_NE(log.find("event log: Service '" + name + "' failed: the application ended with exit code 3."),
+            std::string::npos)
+      << log;
+}
+
+TEST_F(RestartInTheHost, AlwaysRestartsAfterAnEndWithZeroAndNeverDoesNot) {
+  script("main: sleep-ms 500\n");
+  const std::string name = spacedServiceName("always");
+  TestService service(name, restarting("always", "0", "1"));
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 20s));
+  const std::string log = serviceLog(name);
+  EXPECT_EQ(count(log, "child exited with code 0"), 2) << log;
+  EXPECT_NE(log.find("the application ended with exit code 0; restart 1 in 0.0 s"), std::string::npos) << log;
+  // Given up, an end with 0 is no success either: the manager must see it.
+  EXPECT_EQ(service.status().dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+
+  const std::string plain = spacedServiceName("never");
+  TestService never(plain, restarting("never", "0", "1"));
+  ASSERT_TRUE(never.start());
+  ASSERT_TRUE(never.waitForState(SERVICE_STOPPED, 20s));
+  EXPECT_EQ(count(serviceLog(plain), "child exited with code 0"), 1);
+  EXPECT_EQ(never.status().dwWin32ExitCode, 0u);
+}
+
+TEST_F(RestartInTheHost, AStopDuringTheDelayEndsAtOnce) {
+  script("main: sleep-ms 300\nmain: exit 9\n");
+  const std::string name = spacedServiceName("stop in delay");
+  const fs::path exe = restarting("on-failure", "60", "5");
+  TestService service(name, exe);
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(waitUntil([&] { return serviceLog(name).find("restart 1 in 60.0 s") != std::string::npos; }, 10s));
+  const auto asked = std::chrono::steady_clock::now();
+  const LauncherRun stop = run(exe, {.arguments = L"/stop \"" + std::wstring(name.begin(), name.end()) + L"\""});
+  EXPECT_EQ(stop.out, "Stopping service '" + name + "'.\r\nService stopped\r\n") << stop.err;
+  EXPECT_EQ(stop.exitCode, 0u);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, 5s);
+  EXPECT_EQ(service.status().dwWin32ExitCode, 0u) << "a stop is no failure";
+  EXPECT_NE(serviceLog(name).find("stop requested during the restart delay: no restart"), std::string::npos);
 }
 
 TEST_F(ServiceHost, RunRunsTheApplicationAsTheServiceDoesWithItsExitCode) {

@@ -85,6 +85,22 @@ TEST(ServiceLogRules, TheLastLinesOfTheLatestRun) {
   EXPECT_TRUE(lastLinesSince("", "service starting", 5).empty());
 }
 
+TEST(ServiceLogRules, TheRestartsOfTheLatestRun) {
+  struct Case {
+    const char* log;
+    std::uint32_t restarts;
+  };
+  const Case cases[] = {
+      {"t service starting: a\nt restarting the application (restart 1)\nt restarting the application (restart 2)\n", 2},
+      {"t service starting: a\nt restarting the application (restart 7)\nt service starting: a\nt child exited\n", 0},
+      {"t service starting: a\nt restarting the application (restart 12)\r\nt the application runs again\r\n", 12},
+      {"t service starting: a\nt restarting the application (restart x)\n", 0},
+      {"t service starting: a\nt restarting the application (restart 3\n", 0},
+      {"", 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(restartsInLatestRun(c.log, "service starting"), c.restarts) << c.log;
+}
+
 TEST(Usage, NamesTheVerbsTheExitCodesAndTheLogs) {
   const std::string text = usageText("svc.exe", "My Service", "C:\\app\\logs\\My Service.log");
   EXPECT_EQ(text.rfind("Usage: svc.exe VERB [non-interactive] [SERVICE NAME]\n", 0), 0u);
