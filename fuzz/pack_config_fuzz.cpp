@@ -138,7 +138,10 @@ WrittenConfig writtenConfig(FuzzedDataProvider input) {
   std::set<std::string> fields{"service.name", "app.main_class"};
   WrittenConfig config;
   config.text = "service.name = " + someString(input) + "\n";
-  config.text += "app.main_class = " + someString(input) + "\n";
+  // Half the time a class name: a refused main class refuses the whole config,
+  // and what a loaded plan must satisfy would go unchecked.
+  const std::string mainClass = input.ConsumeBool() ? basicString("com.example.Main") : someString(input);
+  config.text += "app.main_class = " + mainClass + "\n";
   for (int i = input.ConsumeIntegralInRange(0, 8); i > 0; --i) addField(input, fields, config);
   for (int i = input.ConsumeIntegralInRange(0, 2); i > 0; --i) addRawEntry(input, config);
   if (input.ConsumeBool()) config.text += "launcher.runtime_jar = false\n";

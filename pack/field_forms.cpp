@@ -141,6 +141,25 @@ Expected<std::string> searchTable(const toml::table& table) {
   return "R" + *location;
 }
 
+std::optional<std::string> classNameProblem(std::string_view text) {
+  if (text.empty()) return "it is empty";
+  if (text.find('/') != std::string_view::npos) {
+    return "it holds '/'; write the package with dots, as in com.example.Main";
+  }
+  for (std::string_view ending : {".class", ".java"}) {
+    if (text.ends_with(ending)) return "it ends in " + std::string(ending) + "; name the class, not its file";
+  }
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= ' ' || byte == 0x7F) return "it holds a space or a control character";
+    if (c == ';' || c == '[') return "it holds '" + std::string(1, c) + "'";
+  }
+  if (text.front() == '.' || text.back() == '.' || text.find("..") != std::string_view::npos) {
+    return "it has an empty part between dots";
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string_view acceptedForms(EntryForms forms) {
@@ -181,6 +200,11 @@ bool isJavaVersion(std::string_view text) {
     }
   }
   return !expectsDigit;
+}
+
+Status checkClassName(std::string_view text) {
+  if (auto problem = classNameProblem(text)) return failure(quoted(text) + " is no class name: " + *problem);
+  return Done{};
 }
 
 std::string typeName(const toml::node& node) {

@@ -1,7 +1,8 @@
 // The readable forms that app.classpath and jvm.search accept beside the
-// launcher's raw entries, and the shape checks of raw entries and Java
-// versions. The launcher skips an entry it cannot read without a word, so a
-// mistyped entry is refused here, at build time, where it can be explained.
+// launcher's raw entries, and the shape checks of raw entries, Java versions
+// and class names. The launcher skips an entry it cannot read without a
+// word, so a mistyped entry is refused here, at build time, where it can be
+// explained.
 #pragma once
 #include <string>
 #include <string_view>
@@ -29,6 +30,14 @@ bool isJavaVersion(std::string_view text);
 inline constexpr std::string_view kJavaVersionForms =
     "digits separated by '.' or '_', optionally followed by '-' and a suffix, "
     "e.g. \"17\", \"1.8.0_202\", \"21.0.2\", \"17-ea\"";
+
+// A name of the class whose main method runs. The runtime loads it with
+// Class.forName, which takes a binary name: parts joined by '.', a nested
+// class after '$'. No class name holds '/', ';' or '[', nor an empty part;
+// a space, a control character or a file ending is a slip (an argument
+// typed into the name, the class file named). A refusal quotes the text and
+// says why; the caller names the field or option.
+Status checkClassName(std::string_view text);
 
 // "a string", "an integer", ...: what a TOML value is, for messages.
 std::string typeName(const toml::node& node);

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "pack/zip_reader.h"
+#include "util/text.h"
 
 namespace runvo::pack {
 
@@ -15,11 +16,6 @@ constexpr std::uint32_t kLargestManifest = 16u << 20;
 
 // Java splits Class-Path at these.
 constexpr std::string_view kClassPathSeparators = " \t\n\r\f";
-
-bool equalsIgnoringAsciiCase(std::string_view left, std::string_view right) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  return std::ranges::equal(left, right, {}, lower, lower);
-}
 
 // The next line and what follows it; a line ends at CR LF, LF or CR.
 std::string_view takeLine(std::string_view& text) {

@@ -15,7 +15,7 @@ inline constexpr std::string_view kManifestName = "META-INF/MANIFEST.MF";
 struct JarManifest {
   bool present = false;                // the jar has a manifest at all
   std::string mainClass;               // empty when the manifest names none
-  std::vector<std::string> classPath;  // the Class-Path's relative URLs, as written
+  std::vector<std::string> classPath;  // the Class-Path's URLs, as written
 };
 
 // The main section of manifest text: "Name: value" lines, continued by

@@ -48,12 +48,17 @@ int reportFailure(const std::string& message) {
   return kFailure;
 }
 
+void reportWarnings(const std::vector<std::string>& warnings) {
+  for (const std::string& warning : warnings) std::cerr << prefixedLines("warning: " + warning);
+}
+
 // From the config file, or with --jar from the config made from the jar.
 Expected<BuildSummary> buildFromConfigOrJar(const BuildRequest& request, const std::optional<QuickPack>& quick) {
   if (!quick) return buildExecutable(request);
-  auto plan = loadQuickPack(*quick);
-  if (!plan) return plan.error();
-  return buildExecutable(std::move(*plan), request);
+  auto quickPlan = loadQuickPack(*quick);
+  if (!quickPlan) return quickPlan.error();
+  reportWarnings(quickPlan->warnings);
+  return buildExecutable(std::move(quickPlan->plan), request);
 }
 
 // Built and signed beside the output, then renamed over it: a signing failure
@@ -142,9 +147,38 @@ struct SigningOptions {
   }
 };
 
+// The options build --jar and init share for the config's [app] fields.
+struct AppOptions {
+  std::string mainClass;
+  std::vector<std::string> arguments;
+  CLI::Option* mainClassOption = nullptr;
+
+  // `jarOption`: the option the two need, where the jar is an option.
+  void addTo(CLI::App* command, CLI::Option* jarOption) {
+    mainClassOption = command->add_option(
+        "--main-class", mainClass,
+        "The class whose main method runs the service (default: the Main-Class of the jar's manifest)");
+    // One word per --arg, taken as it is even when it starts with '-'.
+    CLI::Option* argOption =
+        command->add_option("--arg", arguments, "A word the main method receives; repeat it for each word, in order")
+            ->expected(1)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    if (jarOption) {
+      mainClassOption->needs(jarOption);
+      argOption->needs(jarOption);
+    }
+  }
+
+  void applyTo(QuickPack& quick) const {
+    if (mainClassOption->count() > 0) quick.mainClass = mainClass;
+    quick.arguments = arguments;
+  }
+};
+
 int runInit(const QuickPack& quick, const std::filesystem::path& configPath) {
   auto written = writeQuickConfig(quick, configPath);
   if (!written) return reportFailure(written.error().message);
+  reportWarnings(written->warnings);
   const std::string name = displayPath(configPath);
   std::cout << "runvo-pack: wrote \"" << name << "\"; ";
   if (!written->namesMainClass) {
@@ -196,11 +230,13 @@ int runPack(int argc, const char* const* argv) {
   CLI::App* build = app.add_subcommand("build", "Build a service executable from a TOML config, or from a jar");
   CLI::Option* configOption = build->add_option("CONFIG", config, "The TOML config");
   CLI::Option* jarOption =
-      build->add_option("--jar", jar, "Pack this jar without a config: its manifest names the main class and its "
-                                      "Class-Path the jars beside it");
+      build->add_option("--jar", jar, "Pack this jar without a config: its manifest names the main class (unless "
+                                      "--main-class does) and in its Class-Path the jars to embed with it");
   configOption->excludes(jarOption);
   build->add_option("--lib", library, "With --jar: a folder whose *.jar files are embedded too")->needs(jarOption);
   build->add_option("--name", serviceName, "With --jar: the service name")->needs(jarOption);
+  AppOptions buildApp;
+  buildApp.addTo(build, jarOption);
   build->add_option("-o,--output", output, "The executable to write")->required();
   build->add_option("--stub", stub, "The launcher stub (default: runvo.exe beside runvo-pack)");
   build->add_option("--runtime-jar", runtimeJar,
@@ -217,6 +253,8 @@ int runPack(int argc, const char* const* argv) {
   init->add_option("JAR", jar, "The application jar")->required();
   init->add_option("--lib", library, "A folder whose *.jar files are embedded too");
   init->add_option("--name", serviceName, "The service name (default: the jar's name without .jar)");
+  AppOptions initApp;
+  initApp.addTo(init, nullptr);
   init->add_option("-o,--output", initOutput, "The config to write (default: " + std::string(kQuickConfigName) + ")");
   CLI::App* inspect = app.add_subcommand("inspect", "List the payload of an executable");
   inspect->add_option("EXE", inspected, "The executable to list")->required();
@@ -243,6 +281,7 @@ int runPack(int argc, const char* const* argv) {
     quick = QuickPack{pathFromUtf8(jar), std::nullopt, serviceName};
     if (!library.empty()) quick->libraryFolder = pathFromUtf8(library);
     if (quick->serviceName.empty()) quick->serviceName = displayPath(quick->jar.stem());
+    (build->parsed() ? buildApp : initApp).applyTo(*quick);
   }
   if (build->parsed()) {
     BuildRequest request{pathFromUtf8(config), pathFromUtf8(output), std::nullopt, replace};

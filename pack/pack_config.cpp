@@ -178,6 +178,7 @@ class ConfigLoader {
   void claimFileKeys(bool fromConfigFiles);
   void checkRequired(const toml::table& root);
   void checkServiceName(const std::string& name, Line line);
+  void checkMainClass(const std::string& name, Line line);
   void applyDefaults();
 
   std::optional<std::string> toNarrow(std::string_view utf8, std::size_t capacity,
@@ -277,6 +278,8 @@ void ConfigLoader::loadField(const NamedKey& entry, const toml::node& value) {
   }
   if (entry.key == kKeyServiceName) checkServiceName(*utf8, line);
   if (auto narrow = toNarrow(*utf8, entry.capacity, name, line)) {
+    // Checked after the encoding, whose refusal already names a NUL.
+    if (entry.key == kKeyMainClass) checkMainClass(*utf8, line);
     setNarrow(entry.key, std::move(*narrow), {name, line});
   }
 }
@@ -734,6 +737,10 @@ void ConfigLoader::checkServiceName(const std::string& name, Line line) {
   if (name.size() > kLongestServiceName) {
     report(line, "service.name is longer than " + std::to_string(kLongestServiceName) + " bytes");
   }
+}
+
+void ConfigLoader::checkMainClass(const std::string& name, Line line) {
+  if (auto checked = checkClassName(name); !checked) report(line, "app.main_class " + checked.error().message);
 }
 
 void ConfigLoader::applyDefaults() {

@@ -4,9 +4,14 @@
 #include <cstdio>
 #include <map>
 #include <set>
+#include <variant>
 
+#include "pack/field_forms.h"
 #include "pack/file_io.h"
 #include "pack/jar_manifest.h"
+#include "pack/text_encoding.h"
+#include "pack/word_quoting.h"
+#include "util/text.h"
 
 namespace runvo::pack {
 
@@ -20,18 +25,24 @@ constexpr std::string_view kArchiveExtensions[] = {".jar", ".zip"};
 struct EmbeddedJar {
   fs::path source;
   std::string comment;  // why it is embedded, for the config; empty for the application jar
+  // Named absolute by the manifest, and so in the config: a path that climbs
+  // out of the config's folder to /usr/share/java reads worse.
+  bool absolute = false;
 };
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string asciiFolded(std::string_view text) {
-  std::string folded(text);
-  std::ranges::transform(folded, folded.begin(), asciiLower);
-  return folded;
-}
+// A Class-Path entry that java would run without, and so is left out; the
+// reason is said as a warning.
+struct LeftOut {
+  std::string reason;
+};
 
 bool hasExtension(std::string_view name, std::string_view extension) {
-  return name.size() > extension.size() && asciiFolded(name.substr(name.size() - extension.size())) == extension;
+  return name.size() > extension.size() &&
+         equalsIgnoringAsciiCase(name.substr(name.size() - extension.size()), extension);
+}
+
+bool isArchive(std::string_view name) {
+  return std::ranges::any_of(kArchiveExtensions, [&](std::string_view ext) { return hasExtension(name, ext); });
 }
 
 // A path or name inside a TOML comment: a line break there would end the
@@ -64,15 +75,15 @@ std::string tomlString(std::string_view text) {
   return quoted + "\"";
 }
 
-// A source as the config writes it: relative to the config's directory,
-// with forward slashes; absolute when no relative path leads there (another
-// drive).
-std::string sourceText(const fs::path& source, const fs::path& configDirectory) {
+// A source as the config writes it, with forward slashes: relative to the
+// config's directory, unless the manifest named it absolute or no relative
+// path leads there (another drive).
+std::string sourceText(const EmbeddedJar& jar, const fs::path& configDirectory) {
   std::error_code error;
-  const fs::path absoluteSource = fs::absolute(source, error).lexically_normal();
+  const fs::path absoluteSource = fs::absolute(jar.source, error).lexically_normal();
   fs::path base = fs::absolute(configDirectory.empty() ? fs::path(".") : configDirectory, error).lexically_normal();
   if (!base.has_filename()) base = base.parent_path();
-  const fs::path relative = absoluteSource.lexically_relative(base);
+  const fs::path relative = jar.absolute ? fs::path() : absoluteSource.lexically_relative(base);
   const std::u8string text = (relative.empty() ? absoluteSource : relative).generic_u8string();
   return std::string(text.begin(), text.end());
 }
@@ -80,8 +91,8 @@ std::string sourceText(const fs::path& source, const fs::path& configDirectory) 
 std::optional<std::string> percentDecoded(std::string_view url) {
   auto hexValue = [](char c) -> int {
     if (c >= '0' && c <= '9') return c - '0';
-    c = asciiLower(c);
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    c = asciiUpper(c);
+    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
   };
   std::string decoded;
   for (std::size_t i = 0; i < url.size(); ++i) {
@@ -96,31 +107,66 @@ std::optional<std::string> percentDecoded(std::string_view url) {
   return decoded;
 }
 
-// "file:/x.jar", "http://...", "C:/x.jar", "/x.jar": nothing that lies beside the jar.
-bool isAbsoluteUrl(std::string_view url) {
+// The path part of a Class-Path URL that names a local file: relative
+// ("lib/x.jar", "file:x.jar"), absolute ("/usr/share/java/x.jar"), or a file
+// URL ("file:/usr/share/java/x.jar", "file:///C:/lib/x.jar"). Nothing for
+// another scheme ("http:", or a drive "C:" read as one) or another host,
+// which java skips for a jar that is a local file.
+std::optional<std::string_view> localPath(std::string_view url) {
+  constexpr std::string_view kFileScheme = "file:";
+  if (url.size() >= kFileScheme.size() && equalsIgnoringAsciiCase(url.substr(0, kFileScheme.size()), kFileScheme)) {
+    std::string_view path = url.substr(kFileScheme.size());
+    if (!path.starts_with("//")) return path;
+    const std::size_t pathStart = std::min(path.find('/', 2), path.size());
+    const std::string_view host = path.substr(2, pathStart - 2);
+    if (!host.empty() && !equalsIgnoringAsciiCase(host, "localhost")) return std::nullopt;
+    return path.substr(pathStart);
+  }
   const std::size_t colon = url.find(':');
-  return url.starts_with('/') || url.starts_with('\\') || (colon != std::string_view::npos && colon < url.find('/'));
+  if (colon != std::string_view::npos && colon < url.find('/')) return std::nullopt;
+  return url;
 }
 
-// The file a Class-Path entry names, which must exist beside the jar.
-Expected<fs::path> classPathFile(const fs::path& jar, std::string_view url) {
+// The file of a decoded URL path, resolved against the jar's folder as java
+// resolves it against the jar's URL.
+fs::path entryFile(const fs::path& jar, std::string_view path) {
+  if (!path.starts_with('/')) return jar.parent_path() / pathFromUtf8(path);
+  // "/C:/lib/x.jar": on Windows a drive follows the URL's root.
+  const fs::path afterRoot = pathFromUtf8(path.substr(1));
+  return afterRoot.has_root_name() ? afterRoot : pathFromUtf8(path);
+}
+
+// What becomes of one Class-Path entry: embedded; left out, as java runs
+// without it (it names no local file, or nothing that exists); or refused,
+// when it exists in a form the extraction directory cannot put on the
+// class path.
+Expected<std::variant<EmbeddedJar, LeftOut>> classPathJar(const fs::path& jar, std::string_view url) {
   const std::string entry = displayPath(jar) + "'s Class-Path entry \"" + std::string(url) + "\"";
+  const LeftOut noLocalFile{entry + " is left out: it names no local file, and java -jar skips it too"};
+  const std::optional<std::string_view> path = localPath(url);
+  if (!path) return noLocalFile;
+  const std::optional<std::string> decoded = percentDecoded(*path);
+  if (!decoded) return failure(entry + " has a '%' that is not followed by two hex digits");
+  // "%00": no file name holds a NUL, and the file system would read the name only up to it.
+  if (decoded->find('\0') != std::string::npos) return noLocalFile;
+  const fs::path file = entryFile(jar, *decoded);
+  std::error_code error;
+  const fs::file_status status = fs::status(file, error);
+  if (!fs::exists(status)) {
+    return LeftOut{entry + " is left out: there is no \"" + displayPath(file) +
+                   "\", and java -jar runs without it too"};
+  }
   // init reads the same manifest, so the way out is outside the Class-Path.
   const std::string wayOut = "; leave it out of the Class-Path and name it in a config's app.classpath";
-  if (isAbsoluteUrl(url)) return failure(entry + " is no relative URL, so it names nothing beside the jar" + wayOut);
-  if (url.ends_with('/')) return failure(entry + " names a folder, and only files are embedded" + wayOut);
-  const std::optional<std::string> decoded = percentDecoded(url);
-  if (!decoded) return failure(entry + " has a '%' that is not followed by two hex digits");
-  if (std::ranges::none_of(kArchiveExtensions, [&](std::string_view ext) { return hasExtension(*decoded, ext); })) {
+  if (url.ends_with('/') || fs::is_directory(status)) {
+    return failure(entry + " names a folder, and only files are embedded" + wayOut);
+  }
+  if (!isArchive(*decoded)) {
     return failure(
         entry + " is no .jar or .zip file, and only those join the class path from the extraction directory" + wayOut);
   }
-  const fs::path file = jar.parent_path() / pathFromUtf8(*decoded);
-  std::error_code error;
-  if (!fs::is_regular_file(file, error)) {
-    return failure(entry + " names a file that is missing: there is no file \"" + displayPath(file) + "\"");
-  }
-  return file;
+  return EmbeddedJar{file, "named by the Class-Path of " + commentText(displayPath(jar.filename())) + "'s manifest",
+                     decoded->starts_with('/')};
 }
 
 Expected<std::vector<fs::path>> libraryJars(const fs::path& folder) {
@@ -140,39 +186,61 @@ Expected<std::vector<fs::path>> libraryJars(const fs::path& folder) {
   return jars;
 }
 
+struct EmbeddedJars {
+  std::vector<EmbeddedJar> jars;
+  std::vector<std::string> leftOut;  // each Class-Path entry left out, and why
+};
+
 // The application jar, then what its Class-Path names, then the library
-// folder's jars. A file reached twice (a library folder that holds the jar)
-// is embedded once; two files of one name cannot both land at the top.
-Expected<std::vector<EmbeddedJar>> embeddedJars(const QuickPack& quick, const JarManifest& manifest) {
-  std::vector<EmbeddedJar> candidates{{quick.jar, ""}};
-  const std::string jarName = commentText(displayPath(quick.jar.filename()));
+// folder's jars. Only the application jar's manifest is read: what the
+// named jars' own manifests name comes in through the library folder.
+Expected<EmbeddedJars> candidateJars(const QuickPack& quick, const JarManifest& manifest) {
+  EmbeddedJars candidates;
+  candidates.jars.push_back({quick.jar, ""});
   for (const std::string& url : manifest.classPath) {
-    auto file = classPathFile(quick.jar, url);
-    if (!file) return file.error();
-    candidates.push_back({*file, "named by the Class-Path of " + jarName + "'s manifest"});
+    auto resolved = classPathJar(quick.jar, url);
+    if (!resolved) return resolved.error();
+    if (auto* jar = std::get_if<EmbeddedJar>(&*resolved)) {
+      candidates.jars.push_back(std::move(*jar));
+    } else {
+      candidates.leftOut.push_back(std::move(std::get<LeftOut>(*resolved).reason));
+    }
   }
   if (quick.libraryFolder) {
     auto jars = libraryJars(*quick.libraryFolder);
     if (!jars) return jars.error();
     for (const fs::path& jar : *jars) {
-      candidates.push_back({jar, "from the library folder " + commentText(displayPath(*quick.libraryFolder))});
+      candidates.jars.push_back({jar, "from the library folder " + commentText(displayPath(*quick.libraryFolder))});
     }
   }
+  return candidates;
+}
 
-  std::vector<EmbeddedJar> embedded;
+std::string foldedName(std::string_view name) {
+  std::string folded(name);
+  std::ranges::transform(folded, folded.begin(), asciiUpper);
+  return folded;
+}
+
+// A file reached twice (a library folder that holds the jar) is embedded
+// once; two files of one name cannot both land at the top.
+Expected<EmbeddedJars> embeddedJars(const QuickPack& quick, const JarManifest& manifest) {
+  auto candidates = candidateJars(quick, manifest);
+  if (!candidates) return candidates.error();
+  EmbeddedJars embedded{{}, std::move(candidates->leftOut)};
   std::set<fs::path> seen;
   std::map<std::string, fs::path> byName;
-  for (EmbeddedJar& candidate : candidates) {
+  for (EmbeddedJar& candidate : candidates->jars) {
     std::error_code error;
     const fs::path identity = fs::weakly_canonical(candidate.source, error);
     if (!seen.insert(error ? candidate.source : identity).second) continue;
     const std::string name = displayPath(candidate.source.filename());
-    if (auto [clash, fresh] = byName.emplace(asciiFolded(name), candidate.source); !fresh) {
+    if (auto [clash, fresh] = byName.emplace(foldedName(name), candidate.source); !fresh) {
       return failure("\"" + displayPath(clash->second) + "\" and \"" + displayPath(candidate.source) +
                      "\" would both be embedded as " + name +
                      "; rename one of the files, or write a config whose [[files]] give one of them another name");
     }
-    embedded.push_back(std::move(candidate));
+    embedded.jars.push_back(std::move(candidate));
   }
   return embedded;
 }
@@ -182,17 +250,45 @@ std::string outputNameFor(const std::string& serviceName) {
   return output.find(' ') == std::string::npos ? output : "\"" + output + "\"";
 }
 
-std::string mainClassLines(const std::string& jarName, const std::string& mainClass) {
+// The config's [app] fields, and where the main class comes from.
+struct AppFields {
+  std::optional<std::string> givenMainClass;  // --main-class
+  std::string manifestMainClass;              // empty when the manifest names none
+  std::vector<std::string> arguments;
+
+  // Empty when neither names one.
+  std::string mainClass() const { return givenMainClass.value_or(manifestMainClass); }
+};
+
+std::string mainClassLines(const std::string& jarName, const AppFields& app) {
+  const std::string mainClass = app.mainClass();
   if (mainClass.empty()) {
     return "# " + jarName +
            "'s manifest has no Main-Class: name the class whose main method runs\n"
            "# the service here.\n"
            "# main_class = 'com.example.Main'\n";
   }
-  return "# The Main-Class of " + jarName + "'s manifest.\nmain_class = " + tomlString(mainClass) + "\n";
+  std::string origin = "# The Main-Class of " + jarName + "'s manifest.\n";
+  if (app.givenMainClass) {
+    origin = "# Named with --main-class; " + (app.manifestMainClass.empty()
+                                                  ? jarName + "'s manifest has no Main-Class.\n"
+                                                  : "the Main-Class of " + jarName + "'s manifest is\n# " +
+                                                        commentText(app.manifestMainClass) + ".\n");
+  }
+  return origin + "main_class = " + tomlString(mainClass) + "\n";
 }
 
-std::string renderedConfig(const QuickPack& quick, const std::string& mainClass, const std::vector<EmbeddedJar>& jars,
+std::string argumentLines(const std::vector<std::string>& arguments) {
+  if (arguments.empty()) {
+    return "# The words its main method receives, if any:\n"
+           "# arguments = ['--port', '8080']\n";
+  }
+  std::string list;
+  for (const std::string& word : arguments) list += (list.empty() ? "" : ", ") + tomlString(word);
+  return "# The words its main method receives, given with --arg.\narguments = [" + list + "]\n";
+}
+
+std::string renderedConfig(const QuickPack& quick, const AppFields& app, const std::vector<EmbeddedJar>& jars,
                            const fs::path& configPath) {
   const std::string jarName = commentText(displayPath(quick.jar.filename()));
   const std::string service = commentText(quick.serviceName);
@@ -214,7 +310,7 @@ std::string renderedConfig(const QuickPack& quick, const std::string& mainClass,
                      "interactive = false\n"
                      "\n"
                      "[app]\n" +
-                     mainClassLines(jarName, mainClass) +
+                     mainClassLines(jarName, app) + argumentLines(app.arguments) +
                      "\n"
                      "# Which Java runs the service: left out, the launcher tries JAVA_HOME, then\n"
                      "# the Java installations in the registry, then the java.exe on PATH. To ship\n"
@@ -227,25 +323,47 @@ std::string renderedConfig(const QuickPack& quick, const std::string& mainClass,
   for (const EmbeddedJar& jar : jars) {
     text += "[[files]]";
     if (!jar.comment.empty()) text += "  # " + jar.comment;
-    text += "\nsource = " + tomlString(sourceText(jar.source, configPath.parent_path())) + "\n\n";
+    text += "\nsource = " + tomlString(sourceText(jar, configPath.parent_path())) + "\n\n";
   }
   text.pop_back();
   return text;
 }
 
+// A value the launcher reads from the narrow table, which holds Windows-1252.
+Status checkNarrow(std::string_view option, const std::string& value) {
+  auto narrow = utf8ToWindows1252(value);
+  if (!narrow) return failure(std::string(option) + " \"" + value + "\": " + narrow.error().message);
+  return Done{};
+}
+
+// Checked before a config is made from them, so that init never writes a
+// config whose build would refuse what the command line gave.
+Status checkOptions(const QuickPack& quick) {
+  if (quick.mainClass) {
+    if (auto name = checkClassName(*quick.mainClass); !name) return failure("--main-class " + name.error().message);
+    if (auto narrow = checkNarrow("--main-class", *quick.mainClass); !narrow) return narrow;
+  }
+  for (const std::string& word : quick.arguments) {
+    if (auto narrow = checkNarrow("--arg", word); !narrow) return narrow;
+  }
+  if (auto joined = joinWordsForSplitter(quick.arguments); !joined) return failure("--arg: " + joined.error().message);
+  return Done{};
+}
+
 struct QuickContent {
-  JarManifest manifest;
-  std::vector<EmbeddedJar> jars;
+  AppFields app;
+  EmbeddedJars jars;
 };
 
 Expected<QuickContent> quickContent(const QuickPack& quick) {
+  if (auto options = checkOptions(quick); !options) return options.error();
   auto bytes = readWholeFile(quick.jar);
   if (!bytes) return bytes.error();
   auto manifest = readJarManifest(*bytes);
   if (!manifest) return failure(displayPath(quick.jar) + " is not a readable jar: " + manifest.error().message);
   auto jars = embeddedJars(quick, *manifest);
   if (!jars) return jars.error();
-  return QuickContent{std::move(*manifest), std::move(*jars)};
+  return QuickContent{{quick.mainClass, std::move(manifest->mainClass), quick.arguments}, std::move(*jars)};
 }
 
 }  // namespace
@@ -253,21 +371,22 @@ Expected<QuickContent> quickContent(const QuickPack& quick) {
 Expected<QuickConfig> quickConfig(const QuickPack& quick, const fs::path& configPath) {
   auto content = quickContent(quick);
   if (!content) return content.error();
-  const std::string& mainClass = content->manifest.mainClass;
-  return QuickConfig{renderedConfig(quick, mainClass, content->jars, configPath), !mainClass.empty()};
+  return QuickConfig{renderedConfig(quick, content->app, content->jars.jars, configPath),
+                     !content->app.mainClass().empty(), std::move(content->jars.leftOut)};
 }
 
-Expected<PackPlan> loadQuickPack(const QuickPack& quick) {
+Expected<QuickPlan> loadQuickPack(const QuickPack& quick) {
   const fs::path configPath(kQuickConfigName);
   auto config = quickConfig(quick, configPath);
   if (!config) return config.error();
   if (!config->namesMainClass) {
-    const std::string jarName = displayPath(quick.jar);
-    return failure(jarName + " has no Main-Class in " + std::string(kManifestName) +
-                   "; set one with `jar --update --file " + jarName +
-                   " --main-class CLASS`, or write a config with runvo-pack init and name the class there");
+    return failure(displayPath(quick.jar) + " has no Main-Class in " + std::string(kManifestName) +
+                   "; name the class whose main method runs the service with --main-class CLASS");
   }
-  return loadPackConfigText(config->text, "the config made from " + displayPath(quick.jar), configPath.parent_path());
+  auto plan =
+      loadPackConfigText(config->text, "the config made from " + displayPath(quick.jar), configPath.parent_path());
+  if (!plan) return plan.error();
+  return QuickPlan{std::move(*plan), std::move(config->warnings)};
 }
 
 Expected<QuickConfig> writeQuickConfig(const QuickPack& quick, const fs::path& configPath) {

@@ -37,7 +37,9 @@ TEST_F(CliTest, WrongCommandLinesExitWithTwo) {
   for (const std::string arguments :
        {"", "build", "build app.toml", "inspect", "frobnicate", "build --bogus x -o y", "build -o y",
         "build --jar app.jar -o y", "build app.toml --jar app.jar --name n -o y", "build app.toml --lib lib -o y",
-        "init", "init app.jar --bogus"}) {
+        "build app.toml --main-class a.B -o y", "build app.toml --arg x -o y",
+        "build --jar app.jar --name n -o y --arg",
+        "init", "init app.jar --bogus", "init app.jar --main-class"}) {
     SCOPED_TRACE(arguments);
     const CommandResult result = pack(arguments);
     EXPECT_EQ(result.exitCode, 2);
@@ -138,10 +140,9 @@ TEST_F(QuickCliTest, RefusalsAreSaidWithTheProgramsPrefix) {
   write("plain.jar", makeJar("Manifest-Version: 1.0\n"));
   const CommandResult noMainClass = packHere("build --jar plain.jar --name Svc -o app.exe");
   EXPECT_EQ(noMainClass.exitCode, 1);
-  EXPECT_TRUE(noMainClass.output.starts_with(
-      "runvo-pack: plain.jar has no Main-Class in META-INF/MANIFEST.MF; set one with `jar --update --file plain.jar "
-      "--main-class CLASS`"))
-      << noMainClass.output;
+  EXPECT_EQ(noMainClass.output,
+            "runvo-pack: plain.jar has no Main-Class in META-INF/MANIFEST.MF; name the class whose main method runs "
+            "the service with --main-class CLASS\n");
   EXPECT_FALSE(std::filesystem::exists(path("app.exe")));
 
   const CommandResult initNoMainClass = packHere("init plain.jar");
@@ -154,6 +155,54 @@ TEST_F(QuickCliTest, RefusalsAreSaidWithTheProgramsPrefix) {
   EXPECT_EQ(again.exitCode, 1);
   EXPECT_EQ(again.output, "runvo-pack: \"runvo.toml\" exists already, and init does not replace it; remove it, or "
                           "name another file with -o\n");
+}
+
+// The words of the brief's example server, one of them with a space and one
+// that looks like an option of runvo-pack's own.
+constexpr std::string_view kServerOptions =
+    "--main-class org.example.Server --arg --port --arg 8080 --arg 'two words' --arg --name";
+
+TEST_F(QuickCliTest, TheMainClassAndArgumentsReachTheExecutableAndTheConfig) {
+  write("app.jar", makeJar("Main-Class: org.example.Cli\nClass-Path: lib/util.jar lib/missing.jar\n"));
+  const std::string options(kServerOptions);
+  const CommandResult quick = packHere("build --jar app.jar --lib lib --name Svc " + options + " -o quick.exe");
+  ASSERT_EQ(quick.exitCode, 0) << quick.output;
+  const std::string warning =
+      "runvo-pack: warning: app.jar's Class-Path entry \"lib/missing.jar\" is left out: there is no "
+      "\"lib/missing.jar\", and java -jar runs without it too\n";
+  EXPECT_TRUE(quick.output.starts_with(warning)) << quick.output;
+  const UnpackedExecutable unpacked = unpackExecutable(read("quick.exe"));
+  EXPECT_EQ(unpacked.table.getString(122), "org.example.Server");
+  EXPECT_EQ(unpacked.table.getString(124), "--port 8080 \"two words\" --name");
+
+  const CommandResult init = packHere("init app.jar --lib lib --name Svc " + options);
+  ASSERT_EQ(init.exitCode, 0) << init.output;
+  EXPECT_TRUE(init.output.starts_with(warning)) << init.output;
+  ASSERT_EQ(packHere("build runvo.toml -o init.exe").exitCode, 0);
+  EXPECT_EQ(read("init.exe"), read("quick.exe"));
+}
+
+TEST_F(QuickCliTest, AnUnusableMainClassIsRefusedAndInitWritesNothing) {
+  for (const std::string command : {"build --jar app.jar --name Svc -o app.exe", "init app.jar"}) {
+    SCOPED_TRACE(command);
+    const CommandResult result = packHere(command + " --main-class com/example/Main");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, "runvo-pack: --main-class \"com/example/Main\" is no class name: it holds '/'; write "
+                             "the package with dots, as in com.example.Main\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(path("app.exe")));
+  EXPECT_FALSE(std::filesystem::exists(path("runvo.toml")));
+}
+
+TEST_F(CliTest, HelpNamesTheQuickPathsOptions) {
+  for (const std::string command : {"build --help", "init --help"}) {
+    SCOPED_TRACE(command);
+    const CommandResult help = pack(command);
+    EXPECT_EQ(help.exitCode, 0);
+    for (std::string_view option : {"--main-class", "--arg"}) {
+      EXPECT_NE(help.output.find(option), std::string::npos) << option << "\n" << help.output;
+    }
+  }
 }
 
 TEST_F(CliTest, TheDefaultStubAndRuntimeJarLieBesideTheProgram) {

@@ -1,5 +1,5 @@
 // The readable forms of class-path and search entries, the checks of raw
-// entries and Java versions, the default search and the hint for Windows
+// entries, Java versions and main classes, the default search and the hint for Windows
 // paths in double quotes.
 #include <fstream>
 #include <iterator>
@@ -172,6 +172,49 @@ TEST_F(FieldFormsTest, EveryBadEntryOfAnArrayIsReportedAtItsOwnLine) {
   EXPECT_EQ(message, "app.toml:5: app.classpath: \"X1bad\" does not start with a type letter A, D, E or S" +
                          std::string(kClassPathForms) + "\napp.toml:6: app.classpath: dir is empty" +
                          std::string(kClassPathForms));
+}
+
+struct MainClassCase {
+  std::string_view toml;     // the value of app.main_class
+  std::string_view stored;   // key 122, when accepted
+  std::string_view problem;  // the message after "app.toml:2: app.main_class ", when refused
+};
+
+const MainClassCase kMainClassCases[] = {
+    {"'Main'", "Main", ""},
+    {"'com.example.Main'", "com.example.Main", ""},
+    {"'com.example.Outer$Inner'", "com.example.Outer$Inner", ""},
+    {"'_a.$b1'", "_a.$b1", ""},
+    {"'com.ex\u00e4mple.Main'", "com.ex\xe4mple.Main", ""},
+    {"'hello-world'", "hello-world", ""},  // a script's class, named after its file
+    {"'com/example/Main'", "",
+     R"("com/example/Main" is no class name: it holds '/'; write the package with dots, as in com.example.Main)"},
+    {"'com.example.Main.class'", "",
+     R"("com.example.Main.class" is no class name: it ends in .class; name the class, not its file)"},
+    {"'Main.java'", "", R"("Main.java" is no class name: it ends in .java; name the class, not its file)"},
+    {"'com.example.Main '", "", R"("com.example.Main " is no class name: it holds a space or a control character)"},
+    {"'Server --port 8080'", "", R"("Server --port 8080" is no class name: it holds a space or a control character)"},
+    {R"("a\tb")", "", "\"a\tb\" is no class name: it holds a space or a control character"},
+    {"'.Main'", "", R"(".Main" is no class name: it has an empty part between dots)"},
+    {"'Main.'", "", R"("Main." is no class name: it has an empty part between dots)"},
+    {"'com..Main'", "", R"("com..Main" is no class name: it has an empty part between dots)"},
+    {"''", "", R"("" is no class name: it is empty)"},
+    {"'a;b'", "", R"("a;b" is no class name: it holds ';')"},
+    {"'[La.B'", "", R"("[La.B" is no class name: it holds '[')"},
+};
+
+TEST_F(FieldFormsTest, TheMainClassMustBeAClassName) {
+  for (const MainClassCase& testCase : kMainClassCases) {
+    SCOPED_TRACE(testCase.toml);
+    auto plan = load("service.name = 'S'\napp.main_class = " + std::string(testCase.toml) + "\n");
+    if (testCase.problem.empty()) {
+      ASSERT_TRUE(plan.ok()) << plan.error().message;
+      EXPECT_EQ(plan->table.narrow().at(122), testCase.stored);
+    } else {
+      ASSERT_FALSE(plan.ok());
+      EXPECT_EQ(plan.error().message, "app.toml:2: app.main_class " + std::string(testCase.problem));
+    }
+  }
 }
 
 struct DefaultSearchCase {
