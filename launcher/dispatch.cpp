@@ -33,7 +33,7 @@ StartWatch startWatch(const std::string& name) {
   const int configured = getConfigInt(kKeyStartWatchSeconds);
   const bool present = configTable().narrow().contains(kKeyStartWatchSeconds);
   return {present && configured >= 0 ? static_cast<unsigned>(configured) : kDefaultStartWatchSeconds,
-          serviceLogPathFor(name)};
+          serviceLogPathFor(name), !getConfigString(kKeyReady).empty()};
 }
 
 // The service's settings; a payload whose settings cannot be used ends the verb.
@@ -92,9 +92,8 @@ int showUsage(const ArgumentVector& arguments, const std::string& name) {
 }
 
 int runServiceHost(const std::string& name, ArgumentVector hostArguments) {
-  const ServiceSettings settings = serviceSettings();
   prepareServiceHost({std::move(hostArguments), launcherDirectory(), readServiceLogSettings(configTable()),
-                      settings.stopTimeoutMs, settings.restart, endHostProcess});
+                      serviceSettings(), endHostProcess});
   std::wstring tableName = fromUtf8(name);
   SERVICE_TABLE_ENTRYW table[] = {
       {tableName.data(), serviceMain},

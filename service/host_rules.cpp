@@ -125,7 +125,7 @@ void advanceTreeEndCheckpoint(HostStatus& status) {
 void markStartFailed(HostStatus& status) {
   status.state = kStateStopped;
   status.win32ExitCode = kErrorServiceSpecific;
-  status.serviceSpecificExitCode = 5000;
+  status.serviceSpecificExitCode = kExitCodeStartFailed;
 }
 
 void markChildEnded(HostStatus& status, std::uint32_t exitCode) {

@@ -86,6 +86,11 @@ bool advanceStopCheckpoint(HostStatus& status, std::uint32_t elapsedMs, std::uin
 // checkpoint more, with the allowance as the wait hint.
 void advanceTreeEndCheckpoint(HostStatus& status);
 
+// The service-specific codes of ends that the host makes itself: the child
+// could not be started; the application did not become ready in time.
+inline constexpr std::uint32_t kExitCodeStartFailed = 5000;
+inline constexpr std::uint32_t kExitCodeNotReady = 5001;
+
 // The child could not be started (or given its pipes).
 void markStartFailed(HostStatus& status);
 // The end of the child: stopped. A child that failed on its own (a non-zero

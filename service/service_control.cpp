@@ -12,6 +12,7 @@
 
 #include "payload/config.h"
 #include "service/event_log.h"
+#include "service/host_rules.h"
 #include "service/pending_rules.h"
 #include "service/scm_access.h"
 #include "service/service_log.h"
@@ -181,7 +182,9 @@ void printServiceLogReason(const std::string& logPath) {
 int reportStartOutcome(const std::string& name, StartOutcome outcome, const SERVICE_STATUS& status,
                        const StartWatch& watch) {
   switch (outcome) {
-    case StartOutcome::Running: return 0;
+    case StartOutcome::Running:
+      if (watch.readinessChecked) std::printf("Service '%s' is ready.\n", utf8InAnsi(name).c_str());
+      return 0;
     case StartOutcome::QueryFailed: {
       const DWORD error = GetLastError();
       std::printf("Could not get status.\n");
@@ -194,7 +197,10 @@ int reportStartOutcome(const std::string& name, StartOutcome outcome, const SERV
     case StartOutcome::Ended:
       std::printf("Service '%s' stopped while starting.\n", utf8InAnsi(name).c_str());
       std::fflush(stdout);
-      if (status.dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR) {
+      if (status.dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR && status.dwServiceSpecificExitCode == kExitCodeNotReady) {
+        std::fprintf(stderr, "The application did not become ready in time (service-specific code %lu).\n",
+                     static_cast<unsigned long>(kExitCodeNotReady));
+      } else if (status.dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR) {
         std::fprintf(stderr, "The application ended with exit code %lu.\n",
                      static_cast<unsigned long>(status.dwServiceSpecificExitCode));
       } else if (status.dwWin32ExitCode != 0) {
@@ -245,7 +251,7 @@ int startService(const std::string& name, const StartWatch& watch) {
       std::printf("Starting service '%s'.\n", utf8InAnsi(name).c_str());
       std::fflush(stdout);
       SERVICE_STATUS status{};
-      const StartOutcome outcome = followStart(service.get(), watch.seconds, status);
+      const StartOutcome outcome = followStart(service.get(), watch.readinessChecked ? 0 : watch.seconds, status);
       return reportStartOutcome(name, outcome, status, watch);
     }
     error = GetLastError();

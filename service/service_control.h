@@ -13,6 +13,9 @@ struct StartWatch {
   unsigned seconds = 3;
   // Where the service's reasons are, shown when it does not run.
   std::string serviceLogPath;
+  // The service reports running only once its readiness check succeeds:
+  // running means ready, and no watch is needed.
+  bool readinessChecked = false;
 };
 
 // Waits until the service runs (as long as its checkpoints advance), then

@@ -14,6 +14,7 @@
 #include "service/child_process.h"
 #include "util/paths.h"
 #include "service/event_log.h"
+#include "service/health_probe.h"
 #include "service/host_rules.h"
 #include "service/restart_rules.h"
 #include "service/service_log.h"
@@ -27,6 +28,10 @@ constexpr DWORD kPumpBufferSize = 8192;
 constexpr DWORD kCheckpointInterval = 1000;
 constexpr DWORD kOutputDrainMs = 2000;
 constexpr DWORD kTreeEndPollMs = 50;
+// A readiness check is tried this often, and a check never takes longer
+// than its time-out, so that a stop or the child's end is seen soon.
+constexpr DWORD kReadyPollMs = 250;
+constexpr DWORD kProbeTimeoutMs = 2000;
 constexpr char kPriorityKey[] = "SOFTWARE\\tallowmere-soft\\runvo\\priority";
 
 // Shared by service main, the control handler and the output pump: each
@@ -44,6 +49,8 @@ struct Host {
   bool stopRequested = false;
   DWORD stopRequestedAt = 0;
   std::uint32_t restarts = 0;
+  // The current run's search for the readiness line, with a "log:" check.
+  std::optional<OutputLineMatcher> readyLine;
   // Set with the first stop request: ends a wait between two runs at once.
   UniqueHandle stopEvent{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
@@ -103,7 +110,7 @@ DWORD WINAPI controlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
   Host& h = host();
   std::lock_guard guard(h.lock);
   const bool alreadyStopping = h.stopRequested;
-  const ControlOutcome outcome = applyControl(h.status, control, h.context.stopTimeoutMs);
+  const ControlOutcome outcome = applyControl(h.status, control, h.context.settings.stopTimeoutMs);
   if (!reportLocked(h)) writeLog(outcome.reportFailureLog, static_cast<int>(GetLastError()));
   if (outcome.sendStopLine && !alreadyStopping) {
     const char* what = control == kControlShutdown      ? "shutdown requested"
@@ -123,14 +130,14 @@ ChildEnd waitForChildEnd(Host& h, const ChildProcess& child) {
   while (WaitForSingleObject(child.process.get(), kCheckpointInterval) == WAIT_TIMEOUT) {
     std::lock_guard guard(h.lock);
     if (!h.stopRequested) continue;
-    if (advanceStopCheckpoint(h.status, GetTickCount() - h.stopRequestedAt, h.context.stopTimeoutMs)) {
+    if (advanceStopCheckpoint(h.status, GetTickCount() - h.stopRequestedAt, h.context.settings.stopTimeoutMs)) {
       reportLocked(h);
       continue;
     }
     writeLog("the child did not end within %u ms after the stop line: ending its process tree",
-             static_cast<unsigned>(h.context.stopTimeoutMs));
+             static_cast<unsigned>(h.context.settings.stopTimeoutMs));
     if (h.log) {
-      h.log->line("the application did not end within " + std::to_string(h.context.stopTimeoutMs / 1000) +
+      h.log->line("the application did not end within " + std::to_string(h.context.settings.stopTimeoutMs / 1000) +
                   " s after the stop line: ending its process tree");
     }
     endProcessTree(child);
@@ -181,8 +188,11 @@ DWORD WINAPI pumpOutput(LPVOID readEnd) {
   ServiceLog* log = host().log.get();
   char buffer[kPumpBufferSize];
   DWORD got = 0;
+  Host& h = host();
   while (ReadFile(pipe.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
     if (log) log->output(std::string_view(buffer, got));
+    std::lock_guard guard(h.lock);
+    if (h.readyLine) h.readyLine->feed(std::string_view(buffer, got));
   }
   if (log) log->finishOutput();
   writeLog("consuming output done");
@@ -227,33 +237,79 @@ std::optional<WideString> commandLineFor(DWORD argc, LPWSTR* argv) {
   return childCommandLine(host().context.hostArguments, asPortable(name), startParameters);
 }
 
-// Start pending, with a checkpoint a second, until the child says the
-// application runs or ends before that.
-void waitUntilReady(Host& h, const ChildProcess& child) {
+enum class StartEnd { Ready, ChildEnded, StopAsked, NotReadyInTime };
+
+// The readiness check against what the application does now.
+ProbeResult checkReadiness(Host& h, const HealthCheck& check) {
+  if (check.kind != HealthCheck::Kind::Log) return probeServes(check, kProbeTimeoutMs);
+  std::lock_guard guard(h.lock);
+  return {h.readyLine && h.readyLine->matched(), "a line of its output holds \"" + check.text + "\""};
+}
+
+// Running from now on; after a restart the service was running all along,
+// and the log says that the application serves again.
+void markReady(Host& h, const std::string& how) {
+  std::lock_guard guard(h.lock);
+  if (markChildReady(h.status)) {
+    reportLocked(h);
+    logState(h);
+    if (h.log && h.context.settings.ready) h.log->line("ready: " + how);
+  } else if (h.restarts > 0 && h.log) {
+    h.log->line("the application serves again after restart " + std::to_string(h.restarts) + ": " + how);
+  }
+}
+
+// Start pending, with rising checkpoints, until the application's main is
+// being called and, with a readiness check, the check succeeds; or until
+// the child ends, a stop comes, or the readiness timeout passes.
+StartEnd waitUntilReady(Host& h, const ChildProcess& child) {
+  const std::optional<HealthCheck>& ready = h.context.settings.ready;
+  const ReadinessWatch watch(h.context.settings.readyTimeoutMs, GetTickCount64());
   const HANDLE events[] = {child.readyEvent.get(), child.process.get()};
+  bool mainCalled = false;
   for (;;) {
-    const DWORD which = WaitForMultipleObjects(2, events, FALSE, kCheckpointInterval);
-    std::lock_guard guard(h.lock);
-    if (which == WAIT_OBJECT_0) {
-      if (markChildReady(h.status)) {
-        reportLocked(h);
-        logState(h);
-      } else if (h.restarts > 0 && h.log) {
-        h.log->line("the application runs again after restart " + std::to_string(h.restarts));
+    if (mainCalled) {
+      // The child ended, or the wait failed: the end is handled next.
+      if (WaitForSingleObject(child.process.get(), kReadyPollMs) != WAIT_TIMEOUT) return StartEnd::ChildEnded;
+    } else {
+      const DWORD which = WaitForMultipleObjects(2, events, FALSE, kCheckpointInterval);
+      if (which == WAIT_OBJECT_0) {
+        mainCalled = true;
+      } else if (which != WAIT_TIMEOUT) {
+        return StartEnd::ChildEnded;
       }
-      return;
     }
-    if (which != WAIT_TIMEOUT) return;  // the child ended, or the wait failed: the end is handled next
-    if (h.stopRequested) return;         // the stop timeout applies from here
+    {
+      std::lock_guard guard(h.lock);
+      if (h.stopRequested) return StartEnd::StopAsked;  // the stop timeout applies from here
+    }
+    if (mainCalled && !ready) {
+      markReady(h, "main is being called");
+      return StartEnd::Ready;
+    }
+    const ProbeResult probe = mainCalled ? checkReadiness(h, *ready) : ProbeResult{false, "main was not called yet"};
+    const ReadinessWatch::Verdict verdict = ready ? watch.checked(probe.serves, GetTickCount64())
+                                                  : ReadinessWatch::Verdict::Waiting;
+    if (verdict == ReadinessWatch::Verdict::Ready) {
+      markReady(h, probe.detail);
+      return StartEnd::Ready;
+    }
+    if (verdict == ReadinessWatch::Verdict::TimedOut) {
+      if (h.log) {
+        h.log->line("the application was not ready within " + std::to_string(h.context.settings.readyTimeoutMs / 1000) +
+                    " s: " + probe.detail + "; ending its process tree");
+      }
+      return StartEnd::NotReadyInTime;
+    }
+    std::lock_guard guard(h.lock);
     if (advanceStartCheckpoint(h.status)) reportLocked(h);
   }
 }
 
-// The failure that the Windows event log gets when the child ends with a
-// failure of its own.
-void reportFailure(Host& h, DWORD exitCode) {
-  std::string text = "Service '" + utf8InAnsi(h.serviceName) + "' failed: the application ended with exit code " +
-                     std::to_string(exitCode) + ".";
+// The failure that the Windows event log gets when the application ended
+// with a failure of its own, or did not serve.
+void reportFailure(Host& h, const std::string& what) {
+  std::string text = "Service '" + utf8InAnsi(h.serviceName) + "' failed: " + what + ".";
   if (h.log) {
     for (const std::string& line : lastServiceLogLines(h.log->path(), 8)) text += "\n" + line;
     text += "\nService log: " + h.log->path();
@@ -306,7 +362,8 @@ bool waitBeforeRestart(Host& h, const RestartDecision& decision) {
 
 // The last report: once the service reports stopped, the dispatcher
 // returns and the process ends.
-[[noreturn]] void reportEnd(Host& h, DWORD exitCode, RestartDecision::Action action) {
+// `notServing`: the host ended the application because it did not serve.
+[[noreturn]] void reportEnd(Host& h, DWORD exitCode, RestartDecision::Action action, bool notServing) {
   {
     std::lock_guard guard(h.lock);
     const bool beforeMain = h.status.state == kStateStartPending;
@@ -316,16 +373,16 @@ bool waitBeforeRestart(Host& h, const RestartDecision& decision) {
       markChildEnded(h.status, exitCode);
     }
     // Said before the final report, so that whoever waits for it finds the reason.
-    if (action == RestartDecision::Action::GiveUp && h.log) {
-      h.log->line("giving up after " + std::to_string(h.restarts) +
-                  " restarts without a healthy run: the service stops with the application's exit code");
-    }
     if (h.status.win32ExitCode != 0) {
-      if (h.log && action != RestartDecision::Action::GiveUp) {
+      if (h.log && action == RestartDecision::Action::GiveUp) {
+        h.log->line("giving up after " + std::to_string(h.restarts) +
+                    " restarts without a healthy run: the service stops with the application's exit code");
+      } else if (h.log && !notServing) {
         h.log->line(beforeMain ? "the application ended before its main was called"
                                : "the application ended on its own with a failure");
       }
-      reportFailure(h, exitCode);
+      reportFailure(h, notServing ? "the application did not become ready in time"
+                                  : "the application ended with exit code " + std::to_string(exitCode));
     }
     logState(h);
     if (!reportLocked(h)) writeLog("SetServiceStatus 10 failed %d", static_cast<int>(GetLastError()));
@@ -349,6 +406,8 @@ bool startApplication(Host& h, const std::wstring& commandLine, ChildProcess& ch
     std::lock_guard guard(h.lock);
     h.stopLineWriteEnd = std::move(child.stopLineWriteEnd);
     if (h.stopRequested) requestStopLocked(h);
+    const std::optional<HealthCheck>& ready = h.context.settings.ready;
+    if (ready && ready->kind == HealthCheck::Kind::Log) h.readyLine.emplace(ready->text);
   }
   pump.reset(CreateThread(nullptr, 0, pumpOutput, child.outputReadEnd.get(), 0, nullptr));
   if (pump) child.outputReadEnd.release();
@@ -358,15 +417,23 @@ bool startApplication(Host& h, const std::wstring& commandLine, ChildProcess& ch
 // Runs the application, and again by the restart policy, until a stop, an
 // end that stands, or the give-up.
 void runApplication(Host& h, const std::wstring& commandLine) {
-  RestartTracker tracker(h.context.restart);
+  RestartTracker tracker(h.context.settings.restart);
   for (;;) {
     tracker.runStarted(GetTickCount64());
     ChildProcess child;
     UniqueHandle pump;
     if (!startApplication(h, commandLine, child, pump)) return;
-    waitUntilReady(h, child);
-    const ChildEnd end = waitForChildEnd(h, child);
-    const DWORD exitCode = collectChild(h, child, pump, end);
+    // The code of an end that the host made because the application did not serve.
+    std::optional<DWORD> endedForNotServing;
+    ChildEnd end = ChildEnd::TreeEnded;
+    if (waitUntilReady(h, child) == StartEnd::NotReadyInTime) {
+      endProcessTree(child);
+      endedForNotServing = kExitCodeNotReady;
+    } else {
+      end = waitForChildEnd(h, child);
+    }
+    const DWORD childExitCode = collectChild(h, child, pump, end);
+    const DWORD exitCode = endedForNotServing.value_or(childExitCode);
     bool stopAsked = false;
     bool neverRan = false;
     {
@@ -378,9 +445,11 @@ void runApplication(Host& h, const std::wstring& commandLine) {
     const RestartDecision decision =
         neverRan ? RestartDecision{} : tracker.runEnded(exitCode, stopAsked, GetTickCount64());
     h.restarts = tracker.restarts();
-    if (decision.action != RestartDecision::Action::Restart) reportEnd(h, exitCode, decision.action);
+    if (decision.action != RestartDecision::Action::Restart) {
+      reportEnd(h, exitCode, decision.action, endedForNotServing.has_value());
+    }
     announceRestart(h, exitCode, decision);
-    if (!waitBeforeRestart(h, decision)) reportEnd(h, 0, RestartDecision::Action::Stop);
+    if (!waitBeforeRestart(h, decision)) reportEnd(h, 0, RestartDecision::Action::Stop, false);
   }
 }
 }  // namespace

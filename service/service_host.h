@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "service/restart_rules.h"
 #include "service/service_log_rules.h"
+#include "service/service_settings.h"
 #include "util/command_line.h"
 #include "util/win.h"
 
@@ -19,10 +19,10 @@ struct HostContext {
   // log's settings, for the log's path once the service name is known.
   std::string launcherDirectory;
   ServiceLogSettings serviceLog;
-  // How long the child may take to end after the stop line, and what the
-  // host does after the application ended by itself.
-  std::uint32_t stopTimeoutMs = 30000;
-  RestartSettings restart;
+  // How long the child may take to end after the stop line, what the host
+  // does after the application ended by itself, and what tells whether the
+  // application serves.
+  ServiceSettings settings;
   // Ends the process once the child has ended and its end was reported: the
   // dispatcher would otherwise wait for a final status that a child that
   // failed on its own never gets.

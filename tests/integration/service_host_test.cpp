@@ -15,7 +15,11 @@
 #include "service_scope.h"
 #include "util/unique_handle.h"
 
+#include <winsock2.h>
 #include <tlhelp32.h>
+
+#include <atomic>
+#include <mutex>
 
 namespace runvo::testing {
 namespace {
@@ -536,6 +540,167 @@ TEST_F(RestartInTheHost, AStopDuringTheDelayEndsAtOnce) {
   EXPECT_LT(std::chrono::steady_clock::now() - asked, 5s);
   EXPECT_EQ(service.status().dwWin32ExitCode, 0u) << "a stop is no failure";
   EXPECT_NE(serviceLog(name).find("stop requested during the restart delay: no restart"), std::string::npos);
+}
+
+// A loopback server of the test's own on a free port, standing in for the
+// application's: it accepts connections and, once told, answers each request
+// with a status line.
+class LoopbackServer {
+ public:
+  LoopbackServer() {
+    WSADATA data{};
+    WSAStartup(MAKEWORD(2, 2), &data);
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int length = sizeof address;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+  }
+  ~LoopbackServer() {
+    stopping_ = true;
+    closesocket(listener_);
+    if (thread_.joinable()) thread_.join();
+  }
+  std::uint16_t port() const { return port_; }
+  // From now on connections are accepted and requests get `statusLine`.
+  void serve(const std::string& statusLine) {
+    {
+      std::lock_guard guard(lock_);
+      statusLine_ = statusLine;
+    }
+    if (thread_.joinable()) return;
+    listen(listener_, 8);
+    thread_ = std::thread([this] {
+      while (!stopping_) {
+        const SOCKET client = accept(listener_, nullptr, nullptr);
+        if (client == INVALID_SOCKET) break;
+        char request[1024];
+        recv(client, request, sizeof request, 0);
+        std::string answer;
+        {
+          std::lock_guard guard(lock_);
+          answer = statusLine_ + "\r\nContent-Length: 0\r\n\r\n";
+        }
+        send(client, answer.data(), static_cast<int>(answer.size()), 0);
+        ++requests_;
+        closesocket(client);
+      }
+    });
+  }
+  int requests() const { return requests_; }
+
+ private:
+  SOCKET listener_ = INVALID_SOCKET;
+  std::uint16_t port_ = 0;
+  std::thread thread_;
+  std::mutex lock_;
+  std::string statusLine_;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> requests_{0};
+};
+
+class Readiness : public ServiceHost {
+ protected:
+  fs::path readyWhen(const std::string& check, const std::string& timeoutSeconds) {
+    return makeLauncher(Payload::tables({{101, "configured"},
+                                         {107, "0"},
+                                         {122, "com.example.App"},
+                                         {128, searchEntry()},
+                                         {30021, check},
+                                         {30022, timeoutSeconds}}),
+                        "ready.exe");
+  }
+  LauncherRun verb(const fs::path& exe, const std::string& verb, const std::string& name) {
+    return run(exe, {.arguments = std::wstring(verb.begin(), verb.end()) + L" \"" +
+                                  std::wstring(name.begin(), name.end()) + L"\""});
+  }
+};
+
+TEST_F(Readiness, RunningWaitsForTheCheckAndStartSaysWhenReady) {
+  struct Case {
+    const char* label;
+    std::string check;  // {port} stands for the server's port
+    const char* answer;
+  };
+  const Case cases[] = {
+      {"a port that accepts", "tcp:{port}", "HTTP/1.1 200 OK"},
+      {"an HTTP answer of 2xx or 3xx, after a 503", "http:http://127.0.0.1:{port}/health", "HTTP/1.1 302 Found"},
+  };
+  script("main: read-stdin\n");
+  ServiceScope services;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    LoopbackServer server;
+    std::string check = c.check;
+    check.replace(check.find("{port}"), 6, std::to_string(server.port()));
+    const fs::path exe = readyWhen(check, "60");
+    const std::string name = services.fresh();
+    ASSERT_EQ(verb(exe, "/install", name).exitCode, 0u);
+    LauncherRun start;
+    std::thread starter([&] { start = verb(exe, "/start", name); });
+    // main is called at once; the service stays start pending, its checkpoints rising.
+    const UniqueServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle service(OpenServiceA(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
+    std::this_thread::sleep_for(2500ms);
+    SERVICE_STATUS pending{};
+    QueryServiceStatus(service.get(), &pending);
+    EXPECT_EQ(pending.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
+    EXPECT_GE(pending.dwCheckPoint, 3u);
+    if (check.starts_with("http")) {
+      server.serve("HTTP/1.1 503 Service Unavailable");
+      std::this_thread::sleep_for(1000ms);
+      QueryServiceStatus(service.get(), &pending);
+      EXPECT_EQ(pending.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING)) << "a 503 is not ready";
+      EXPECT_GT(server.requests(), 0);
+    }
+    server.serve(c.answer);
+    starter.join();
+    EXPECT_EQ(start.out, "Starting service '" + name + "'.\r\nService '" + name + "' is ready.\r\n") << start.err;
+    EXPECT_EQ(start.exitCode, 0u);
+    const std::string log = readFile(dir_ / "logs" / (name + ".log"));
+    EXPECT_NE(log.find("ready: "), std::string::npos) << log;
+    EXPECT_EQ(verb(exe, "/stop", name).exitCode, 0u);
+  }
+}
+
+TEST_F(Readiness, ALineOfTheApplicationsOutputCanSayReady) {
+  script("main: sleep-ms 1500\nmain: print-bytes 20\nmain: read-stdin\n");
+  ServiceScope services;
+  const fs::path exe = readyWhen("log:oooooooooo", "60");
+  const std::string name = services.fresh();
+  ASSERT_EQ(verb(exe, "/install", name).exitCode, 0u);
+  const auto asked = std::chrono::steady_clock::now();
+  const LauncherRun start = verb(exe, "/start", name);
+  EXPECT_EQ(start.out, "Starting service '" + name + "'.\r\nService '" + name + "' is ready.\r\n") << start.err;
+  EXPECT_GE(std::chrono::steady_clock::now() - asked, 1500ms) << "ready only once the line came";
+  EXPECT_NE(readFile(dir_ / "logs" / (name + ".log")).find("ready: a line of its output holds \"oooooooooo\""),
+            std::string::npos);
+  EXPECT_EQ(verb(exe, "/stop", name).exitCode, 0u);
+}
+
+TEST_F(Readiness, NotReadyInTimeFailsTheStartWithTheReason) {
+  script("main: read-stdin\n");
+  ServiceScope services;
+  LoopbackServer server;  // never serves: its port refuses connections
+  const fs::path exe = readyWhen("tcp:" + std::to_string(server.port()), "2");
+  const std::string name = services.fresh();
+  ASSERT_EQ(verb(exe, "/install", name).exitCode, 0u);
+  const LauncherRun start = verb(exe, "/start", name);
+  EXPECT_EQ(start.exitCode, 1u);
+  EXPECT_EQ(start.out, "Starting service '" + name + "'.\r\nService '" + name + "' stopped while starting.\r\n");
+  EXPECT_NE(start.err.find("The application did not become ready in time (service-specific code 5001)."),
+            std::string::npos)
+      << start.err;
+  EXPECT_NE(start.err.find("the application was not ready within 2 s: no connection to port"), std::string::npos)
+      << start.err;
+  const std::string log = readFile(dir_ / "logs" / (name + ".log"));
+  EXPECT_NE(log.find("event log: Service '" + name + "' failed: the application did not become ready in time."),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("state: stopped (error 1066, service-specific code 5001)"), std::string::npos) << log;
 }
 
 TEST_F(ServiceHost, RunRunsTheApplicationAsTheServiceDoesWithItsExitCode) {
