@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "diag/log.h"
 
@@ -114,6 +115,13 @@ void sendStopLine(UniqueHandle& stopLineWriteEnd) {
   WriteFile(stopLineWriteEnd.get(), line, sizeof line - 1, &written, nullptr);
   // Closing it lets the child read the end of input after the line.
   stopLineWriteEnd.reset();
+}
+
+void sendThreadDumpRequest(const UniqueHandle& stopLineWriteEnd) {
+  if (!stopLineWriteEnd) return;
+  const std::string line = std::string(kThreadDumpLine) + "\n";
+  DWORD written = 0;
+  WriteFile(stopLineWriteEnd.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 UniqueHandle takeReadyEvent() {

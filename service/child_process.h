@@ -40,6 +40,13 @@ bool treeHasEnded(const ChildProcess& child);
 // reads the end of its input.
 void sendStopLine(UniqueHandle& stopLineWriteEnd);
 
+// The line on the stop channel that asks the Java side for a dump of every
+// thread's stack on its standard error; it is not the stop line.
+inline constexpr char kThreadDumpLine[] = "threaddump";
+
+// Writes the thread dump request; the channel stays open for the stop line.
+void sendThreadDumpRequest(const UniqueHandle& stopLineWriteEnd);
+
 // In the child: the event the host handed over, taken out of the environment
 // so that the application's own children do not see it. Empty when the
 // process was not started by a host.

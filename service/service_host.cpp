@@ -32,6 +32,8 @@ constexpr DWORD kTreeEndPollMs = 50;
 // than its time-out, so that a stop or the child's end is seen soon.
 constexpr DWORD kReadyPollMs = 250;
 constexpr DWORD kProbeTimeoutMs = 2000;
+// How long a hung application has to write its threads' stacks before its tree is ended.
+constexpr DWORD kThreadDumpGraceMs = 3000;
 constexpr char kPriorityKey[] = "SOFTWARE\\tallowmere-soft\\runvo\\priority";
 
 // Shared by service main, the control handler and the output pump: each
@@ -122,26 +124,83 @@ DWORD WINAPI controlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
   return NO_ERROR;
 }
 
-enum class ChildEnd { ByItself, TreeEnded };
+enum class ChildEnd { ByItself, TreeEnded, Hung };
+
+// The watchdog of a running application: a liveness check every interval,
+// and so many failures in a row mean that the application hangs.
+class Watchdog {
+ public:
+  explicit Watchdog(const ServiceSettings& settings)
+      : check_(settings.alive), intervalMs_(settings.aliveIntervalMs), liveness_(settings.aliveFailures),
+        lastCheck_(GetTickCount64()) {}
+
+  // Runs a check when one is due; true when the application counts as hung,
+  // with what the last check saw in `detail`.
+  bool hangs(std::string& detail) {
+    if (!check_ || GetTickCount64() - lastCheck_ < intervalMs_) return false;
+    const ProbeResult probe = probeServes(*check_, kProbeTimeoutMs);
+    lastCheck_ = GetTickCount64();
+    detail = probe.detail;
+    return liveness_.checked(probe.serves);
+  }
+  std::uint32_t failuresInARow() const { return liveness_.failuresInARow(); }
+
+ private:
+  std::optional<HealthCheck> check_;
+  std::uint32_t intervalMs_;
+  LivenessWatch liveness_;
+  std::uint64_t lastCheck_;
+};
+
+// A hung application gets the chance to say where it hangs (the Java side
+// writes every thread's stack to the service log), then its tree is ended.
+void endHungApplication(Host& h, const ChildProcess& child, const Watchdog& watchdog, const std::string& detail) {
+  const std::string what = "the application did not answer " + std::to_string(watchdog.failuresInARow()) +
+                           " liveness checks in a row (" + detail + ")";
+  if (h.log) h.log->line(what + ": asking for a thread dump, then ending its process tree");
+  writeEventLogError(h.serviceName, "Service '" + utf8InAnsi(h.serviceName) + "': " + what + ".");
+  {
+    std::lock_guard guard(h.lock);
+    sendThreadDumpRequest(h.stopLineWriteEnd);
+  }
+  WaitForSingleObject(child.process.get(), kThreadDumpGraceMs);
+  endProcessTree(child);
+}
+
+// Ends the tree once the stop timeout has passed; true when it did.
+bool stopTimeoutPassed(Host& h, const ChildProcess& child) {
+  if (advanceStopCheckpoint(h.status, GetTickCount() - h.stopRequestedAt, h.context.settings.stopTimeoutMs)) {
+    reportLocked(h);
+    return false;
+  }
+  writeLog("the child did not end within %u ms after the stop line: ending its process tree",
+           static_cast<unsigned>(h.context.settings.stopTimeoutMs));
+  if (h.log) {
+    h.log->line("the application did not end within " + std::to_string(h.context.settings.stopTimeoutMs / 1000) +
+                " s after the stop line: ending its process tree");
+  }
+  endProcessTree(child);
+  return true;
+}
 
 // Waits for the child; after the stop line, for at most the stop timeout,
-// reporting progress, and then ends its whole tree.
+// reporting progress, and then ends its whole tree. Until a stop, the
+// watchdog checks that the application still serves.
 ChildEnd waitForChildEnd(Host& h, const ChildProcess& child) {
+  Watchdog watchdog(h.context.settings);
   while (WaitForSingleObject(child.process.get(), kCheckpointInterval) == WAIT_TIMEOUT) {
-    std::lock_guard guard(h.lock);
-    if (!h.stopRequested) continue;
-    if (advanceStopCheckpoint(h.status, GetTickCount() - h.stopRequestedAt, h.context.settings.stopTimeoutMs)) {
-      reportLocked(h);
-      continue;
+    {
+      std::lock_guard guard(h.lock);
+      if (h.stopRequested) {
+        if (stopTimeoutPassed(h, child)) return ChildEnd::TreeEnded;
+        continue;
+      }
     }
-    writeLog("the child did not end within %u ms after the stop line: ending its process tree",
-             static_cast<unsigned>(h.context.settings.stopTimeoutMs));
-    if (h.log) {
-      h.log->line("the application did not end within " + std::to_string(h.context.settings.stopTimeoutMs / 1000) +
-                  " s after the stop line: ending its process tree");
+    std::string detail;
+    if (watchdog.hangs(detail)) {
+      endHungApplication(h, child, watchdog, detail);
+      return ChildEnd::Hung;
     }
-    endProcessTree(child);
-    return ChildEnd::TreeEnded;
   }
   return ChildEnd::ByItself;
 }
@@ -362,8 +421,9 @@ bool waitBeforeRestart(Host& h, const RestartDecision& decision) {
 
 // The last report: once the service reports stopped, the dispatcher
 // returns and the process ends.
-// `notServing`: the host ended the application because it did not serve.
-[[noreturn]] void reportEnd(Host& h, DWORD exitCode, RestartDecision::Action action, bool notServing) {
+// `notServing`: why the host ended the application, which did not serve;
+// null for an end of the application's own.
+[[noreturn]] void reportEnd(Host& h, DWORD exitCode, RestartDecision::Action action, const char* notServing) {
   {
     std::lock_guard guard(h.lock);
     const bool beforeMain = h.status.state == kStateStartPending;
@@ -375,14 +435,13 @@ bool waitBeforeRestart(Host& h, const RestartDecision& decision) {
     // Said before the final report, so that whoever waits for it finds the reason.
     if (h.status.win32ExitCode != 0) {
       if (h.log && action == RestartDecision::Action::GiveUp) {
-        h.log->line("giving up after " + std::to_string(h.restarts) +
-                    " restarts without a healthy run: the service stops with the application's exit code");
+        h.log->line("giving up after " + std::to_string(h.restarts) + (h.restarts == 1 ? " restart" : " restarts") +
+                    " without a healthy run: the service stops with the application's exit code");
       } else if (h.log && !notServing) {
         h.log->line(beforeMain ? "the application ended before its main was called"
                                : "the application ended on its own with a failure");
       }
-      reportFailure(h, notServing ? "the application did not become ready in time"
-                                  : "the application ended with exit code " + std::to_string(exitCode));
+      reportFailure(h, notServing ? notServing : "the application ended with exit code " + std::to_string(exitCode));
     }
     logState(h);
     if (!reportLocked(h)) writeLog("SetServiceStatus 10 failed %d", static_cast<int>(GetLastError()));
@@ -391,6 +450,11 @@ bool waitBeforeRestart(Host& h, const RestartDecision& decision) {
   writeLog("exiting");
   h.context.endProcess(0);
 }
+
+struct NotServing {
+  DWORD code;
+  const char* what;
+};
 
 // A new child with its pipes handed over; false (reported) when it cannot be started.
 bool startApplication(Host& h, const std::wstring& commandLine, ChildProcess& child, UniqueHandle& pump) {
@@ -423,17 +487,18 @@ void runApplication(Host& h, const std::wstring& commandLine) {
     ChildProcess child;
     UniqueHandle pump;
     if (!startApplication(h, commandLine, child, pump)) return;
-    // The code of an end that the host made because the application did not serve.
-    std::optional<DWORD> endedForNotServing;
+    // An end that the host made because the application did not serve.
+    std::optional<NotServing> notServing;
     ChildEnd end = ChildEnd::TreeEnded;
     if (waitUntilReady(h, child) == StartEnd::NotReadyInTime) {
       endProcessTree(child);
-      endedForNotServing = kExitCodeNotReady;
+      notServing = NotServing{kExitCodeNotReady, "the application did not become ready in time"};
     } else {
       end = waitForChildEnd(h, child);
+      if (end == ChildEnd::Hung) notServing = NotServing{kExitCodeHung, "the application stopped answering"};
     }
     const DWORD childExitCode = collectChild(h, child, pump, end);
-    const DWORD exitCode = endedForNotServing.value_or(childExitCode);
+    const DWORD exitCode = notServing ? notServing->code : childExitCode;
     bool stopAsked = false;
     bool neverRan = false;
     {
@@ -446,10 +511,10 @@ void runApplication(Host& h, const std::wstring& commandLine) {
         neverRan ? RestartDecision{} : tracker.runEnded(exitCode, stopAsked, GetTickCount64());
     h.restarts = tracker.restarts();
     if (decision.action != RestartDecision::Action::Restart) {
-      reportEnd(h, exitCode, decision.action, endedForNotServing.has_value());
+      reportEnd(h, exitCode, decision.action, notServing ? notServing->what : nullptr);
     }
     announceRestart(h, exitCode, decision);
-    if (!waitBeforeRestart(h, decision)) reportEnd(h, 0, RestartDecision::Action::Stop, false);
+    if (!waitBeforeRestart(h, decision)) reportEnd(h, 0, RestartDecision::Action::Stop, nullptr);
   }
 }
 }  // namespace

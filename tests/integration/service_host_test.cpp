@@ -559,9 +559,12 @@ class LoopbackServer {
     getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
     port_ = ntohs(address.sin_port);
   }
-  ~LoopbackServer() {
+  ~LoopbackServer() { close(); }
+  // From now on the port refuses connections.
+  void close() {
     stopping_ = true;
-    closesocket(listener_);
+    if (listener_ != INVALID_SOCKET) closesocket(listener_);
+    listener_ = INVALID_SOCKET;
     if (thread_.joinable()) thread_.join();
   }
   std::uint16_t port() const { return port_; }
@@ -701,6 +704,49 @@ TEST_F(Readiness, NotReadyInTimeFailsTheStartWithTheReason) {
             std::string::npos)
       << log;
   EXPECT_NE(log.find("state: stopped (error 1066, service-specific code 5001)"), std::string::npos) << log;
+}
+
+TEST_F(Readiness, AnApplicationThatStopsAnsweringIsDumpedEndedAndRestarted) {
+  // main takes the first line of its input (the dump request) and then hangs on.
+  script("main: read-stdin\nmain: sleep-ms 600000\n");
+  LoopbackServer server;
+  server.serve("HTTP/1.1 200 OK");
+  const std::string name = spacedServiceName("watchdog");
+  const fs::path exe = makeLauncher(Payload::tables({{101, "configured"},
+                                                     {107, "0"},
+                                                     {122, "com.example.App"},
+                                                     {128, searchEntry()},
+                                                     {30016, "on-failure"},
+                                                     {30017, "0"},
+                                                     {30020, "1"},
+                                                     {30023, "tcp:" + std::to_string(server.port())},
+                                                     {30024, "1"},
+                                                     {30025, "2"}}),
+                                    "watchdog.exe");
+  TestService service(name, exe);
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
+  std::this_thread::sleep_for(2500ms);
+  const std::string logPath = (dir_ / "logs" / (name + ".log")).string();
+  EXPECT_EQ(readFile(logPath).find("liveness checks in a row"), std::string::npos) << "answering: left alone";
+  EXPECT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+
+  server.close();
+  ASSERT_TRUE(traced("stdin threaddump", 15s)) << "the dump request reaches the application: " << joined(trace());
+  // Ended and restarted by the policy; the restarted run does not answer
+  // either, and the limit of one restart makes the host give up.
+  ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 30s));
+  const SERVICE_STATUS ended = service.status();
+  EXPECT_EQ(ended.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+  EXPECT_EQ(ended.dwServiceSpecificExitCode, 5002u);
+  const std::string log = readFile(logPath);
+  EXPECT_NE(log.find("the application did not answer 2 liveness checks in a row (no connection to port " +
+                     std::to_string(server.port())),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("asking for a thread dump, then ending its process tree"), std::string::npos) << log;
+  EXPECT_NE(log.find("the application ended with exit code 5002; restart 1 in 0.0 s"), std::string::npos) << log;
+  EXPECT_NE(log.find("giving up after 1 restart without a healthy run"), std::string::npos) << log;
 }
 
 TEST_F(ServiceHost, RunRunsTheApplicationAsTheServiceDoesWithItsExitCode) {
