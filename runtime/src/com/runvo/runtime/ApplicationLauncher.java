@@ -15,13 +15,14 @@ public final class ApplicationLauncher {
 
     public static void launch(String[] launcherArguments) throws Throwable {
         final boolean isService = "true".equals(System.getProperty(IS_SERVICE_PROPERTY));
+        final ProcessError processError = ProcessError.capture();
         final LaunchArguments arguments;
         try {
             arguments = LaunchArguments.parse(launcherArguments, isService);
             // Redirect first, so that a later failure lands where the user looks.
             OutputRedirection.apply(arguments.standardErrorFile, arguments.standardOutputFile, arguments.append);
         } catch (LaunchFailure failure) {
-            exitWith(failure);
+            exitWith(failure, processError);
             return;
         }
         if (arguments.serviceName != null) {
@@ -29,18 +30,20 @@ public final class ApplicationLauncher {
         }
         StopLineWatcher.start(System.in, isService);
 
-        final ApplicationMain main;
         try {
-            main = ApplicationMain.find(arguments.mainClass);
+            ApplicationMain.find(arguments.mainClass).run(arguments.applicationArguments);
         } catch (LaunchFailure failure) {
-            exitWith(failure);
-            return;
+            exitWith(failure, processError);
+        } catch (Throwable thrown) {
+            // What the application throws (its main, its class's initializer, a class it
+            // lacks) stays pending for the native side, which has the VM print it.
+            processError.applicationThrew(thrown);
+            throw thrown;
         }
-        main.run(arguments.applicationArguments);
     }
 
-    private static void exitWith(LaunchFailure failure) {
-        System.err.println("runvo: " + failure.getMessage());
+    private static void exitWith(LaunchFailure failure, ProcessError processError) {
+        processError.launchFailed("runvo: " + failure.getMessage());
         System.err.flush();
         System.exit(LAUNCH_FAILED);
     }

@@ -35,7 +35,10 @@ package com.runvo.runtime;
  * {@code main}, an output file that cannot be opened) print one line starting
  * with "runvo: " and end the VM with exit code 1. An exception thrown by the
  * application's {@code main} leaves this method as it is, so the native side
- * sees it pending, has the VM print it and ends with exit code 1.
+ * sees it pending, has the VM print it and ends with exit code 1. While
+ * standard error is redirected, both also reach the process's own standard
+ * error, which the service host copies into the service log (see
+ * {@link ProcessError}).
  */
 public final class WinLauncher {
 

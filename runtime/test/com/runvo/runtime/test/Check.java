@@ -20,6 +20,13 @@ final class Check {
         }
     }
 
+    static void once(String text, String part, String what) {
+        final int first = text == null ? -1 : text.indexOf(part);
+        if (first < 0 || text.indexOf(part, first + 1) >= 0) {
+            throw new AssertionError(what + ": expected " + shown(part) + " exactly once, got " + shown(text));
+        }
+    }
+
     static void lacks(String text, String part, String what) {
         if (text != null && text.contains(part)) {
             throw new AssertionError(what + ": expected no " + shown(part) + ", got " + shown(text));

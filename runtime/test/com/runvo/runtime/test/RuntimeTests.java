@@ -78,8 +78,9 @@ public final class RuntimeTests {
         for (ThrowCase c : THROW_CASES) {
             runner.test("application exception: " + c.name, () -> checkApplicationException(c));
         }
-        runner.test("application exception: the stack trace follows standard error into its file",
-                this::checkExceptionInRedirectedError);
+        for (RedirectedFailureCase c : REDIRECTED_FAILURE_CASES) {
+            runner.test("standard error redirected: " + c.name, () -> checkRedirectedFailure(c));
+        }
         runner.test("a public main of a class that is not public runs", this::checkPackagePrivateMainClass);
         for (FirstRunCase c : FIRST_RUN_CASES) {
             runner.testAlone("first run: " + c.name, () -> checkFirstRun(c));
@@ -132,11 +133,14 @@ public final class RuntimeTests {
             String message) {
     }
 
-    /** The case directory holds a directory "taken" and a file "plain.txt"; "" reads the process's own stderr. */
+    /**
+     * The case directory holds a directory "taken" and a file "plain.txt". The message reaches the
+     * process's own standard error, and messageFile too unless it is "".
+     */
     private static final List<RedirectFailureCase> REDIRECT_FAILURE_CASES = List.of(
             new RedirectFailureCase("error file is a directory", "{dir}/taken", "", "",
                     "runvo: cannot open {dir}/taken for standard error"),
-            new RedirectFailureCase("output file is a directory: the message goes to the error file",
+            new RedirectFailureCase("output file is a directory: the message goes to the error file as well",
                     "{dir}/err.txt", "{dir}/taken", "err.txt", "runvo: cannot open {dir}/taken for standard output"),
             new RedirectFailureCase("a file stands where the directory would be made", "", "{dir}/plain.txt/out.txt",
                     "", "runvo: cannot create the directory {dir}/plain.txt for the standard output file"));
@@ -150,8 +154,11 @@ public final class RuntimeTests {
         try (LaunchedProcess process = LaunchedProcess.start(classPath, directory, List.of(), RUNVO_LAUNCHER,
                 arguments)) {
             Check.equal(1, process.awaitExit(), "exit code; " + process.describe());
-            final String messages = c.messageFile.isEmpty() ? process.error() : read(directory.resolve(c.messageFile));
-            Check.contains(messages, inCase(c.message, directory), "the message");
+            final String message = inCase(c.message, directory);
+            Check.contains(process.error(), message, "standard error of the process");
+            if (!c.messageFile.isEmpty()) {
+                Check.contains(read(directory.resolve(c.messageFile)), message, c.messageFile);
+            }
             Check.equal("", process.output(), "standard output: the application must not run");
         }
     }
@@ -285,15 +292,52 @@ public final class RuntimeTests {
         }
     }
 
-    private void checkExceptionInRedirectedError() throws Exception {
-        final Path directory = freshDirectory();
-        final Path errorFile = directory.resolve("err.txt");
-        try (LaunchedProcess process = LaunchedProcess.start(classPath, directory, List.of(SERVICE, "probe.mode=throw"),
-                RUNVO_LAUNCHER, launcherArguments(PROBE, errorFile.toString(), "", false))) {
-            Check.equal(1, process.awaitExit(), "exit code; " + process.describe());
-            Check.equal("", process.error(), "standard error of the process");
+    // ---- failures while standard error goes to a file ----
+
+    /**
+     * reason: what must reach the error file and, for the service log, the process's own
+     * standard error too; without redirection, once.
+     */
+    private record RedirectedFailureCase(String name, String mainClass, String probeMode, List<String> reason) {
+    }
+
+    private static final List<RedirectedFailureCase> REDIRECTED_FAILURE_CASES = List.of(
+            new RedirectedFailureCase("main class not found", "testapp.Missing", "report",
+                    List.of("runvo: main class testapp.Missing not found\n")),
+            new RedirectedFailureCase("no main method", "testapp.NoMain", "report",
+                    List.of("runvo: testapp.NoMain has no public static void main(String[])\n")),
+            new RedirectedFailureCase("main throws", PROBE, "throw", List.of(
+                    "Exception in thread \"main\" java.lang.IllegalStateException: probe failure\n",
+                    "\tat testapp.Probe.main(")),
+            // The cause, which says why, comes after the first frames.
+            new RedirectedFailureCase("the static initializer throws", "testapp.BrokenInitializer", "report", List.of(
+                    "java.lang.ExceptionInInitializerError",
+                    "Caused by: java.lang.IllegalStateException: initializer failure\n"
+                            + "\tat testapp.BrokenInitializer.<clinit>(")));
+
+    /** Runs the case without redirection, then with standard error going to a file. */
+    private void checkRedirectedFailure(RedirectedFailureCase c) throws Exception {
+        final String unredirected = failingRunError(c, "");
+        for (String part : c.reason) {
+            Check.once(unredirected, part, "standard error without redirection");
         }
-        Check.contains(read(errorFile), "java.lang.IllegalStateException: probe failure", "the error file");
+        final Path errorFile = freshDirectory().resolve("err.txt");
+        final String copied = failingRunError(c, errorFile.toString());
+        Check.equal(unredirected, read(errorFile), "the error file: what standard error gets without redirection");
+        for (String part : c.reason) {
+            Check.contains(copied, part, "standard error of the process");
+        }
+    }
+
+    /** Standard error of a run that must fail with 1 before the application prints anything. */
+    private String failingRunError(RedirectedFailureCase c, String errorFile) throws Exception {
+        try (LaunchedProcess process = LaunchedProcess.start(classPath, freshDirectory(),
+                List.of(SERVICE, "probe.mode=" + c.probeMode), RUNVO_LAUNCHER,
+                launcherArguments(c.mainClass, errorFile, "", false))) {
+            Check.equal(1, process.awaitExit(), "exit code; " + process.describe());
+            Check.equal("", process.output(), "standard output");
+            return process.error();
+        }
     }
 
     private void checkPackagePrivateMainClass() throws Exception {
