@@ -28,7 +28,7 @@ public final class ApplicationLauncher {
         if (arguments.serviceName != null) {
             System.setProperty(SERVICE_NAME_PROPERTY, arguments.serviceName);
         }
-        StopLineWatcher.start(System.in, isService);
+        StopLineWatcher.start(System.in, isService, processError);
 
         try {
             ApplicationMain.find(arguments.mainClass).run(arguments.applicationArguments);

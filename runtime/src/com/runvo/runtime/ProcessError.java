@@ -3,6 +3,7 @@ package com.runvo.runtime;
 import java.io.PrintStream;
 import java.io.PrintWriter;
 import java.io.StringWriter;
+import java.util.Map;
 
 /**
  * The standard error the process started with. The service host copies it
@@ -60,6 +61,26 @@ final class ProcessError {
         if (left > 0) {
             stream.println("\t... " + left + " more lines on the redirected standard error");
         }
+        stream.flush();
+    }
+
+    /**
+     * Every thread's stack, for the service host's watchdog, which asks for it
+     * when the application stopped answering, just before it ends the process:
+     * it goes where the host reads, whatever System.err is redirected to.
+     */
+    void threadDump() {
+        final StringBuilder dump = new StringBuilder("runvo: thread dump requested by the service host\n");
+        for (Map.Entry<Thread, StackTraceElement[]> entry : Thread.getAllStackTraces().entrySet()) {
+            final Thread thread = entry.getKey();
+            dump.append('"').append(thread.getName()).append('"').append(thread.isDaemon() ? " daemon" : "")
+                    .append(' ').append(thread.getState()).append('\n');
+            for (StackTraceElement frame : entry.getValue()) {
+                dump.append("\tat ").append(frame).append('\n');
+            }
+        }
+        stream.print(dump.append("runvo: end of the thread dump"));
+        stream.println();
         stream.flush();
     }
 

@@ -9,18 +9,23 @@ import java.nio.charset.StandardCharsets;
 /**
  * Watches standard input for the stop line of the service host: a decimal
  * exit code on a line of its own. System.exit rather than a return, so that
- * the application's shutdown hooks run whatever its threads are doing.
+ * the application's shutdown hooks run whatever its threads are doing. The
+ * host's watchdog may also ask for a thread dump, with a line of its own.
  */
 final class StopLineWatcher implements Runnable {
 
     private static final int HOST_GONE = 0;
+    /** The host's request for a thread dump; the same text as the launcher's. */
+    static final String THREAD_DUMP_LINE = "threaddump";
 
     private final InputStream input;
     private final boolean exitAtEndOfInput;
+    private final ProcessError processError;
 
-    private StopLineWatcher(InputStream input, boolean exitAtEndOfInput) {
+    private StopLineWatcher(InputStream input, boolean exitAtEndOfInput, ProcessError processError) {
         this.input = input;
         this.exitAtEndOfInput = exitAtEndOfInput;
+        this.processError = processError;
     }
 
     /**
@@ -28,8 +33,8 @@ final class StopLineWatcher implements Runnable {
      *     host's pipe: its end means the host is gone. A console's input ends
      *     only when the user says so, which is no request to stop.
      */
-    static void start(InputStream input, boolean exitAtEndOfInput) {
-        final Thread thread = new Thread(new StopLineWatcher(input, exitAtEndOfInput), "runvo stop line");
+    static void start(InputStream input, boolean exitAtEndOfInput, ProcessError processError) {
+        final Thread thread = new Thread(new StopLineWatcher(input, exitAtEndOfInput, processError), "runvo stop line");
         thread.setDaemon(true);
         thread.start();
     }
@@ -40,6 +45,10 @@ final class StopLineWatcher implements Runnable {
         final BufferedReader reader = new BufferedReader(new InputStreamReader(input, StandardCharsets.ISO_8859_1));
         try {
             for (String line; (line = reader.readLine()) != null;) {
+                if (THREAD_DUMP_LINE.equals(line.trim())) {
+                    processError.threadDump();
+                    continue;
+                }
                 final Integer code = stopCode(line);
                 if (code != null) {
                     System.exit(code);

@@ -66,10 +66,18 @@ final class LaunchedProcess implements AutoCloseable {
     }
 
     void awaitOutput(String text) throws InterruptedException {
+        awaitText(output, text, "the output");
+    }
+
+    void awaitError(String text) throws InterruptedException {
+        awaitText(error, text, "standard error");
+    }
+
+    private void awaitText(ByteArrayOutputStream stream, String text, String what) throws InterruptedException {
         final long deadline = System.currentTimeMillis() + TIMEOUT_MILLISECONDS;
-        while (!output().contains(text)) {
+        while (!decoded(stream).contains(text)) {
             if (!process.isAlive() || System.currentTimeMillis() > deadline) {
-                throw new AssertionError("no \"" + text + "\" in the output; " + describe());
+                throw new AssertionError("no \"" + text + "\" in " + what + "; " + describe());
             }
             Thread.sleep(10);
         }

@@ -70,6 +70,10 @@ public final class RuntimeTests {
         for (StopCase c : STOP_CASES) {
             runner.test("stop line: " + c.name, () -> checkStop(c));
         }
+        runner.test("thread dump: on the process's standard error, and the application runs on",
+                () -> checkThreadDump(false));
+        runner.test("thread dump: on the process's standard error while System.err is redirected",
+                () -> checkThreadDump(true));
         runner.test("stop line: end of input outside a service keeps the application running",
                 this::checkEndOfInputOutsideAService);
         for (FailureCase c : FAILURE_CASES) {
@@ -212,6 +216,26 @@ public final class RuntimeTests {
             }
             Check.equal(c.exitCode, process.awaitExit(), "exit code; " + process.describe());
             Check.contains(process.output(), "hook ran", "the application's shutdown hook");
+        }
+    }
+
+    private void checkThreadDump(boolean errorRedirected) throws Exception {
+        final Path directory = freshDirectory();
+        final String errorFile = errorRedirected ? directory.resolve("err.log").toString() : "";
+        try (LaunchedProcess process = LaunchedProcess.start(classPath, directory, List.of("probe.mode=wait", SERVICE),
+                RUNVO_LAUNCHER, launcherArguments(PROBE, errorFile, "", false, "Svc"))) {
+            process.awaitOutput("ready\n");
+            process.send("threaddump\n");
+            process.awaitError("runvo: end of the thread dump");
+            Check.contains(process.error(), "\"main\" WAITING", "the main thread and its state");
+            Check.contains(process.error(), "testapp.Probe.main(Probe.java", "the frame where the application waits");
+            Check.isTrue(process.keepsRunningFor(500), "a dump request is no stop; " + process.describe());
+            process.send("0\n");
+            Check.equal(0, process.awaitExit(), "the stop line still ends it; " + process.describe());
+            if (errorRedirected) {
+                Check.isTrue(!Files.readString(directory.resolve("err.log")).contains("thread dump"),
+                        "the dump goes where the host reads, not to the redirected file");
+            }
         }
     }
 
