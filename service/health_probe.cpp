@@ -138,7 +138,8 @@ ProbeResult probeServes(const HealthCheck& check, std::uint32_t timeoutMs) {
   if (!connectTo(check, connection, untilTick, result.detail)) return result;
   if (check.kind == HealthCheck::Kind::Tcp) return {true, "port " + std::to_string(check.port) + " accepts"};
   const std::string request = httpRequest(check);
-  if (w.send(connection.get(), request.data(), static_cast<int>(request.size()), 0) != static_cast<int>(request.size())) {
+  const int length = static_cast<int>(request.size());
+  if (w.send(connection.get(), request.data(), length, 0) != length) {
     return {false, "the request could not be sent"};
   }
   const std::string line = firstLine(connection, untilTick);

@@ -46,7 +46,8 @@ bool parseHttpUrl(std::string_view url, HealthCheck& check, std::string& error) 
   const std::string_view host = hasPort ? authority.substr(0, colon) : authority;
   const auto address = loopbackAddress(host);
   if (!address) {
-    error = "the URL's host \"" + std::string(host) + "\" is not 127.0.0.1, localhost or [::1]: checks stay on this machine";
+    error = "the URL's host \"" + std::string(host) +
+            "\" is not 127.0.0.1, localhost or [::1]: checks stay on this machine";
     return false;
   }
   const auto port = hasPort ? parsePort(authority.substr(colon + 1)) : std::optional<std::uint16_t>(80);
@@ -76,7 +77,8 @@ std::optional<HealthCheck> parseHealthCheck(std::string_view text, bool allowLog
   if (equalsIgnoringAsciiCase(kind, "tcp")) {
     const auto port = parsePort(value);
     if (!port) {
-      error = "\"" + std::string(value) + "\" is not a port from 1 to 65535; the accepted forms are " + std::string(forms);
+      error = "\"" + std::string(value) + "\" is not a port from 1 to 65535; the accepted forms are " +
+              std::string(forms);
       return std::nullopt;
     }
     check.kind = HealthCheck::Kind::Tcp;

@@ -19,7 +19,8 @@ bool policyRestarts(RestartPolicy policy, std::uint32_t exitCode) {
 std::uint32_t delayFor(const RestartSettings& settings, std::uint32_t streak) {
   std::uint64_t delay = settings.firstDelayMs;
   for (std::uint32_t i = 0; i < streak && delay < settings.maxDelayMs; ++i) delay *= 2;
-  return static_cast<std::uint32_t>(std::min<std::uint64_t>(delay, std::max(settings.maxDelayMs, settings.firstDelayMs)));
+  const std::uint32_t longest = std::max(settings.maxDelayMs, settings.firstDelayMs);
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(delay, longest));
 }
 }  // namespace
 

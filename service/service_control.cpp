@@ -197,10 +197,11 @@ int reportStartOutcome(const std::string& name, StartOutcome outcome, const SERV
     case StartOutcome::Ended:
       std::printf("Service '%s' stopped while starting.\n", utf8InAnsi(name).c_str());
       std::fflush(stdout);
-      if (status.dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR && status.dwServiceSpecificExitCode == kExitCodeNotReady) {
+      const bool specific = status.dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR;
+      if (specific && status.dwServiceSpecificExitCode == kExitCodeNotReady) {
         std::fprintf(stderr, "The application did not become ready in time (service-specific code %lu).\n",
                      static_cast<unsigned long>(kExitCodeNotReady));
-      } else if (status.dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR) {
+      } else if (specific) {
         std::fprintf(stderr, "The application ended with exit code %lu.\n",
                      static_cast<unsigned long>(status.dwServiceSpecificExitCode));
       } else if (status.dwWin32ExitCode != 0) {

@@ -87,14 +87,38 @@ class TestService {
   UniqueServiceHandle service_;
 };
 
+// The verbs of one executable on one service, the name quoted as cmd needs
+// it, with how long the last one took.
+class Verbs {
+ public:
+  Verbs(std::function<LauncherRun(const std::wstring&)> run, const std::string& name)
+      : run_(std::move(run)), name_(name) {}
+  LauncherRun operator()(const std::string& verb) {
+    const auto start = std::chrono::steady_clock::now();
+    LauncherRun r = run_(std::wstring(verb.begin(), verb.end()) + L" \"" + std::wstring(name_.begin(), name_.end()) +
+                         L"\"");
+    took = std::chrono::steady_clock::now() - start;
+    return r;
+  }
+  std::string quoted() const { return "'" + name_ + "'"; }
+  std::chrono::steady_clock::duration took{};
+
+ private:
+  std::function<LauncherRun(const std::wstring&)> run_;
+  std::string name_;
+};
+
 class ServiceHost : public JvmDoubleTest {
  protected:
-  fs::path launcher(const fs::path& name = "svc.exe") {
-    return makeLauncher(Payload::tables({{101, "configured"},
-                                         {107, "0"},
-                                         {122, "com.example.App"},
-                                         {128, searchEntry()}}),
-                        name);
+  fs::path launcher(const fs::path& name = "svc.exe") { return launcherWith({}, name); }
+  Verbs verbsOf(const fs::path& exe, const std::string& name) {
+    return Verbs([this, exe](const std::wstring& arguments) { return run(exe, {.arguments = arguments}); }, name);
+  }
+  // A console application of the stand-in's, with these entries besides.
+  fs::path launcherWith(const Entries& extra, const fs::path& name) {
+    Entries entries{{101, "configured"}, {107, "0"}, {122, "com.example.App"}, {128, searchEntry()}};
+    entries.insert(entries.end(), extra.begin(), extra.end());
+    return makeLauncher(Payload::tables(entries), name);
   }
   template <typename Condition>
   static bool waitUntil(Condition done, std::chrono::milliseconds limit) {
@@ -236,14 +260,7 @@ TEST_F(ServiceHost, FailuresBeforeTheApplicationRunsAreSaidByStartAndTheServiceL
 TEST_F(ServiceHost, TheChildsOutputGoesToTheServiceLogWhichRollsOver) {
   script("main: print-bytes 300000\n");
   const std::string name = spacedServiceName("rolls");
-  const fs::path exe = makeLauncher(Payload::tables({{101, "configured"},
-                                                     {107, "0"},
-                                                     {122, "com.example.App"},
-                                                     {128, searchEntry()},
-                                                     {30001, "service logs"},
-                                                     {30002, "100000"},
-                                                     {30003, "2"}}),
-                                    "rolls.exe");
+  const fs::path exe = launcherWith({{30001, "service logs"}, {30002, "100000"}, {30003, "2"}}, "rolls.exe");
   TestService service(name, exe);
   ASSERT_TRUE(service.start());
   ASSERT_TRUE(traced("DestroyJavaVM")) << joined(trace());
@@ -331,32 +348,13 @@ void requestStop(const std::string& name) {
   EXPECT_TRUE(ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) << GetLastError();
 }
 
-// The verbs of one service, with how long each took.
-class Verbs {
- public:
-  Verbs(std::function<LauncherRun(const std::wstring&)> run, const std::string& name)
-      : run_(std::move(run)), name_(name) {}
-  LauncherRun operator()(const std::string& verb) {
-    const auto start = std::chrono::steady_clock::now();
-    LauncherRun r = run_(std::wstring(verb.begin(), verb.end()) + L" " + std::wstring(name_.begin(), name_.end()));
-    took = std::chrono::steady_clock::now() - start;
-    return r;
-  }
-  std::string quoted() const { return "'" + name_ + "'"; }
-  std::chrono::steady_clock::duration took{};
-
- private:
-  std::function<LauncherRun(const std::wstring&)> run_;
-  std::string name_;
-};
-
 TEST_F(ServiceHost, TheVerbsFollowAServiceThatTakesSecondsToStop) {
   // As a real server stops: the stop line arrives, and the end comes seconds later.
   script("main: read-stdin\nmain: sleep-ms 3000\n");
   ServiceScope services;
   const std::string name = services.fresh();
   const fs::path exe = launcher("slowstop.exe");
-  Verbs verb([&](const std::wstring& arguments) { return run(exe, {.arguments = arguments}); }, name);
+  Verbs verb = verbsOf(exe, name);
   const std::string stopped = "Stopping service " + verb.quoted() + ".\r\nService stopped\r\n";
   const std::string starting = "Starting service " + verb.quoted() + ".\r\n";
   ASSERT_EQ(verb("/install").exitCode, 0u);
@@ -406,7 +404,7 @@ TEST_F(ServiceHost, TheVerbsFollowAStartLongerThanItsFirstWaitHint) {
   ServiceScope services;
   const std::string name = services.fresh();
   const fs::path exe = launcher("slowstart.exe");
-  Verbs verb([&](const std::wstring& arguments) { return run(exe, {.arguments = arguments}); }, name);
+  Verbs verb = verbsOf(exe, name);
   ASSERT_EQ(verb("/install").exitCode, 0u);
   LauncherRun r = verb("/start");
   EXPECT_EQ(r.out, "Starting service " + verb.quoted() + ".\r\n") << r.err;
@@ -421,8 +419,7 @@ TEST_F(ServiceHost, TheVerbsFollowAStartLongerThanItsFirstWaitHint) {
   fs::remove(jvmDir_ / "jvm.dll.trace");
   TestService direct(spacedServiceName("stop during start"), exe);
   ASSERT_TRUE(direct.start());
-  Verbs directVerb([&](const std::wstring& arguments) { return run(exe, {.arguments = arguments}); },
-                   direct.name());
+  Verbs directVerb = verbsOf(exe, direct.name());
   r = directVerb("/stop");
   EXPECT_EQ(r.out, "Stopping service " + directVerb.quoted() + ".\r\nService stopped\r\n") << r.err;
   EXPECT_EQ(r.exitCode, 0u);
@@ -434,19 +431,14 @@ TEST_F(ServiceHost, AStopThatMakesNoProgressIsAFailureOfStop) {
   // looks hung once its wait hint has passed: /stop says so and fails.
   script("main: sleep-ms 600000\n");
   const std::string name = spacedServiceName("hung stop");
-  const fs::path exe = makeLauncher(Payload::tables({{101, "configured"},
-                                                     {107, "0"},
-                                                     {122, "com.example.App"},
-                                                     {128, searchEntry()},
-                                                     {30005, "1"}}),
-                                    "hung.exe");
+  const fs::path exe = launcherWith({{30005, "1"}}, "hung.exe");
   TestService service(name, exe);
   ASSERT_TRUE(service.start());
   ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
   requestStop(name);
   std::vector<UniqueHandle> held = suspendThreadsOf(service.processId());
   ASSERT_FALSE(held.empty());
-  Verbs verb([&](const std::wstring& arguments) { return run(exe, {.arguments = arguments}); }, "\"" + name + "\"");
+  Verbs verb = verbsOf(exe, name);
   const LauncherRun r = verb("/stop");
   for (const UniqueHandle& thread : held) ResumeThread(thread.get());
   EXPECT_EQ(r.out, "Stopping service '" + name + "'.\r\nError while stopping service\r\n");
@@ -460,14 +452,7 @@ TEST_F(ServiceHost, AStopThatMakesNoProgressIsAFailureOfStop) {
 class RestartInTheHost : public ServiceHost {
  protected:
   fs::path restarting(const std::string& policy, const std::string& delaySeconds, const std::string& limit) {
-    return makeLauncher(Payload::tables({{101, "configured"},
-                                         {107, "0"},
-                                         {122, "com.example.App"},
-                                         {128, searchEntry()},
-                                         {30016, policy},
-                                         {30017, delaySeconds},
-                                         {30018, delaySeconds},
-                                         {30020, limit}}),
+    return launcherWith({{30016, policy}, {30017, delaySeconds}, {30018, delaySeconds}, {30020, limit}},
                         "restart-" + policy + ".exe");
   }
   std::string serviceLog(const std::string& name) const { return readFile(dir_ / "logs" / (name + ".log")); }
@@ -488,7 +473,7 @@ TEST_F(RestartInTheHost, ACrashLoopIsRestartedUntilTheLimitThenTheHostGivesUpWit
   // While it restarts, the manager sees a running service, and /status counts.
   ASSERT_TRUE(waitUntil([&] { return serviceLog(name).find("(restart 1)") != std::string::npos; }, 10s));
   EXPECT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
-  const LauncherRun status = run(dir_ / "restart-on-failure.exe", {.arguments = L"/status \"" + std::wstring(name.begin(), name.end()) + L"\""});
+  const LauncherRun status = verbsOf(dir_ / "restart-on-failure.exe", name)("/status");
   EXPECT_NE(status.out.find("Running.\r\nRestarted 1 time since the service started.\r\n"), std::string::npos)
       << status.out;
 
@@ -534,7 +519,7 @@ TEST_F(RestartInTheHost, AStopDuringTheDelayEndsAtOnce) {
   ASSERT_TRUE(service.start());
   ASSERT_TRUE(waitUntil([&] { return serviceLog(name).find("restart 1 in 60.0 s") != std::string::npos; }, 10s));
   const auto asked = std::chrono::steady_clock::now();
-  const LauncherRun stop = run(exe, {.arguments = L"/stop \"" + std::wstring(name.begin(), name.end()) + L"\""});
+  const LauncherRun stop = verbsOf(exe, name)("/stop");
   EXPECT_EQ(stop.out, "Stopping service '" + name + "'.\r\nService stopped\r\n") << stop.err;
   EXPECT_EQ(stop.exitCode, 0u);
   EXPECT_LT(std::chrono::steady_clock::now() - asked, 5s);
@@ -608,17 +593,7 @@ class LoopbackServer {
 class Readiness : public ServiceHost {
  protected:
   fs::path readyWhen(const std::string& check, const std::string& timeoutSeconds) {
-    return makeLauncher(Payload::tables({{101, "configured"},
-                                         {107, "0"},
-                                         {122, "com.example.App"},
-                                         {128, searchEntry()},
-                                         {30021, check},
-                                         {30022, timeoutSeconds}}),
-                        "ready.exe");
-  }
-  LauncherRun verb(const fs::path& exe, const std::string& verb, const std::string& name) {
-    return run(exe, {.arguments = std::wstring(verb.begin(), verb.end()) + L" \"" +
-                                  std::wstring(name.begin(), name.end()) + L"\""});
+    return launcherWith({{30021, check}, {30022, timeoutSeconds}}, "ready.exe");
   }
 };
 
@@ -641,9 +616,9 @@ TEST_F(Readiness, RunningWaitsForTheCheckAndStartSaysWhenReady) {
     check.replace(check.find("{port}"), 6, std::to_string(server.port()));
     const fs::path exe = readyWhen(check, "60");
     const std::string name = services.fresh();
-    ASSERT_EQ(verb(exe, "/install", name).exitCode, 0u);
+    ASSERT_EQ(verbsOf(exe, name)("/install").exitCode, 0u);
     LauncherRun start;
-    std::thread starter([&] { start = verb(exe, "/start", name); });
+    std::thread starter([&] { start = verbsOf(exe, name)("/start"); });
     // main is called at once; the service stays start pending, its checkpoints rising.
     const UniqueServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     const UniqueServiceHandle service(OpenServiceA(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
@@ -665,7 +640,7 @@ TEST_F(Readiness, RunningWaitsForTheCheckAndStartSaysWhenReady) {
     EXPECT_EQ(start.exitCode, 0u);
     const std::string log = readFile(dir_ / "logs" / (name + ".log"));
     EXPECT_NE(log.find("ready: "), std::string::npos) << log;
-    EXPECT_EQ(verb(exe, "/stop", name).exitCode, 0u);
+    EXPECT_EQ(verbsOf(exe, name)("/stop").exitCode, 0u);
   }
 }
 
@@ -674,14 +649,14 @@ TEST_F(Readiness, ALineOfTheApplicationsOutputCanSayReady) {
   ServiceScope services;
   const fs::path exe = readyWhen("log:oooooooooo", "60");
   const std::string name = services.fresh();
-  ASSERT_EQ(verb(exe, "/install", name).exitCode, 0u);
+  ASSERT_EQ(verbsOf(exe, name)("/install").exitCode, 0u);
   const auto asked = std::chrono::steady_clock::now();
-  const LauncherRun start = verb(exe, "/start", name);
+  const LauncherRun start = verbsOf(exe, name)("/start");
   EXPECT_EQ(start.out, "Starting service '" + name + "'.\r\nService '" + name + "' is ready.\r\n") << start.err;
   EXPECT_GE(std::chrono::steady_clock::now() - asked, 1500ms) << "ready only once the line came";
   EXPECT_NE(readFile(dir_ / "logs" / (name + ".log")).find("ready: a line of its output holds \"oooooooooo\""),
             std::string::npos);
-  EXPECT_EQ(verb(exe, "/stop", name).exitCode, 0u);
+  EXPECT_EQ(verbsOf(exe, name)("/stop").exitCode, 0u);
 }
 
 TEST_F(Readiness, NotReadyInTimeFailsTheStartWithTheReason) {
@@ -690,8 +665,8 @@ TEST_F(Readiness, NotReadyInTimeFailsTheStartWithTheReason) {
   LoopbackServer server;  // never serves: its port refuses connections
   const fs::path exe = readyWhen("tcp:" + std::to_string(server.port()), "2");
   const std::string name = services.fresh();
-  ASSERT_EQ(verb(exe, "/install", name).exitCode, 0u);
-  const LauncherRun start = verb(exe, "/start", name);
+  ASSERT_EQ(verbsOf(exe, name)("/install").exitCode, 0u);
+  const LauncherRun start = verbsOf(exe, name)("/start");
   EXPECT_EQ(start.exitCode, 1u);
   EXPECT_EQ(start.out, "Starting service '" + name + "'.\r\nService '" + name + "' stopped while starting.\r\n");
   EXPECT_NE(start.err.find("The application did not become ready in time (service-specific code 5001)."),
@@ -712,16 +687,12 @@ TEST_F(Readiness, AnApplicationThatStopsAnsweringIsDumpedEndedAndRestarted) {
   LoopbackServer server;
   server.serve("HTTP/1.1 200 OK");
   const std::string name = spacedServiceName("watchdog");
-  const fs::path exe = makeLauncher(Payload::tables({{101, "configured"},
-                                                     {107, "0"},
-                                                     {122, "com.example.App"},
-                                                     {128, searchEntry()},
-                                                     {30016, "on-failure"},
-                                                     {30017, "0"},
-                                                     {30020, "1"},
-                                                     {30023, "tcp:" + std::to_string(server.port())},
-                                                     {30024, "1"},
-                                                     {30025, "2"}}),
+  const fs::path exe = launcherWith({{30016, "on-failure"},
+                                     {30017, "0"},
+                                     {30020, "1"},
+                                     {30023, "tcp:" + std::to_string(server.port())},
+                                     {30024, "1"},
+                                     {30025, "2"}},
                                     "watchdog.exe");
   TestService service(name, exe);
   ASSERT_TRUE(service.start());
@@ -814,7 +785,7 @@ TEST_F(ServiceHost, AStopThatTakesTooLongEndsTheTreeAtTheTimeout) {
 
   const auto stopAsked = std::chrono::steady_clock::now();
   LauncherRun stop;
-  std::thread stopper([&] { stop = run(exe, {.arguments = L"/stop \"" + std::wstring(name.begin(), name.end()) + L"\""}); });
+  std::thread stopper([&] { stop = verbsOf(exe, name)("/stop"); });
   std::this_thread::sleep_for(1200ms);
   const SERVICE_STATUS pending = service.status();
   EXPECT_EQ(pending.dwCurrentState, SERVICE_STOP_PENDING);
@@ -1057,12 +1028,7 @@ TEST_F(ServiceHost, AStopRightAfterTheStartIsNeverLost) {
 TEST_F(ServiceHost, AServiceLogThatCannotBeWrittenNeverStopsTheService) {
   // Its folder would lie below the executable file itself: it cannot be made.
   script("main: print-bytes 100000\nmain: read-stdin\n");
-  const fs::path exe = makeLauncher(Payload::tables({{101, "configured"},
-                                                     {107, "0"},
-                                                     {122, "com.example.App"},
-                                                     {128, searchEntry()},
-                                                     {30001, "nolog.exe\\logs"}}),
-                                    "nolog.exe");
+  const fs::path exe = launcherWith({{30001, "nolog.exe\\logs"}}, "nolog.exe");
   TestService service(spacedServiceName("no log"), exe);
   ASSERT_TRUE(service.start());
   ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
