@@ -64,17 +64,49 @@ build_apps() {
     echo "hello from the payload" >"$apps/data/greeting.txt"
 }
 
+# apps/NAME.exe from the config CONFIG.
+pack_config() {
+  printf '%s\n' "$2" >"$apps/$1.toml"
+  "$dist/runvo-pack" build "$apps/$1.toml" -o "$apps/$1.exe" >/dev/null
+}
+
 # apps/NAME.exe from a config whose [service], [app] and other tables are
 # TABLES; the application's jar and data file are embedded in every one.
 pack_app() {
-  printf '%s\n' "$2" '
-[[files]]
-source = "e2e-app.jar"
+  pack_config "$1" "$2
 
 [[files]]
-source = "data/greeting.txt"
-name = "data/greeting.txt"' >"$apps/$1.toml"
-  "$dist/runvo-pack" build "$apps/$1.toml" -o "$apps/$1.exe" >/dev/null
+source = \"e2e-app.jar\"
+
+[[files]]
+source = \"data/greeting.txt\"
+name = \"data/greeting.txt\""
+}
+
+# The jars of Debian's Jetty 9 (libjetty9-java) that an embedded server
+# needs, with the servlet API they implement.
+jetty_jars=(/usr/share/java/{jetty9-server,jetty9-http,jetty9-io,jetty9-util,servlet-api}.jar)
+
+# apps/web-server.jar: the web server application of app/e2ejetty; shows
+# what javac said when it fails.
+build_web_server() {
+  local classes=$work/web-server-classes class_path
+  class_path=$(IFS=:; echo "${jetty_jars[*]}")
+  rm -rf "$classes"
+  javac -cp "$class_path" -d "$classes" "$here"/app/e2ejetty/*.java >"$work/javac-web.log" 2>&1 ||
+    { show "$work/javac-web.log"; return 1; }
+  jar --create --file "$apps/web-server.jar" -C "$classes" .
+}
+
+# The first port from FIRST on, of COUNT, where nothing answers on 127.0.0.1.
+free_port() {
+  local port
+  for ((port = $1; port < $1 + $2; port++)); do
+    # A refused connection ends with 1; one that is taken, or hangs, is no free port.
+    timeout 2 bash -c 'exec 3<>"/dev/tcp/127.0.0.1/$0"' "$port" 2>/dev/null
+    (($? == 1)) && { echo "$port"; return 0; }
+  done
+  return 1
 }
 
 # The test service NAME, writing its standard output to OUTPUT.
