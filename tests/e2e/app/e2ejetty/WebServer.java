@@ -12,19 +12,28 @@ import org.eclipse.jetty.server.handler.StatisticsHandler;
 
 /**
  * The web server of the end-to-end tests: embedded Jetty on 127.0.0.1 at the
- * port given as the first argument. GET / answers at once; GET /slow answers
- * in two halves two seconds apart, so that a stop can arrive while it is in
- * flight. The stop line's System.exit runs the shutdown hook, which stops the
- * server gracefully: no new connections, the requests in flight finish (up to
- * the stop timeout), then the server ends.
+ * port given as the first argument, listening after the seconds given as the
+ * optional second one, as a server that loads a while before it serves.
+ * GET / answers at once; GET /slow answers in two halves two seconds apart,
+ * so that a stop can arrive while it is in flight; GET /freeze makes every
+ * later request hang, as a server whose threads are stuck, while the process
+ * lives on. The stop line's System.exit runs the shutdown hook, which stops
+ * the server gracefully: no new connections, the requests in flight finish
+ * (up to the stop timeout), then the server ends.
  */
 public final class WebServer {
 
     private static final long STOP_TIMEOUT_MILLISECONDS = 15_000;
     private static final long SLOW_ANSWER_MILLISECONDS = 2_000;
 
+    private static volatile boolean frozen;
+
     public static void main(String[] args) throws Exception {
         final int port = Integer.parseInt(args[0]);
+        if (args.length > 1) {
+            System.out.println("loading for " + args[1] + " s");
+            pause(Long.parseLong(args[1]) * 1000);
+        }
         final Server server = new Server();
         final ServerConnector connector = new ServerConnector(server);
         connector.setHost("127.0.0.1");
@@ -58,6 +67,10 @@ public final class WebServer {
             baseRequest.setHandled(true);
             response.setContentType("text/plain; charset=utf-8");
             final PrintWriter body = response.getWriter();
+            if (frozen) {
+                System.out.println("a request hangs");
+                pause(Long.MAX_VALUE);
+            }
             switch (target) {
                 case "/":
                     body.println("hello from the web server");
@@ -69,9 +82,19 @@ public final class WebServer {
                     pause(SLOW_ANSWER_MILLISECONDS);
                     body.println("slow answer, second half");
                     break;
+                case "/freeze":
+                    System.out.println("freezing");
+                    frozen = true;
+                    body.println("frozen");
+                    break;
                 default:
                     response.sendError(HttpServletResponse.SC_NOT_FOUND);
+                    return;
             }
+            // Complete before the handler returns: a graceful stop waits for the
+            // handlers in flight, not for what Jetty writes after them (the last
+            // chunk), and would otherwise close the connection under it.
+            baseRequest.getResponse().closeOutput();
         }
     }
 
