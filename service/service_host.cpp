@@ -126,6 +126,13 @@ DWORD WINAPI controlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
 
 enum class ChildEnd { ByItself, TreeEnded, Hung };
 
+// An end that the host made because the application did not serve: the
+// code the service reports, and what the event log says.
+struct NotServing {
+  DWORD code;
+  const char* what;
+};
+
 // The watchdog of a running application: a liveness check every interval,
 // and so many failures in a row mean that the application hangs.
 class Watchdog {
@@ -451,11 +458,6 @@ bool waitBeforeRestart(Host& h, const RestartDecision& decision) {
   h.context.endProcess(0);
 }
 
-struct NotServing {
-  DWORD code;
-  const char* what;
-};
-
 // A new child with its pipes handed over; false (reported) when it cannot be started.
 bool startApplication(Host& h, const std::wstring& commandLine, ChildProcess& child, UniqueHandle& pump) {
   auto started = startChild(commandLine, priorityClass() | DETACHED_PROCESS, ChildOutput::Pipe);
@@ -487,7 +489,6 @@ void runApplication(Host& h, const std::wstring& commandLine) {
     ChildProcess child;
     UniqueHandle pump;
     if (!startApplication(h, commandLine, child, pump)) return;
-    // An end that the host made because the application did not serve.
     std::optional<NotServing> notServing;
     ChildEnd end = ChildEnd::TreeEnded;
     if (waitUntilReady(h, child) == StartEnd::NotReadyInTime) {
