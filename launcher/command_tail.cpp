@@ -8,7 +8,7 @@ namespace runvo {
 namespace {
 constexpr std::string_view kNonInteractive = "non-interactive";
 
-constexpr std::array<std::pair<std::string_view, Verb>, 12> kVerbs{{
+constexpr std::array<std::pair<std::string_view, Verb>, 13> kVerbs{{
     {"help", Verb::Help},
     {"h", Verb::Help},
     {"?", Verb::Help},
@@ -21,6 +21,7 @@ constexpr std::array<std::pair<std::string_view, Verb>, 12> kVerbs{{
     {"stop", Verb::Stop},
     {"start", Verb::Start},
     {"status", Verb::Status},
+    {"restart", Verb::Restart},
 }};
 
 bool isBlank(char c) { return c >= 0x01 && c <= 0x20; }

@@ -25,6 +25,7 @@ enum class Verb {
   Stop,
   Start,
   Status,
+  Restart,  // stop (waiting), then start
   Run,  // the application in the console, as the service runs it
 };
 

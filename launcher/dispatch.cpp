@@ -73,6 +73,7 @@ int runVerb(const VerbRequest& request, const std::string& name) {
     case Verb::Uninstall: return uninstallService(name, /*verbose=*/true);
     case Verb::Stop: return stopService(name, /*verbose=*/true);
     case Verb::Start: return startService(name, startWatch(name));
+    case Verb::Restart: return restartService(name, startWatch(name));
     case Verb::Status: return queryServiceStatus(name, serviceLogPathFor(name));
     default: break;
   }

@@ -12,6 +12,7 @@ std::string usageText(std::string_view program, std::string_view serviceName, st
       "  /uninstall        stop and remove the service\n"
       "  /start            start the service and wait until it runs\n"
       "  /stop             stop the service and wait until it has stopped\n"
+      "  /restart          stop the service as /stop does, then start it as /start does\n"
       "  /status           say whether the service runs\n"
       "  /run              run the application in this console as the service runs it; Ctrl+C stops it\n"
       "  /help             this text\n"

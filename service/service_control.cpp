@@ -276,13 +276,18 @@ int startService(const std::string& name, const StartWatch& watch) {
   return 1;
 }
 
-int stopService(const std::string& name, bool verbose) {
+namespace {
+enum class StopResult { NotAsked, Stopped, Failed };
+
+// Asks for the stop and follows it to its end; NotAsked when the service
+// would not take the request (not running, missing), said only when verbose.
+StopResult stopAndFollow(const std::string& name, bool verbose) {
   const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
   if (!manager) {
     const DWORD error = GetLastError();
     if (verbose) std::printf("Could not open SCManager.\n");
     if (verbose) printReason(error);
-    return 1;
+    return StopResult::NotAsked;
   }
   const UniqueServiceHandle service = openService(manager, name, SERVICE_STOP | SERVICE_QUERY_STATUS);
   SERVICE_STATUS status{};
@@ -295,13 +300,23 @@ int stopService(const std::string& name, bool verbose) {
     if (!stopping) {
       if (verbose) std::printf("Could not stop service.\n");
       if (verbose) printReason(error);
-      return 1;
+      return StopResult::NotAsked;
     }
   }
   // Shown before a wait that can take the service's whole stop.
   std::printf("Stopping service '%s'.\n", utf8InAnsi(name).c_str());
   std::fflush(stdout);
-  return followStop(service.get(), status);
+  return followStop(service.get(), status) == 0 ? StopResult::Stopped : StopResult::Failed;
+}
+}  // namespace
+
+int stopService(const std::string& name, bool verbose) {
+  return stopAndFollow(name, verbose) == StopResult::Stopped ? 0 : 1;
+}
+
+int restartService(const std::string& name, const StartWatch& watch) {
+  if (stopAndFollow(name, /*verbose=*/false) == StopResult::Failed) return 1;
+  return startService(name, watch);
 }
 
 int queryServiceStatus(const std::string& name, const std::string& serviceLogPath) {

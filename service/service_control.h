@@ -22,6 +22,10 @@ struct StartWatch {
 // watches it; a service that ends meanwhile is a failure, with its reason.
 int startService(const std::string& name, const StartWatch& watch);
 int stopService(const std::string& name, bool verbose);
+// Stops the service as stopService does, then starts it as startService does,
+// with the start's messages and exit code; a service that does not run is
+// simply started. A stop that fails is the restart's failure: no start.
+int restartService(const std::string& name, const StartWatch& watch);
 // "Running." or "Not running.", how often the host restarted the application
 // (from the service log), and whether it starts with Windows.
 int queryServiceStatus(const std::string& name, const std::string& serviceLogPath);

@@ -388,8 +388,18 @@ TEST_F(ServiceHost, TheVerbsFollowAServiceThatTakesSecondsToStop) {
   EXPECT_EQ(r.exitCode, 0u);
   EXPECT_EQ(verb("/status").exitCode, 3u);
 
+  // /restart of a stopped service simply starts it; of a running one, it
+  // stops it first, following the whole stop.
+  r = verb("/restart");
+  EXPECT_EQ(r.out, starting) << r.err;
+  EXPECT_EQ(r.exitCode, 0u);
+  r = verb("/restart");
+  EXPECT_EQ(r.out, stopped + starting) << r.err;
+  EXPECT_EQ(r.exitCode, 0u);
+  EXPECT_GE(verb.took, 3s);
+  EXPECT_EQ(verb("/status").exitCode, 0u);
+
   // /uninstall during a stop: the service is gone only once it has stopped.
-  ASSERT_EQ(verb("/start").exitCode, 0u);
   requestStop(name);
   r = verb("/uninstall");
   EXPECT_EQ(r.out, stopped + "Uninstalled service " + verb.quoted() + ".\r\n") << r.err;

@@ -31,7 +31,8 @@ TEST(VerbParsing, PrefixesAndVerbs) {
       {"/help", Verb::Help},              {"-h", Verb::Help},
       {"/?", Verb::Help},                 {"--help", Verb::Help},
       {"/run", Verb::Run},                {"--run", Verb::Run},
-      {"/install-delayed", Verb::InstallDelayed},
+      {"/install-delayed", Verb::InstallDelayed}, {"--restart", Verb::Restart},
+      {"-restart MyService", Verb::Restart},
       {"-run MyService", Verb::Run},      {"/bogus", Verb::Unknown},
   };
   for (const auto& [tail, verb] : cases) EXPECT_EQ(parseVerb(tail).verb, verb) << tail;

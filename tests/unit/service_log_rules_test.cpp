@@ -105,7 +105,7 @@ TEST(Usage, NamesTheVerbsTheExitCodesAndTheLogs) {
   const std::string text = usageText("svc.exe", "My Service", "C:\\app\\logs\\My Service.log");
   EXPECT_EQ(text.rfind("Usage: svc.exe VERB [non-interactive] [SERVICE NAME]\n", 0), 0u);
   for (const char* part : {"/install ", "/install-auto", "/install-demand", "/install-delayed", "/uninstall", "/start", "/stop",
-                           "/status", "/run", "/help", "'My Service'", "2 wrong usage",
+                           "/status", "/restart", "/run", "/help", "'My Service'", "2 wrong usage",
                            "Service log: C:\\app\\logs\\My Service.log", "RUNVO_LOG=yes"}) {
     EXPECT_NE(text.find(part), std::string::npos) << part;
   }
