@@ -109,6 +109,18 @@ int followStop(SC_HANDLE service, SERVICE_STATUS& status) {
   return 1;
 }
 
+// One fact a line from the service log: of a running service its
+// application's process id, how long since the service started, how often
+// the application was restarted; and the last exit code of the application.
+void printRunFacts(const RunFacts& facts, bool running) {
+  if (running && facts.childProcessId) std::printf("Application process id: %u\n", *facts.childProcessId);
+  if (running && facts.startedAt) {
+    std::printf("Running for: %s\n", durationText(secondsBetween(*facts.startedAt, localTimeNow())).c_str());
+  }
+  if (running) std::printf("Restarts: %u\n", facts.restarts);
+  if (facts.lastExitCode) std::printf("Last exit code: %u\n", *facts.lastExitCode);
+}
+
 // Exit code 0 running, 3 not running, 1 when the configuration cannot be read
 // or names another program.
 int reportConfiguration(SC_HANDLE service, int stateResult) {
@@ -337,10 +349,7 @@ int queryServiceStatus(const std::string& name, const std::string& serviceLogPat
   }
   const bool running = status.dwCurrentState == SERVICE_RUNNING;
   std::fputs(running ? "Running.\n" : "Not running.\n", stdout);
-  if (const std::uint32_t restarts = running ? restartsSinceServiceStart(serviceLogPath) : 0; restarts > 0) {
-    std::printf("Restarted %u time%s since the service started.\n", static_cast<unsigned>(restarts),
-                restarts == 1 ? "" : "s");
-  }
+  printRunFacts(serviceRunFacts(serviceLogPath), running);
   return reportConfiguration(service.get(), running ? 0 : 3);
 }
 

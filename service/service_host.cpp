@@ -396,7 +396,7 @@ DWORD collectChild(Host& h, ChildProcess& child, UniqueHandle& pump, ChildEnd en
   // The child's last output, unless something it started still holds the pipe.
   if (pump) WaitForSingleObject(pump.get(), kOutputDrainMs);
   pump.reset();
-  if (h.log) h.log->line("child exited with code " + std::to_string(exitCode));
+  if (h.log) h.log->line(std::string(kChildExitLine) + std::to_string(exitCode));
   child.process.reset();
   {
     std::lock_guard guard(h.lock);
@@ -467,7 +467,7 @@ bool startApplication(Host& h, const std::wstring& commandLine, ChildProcess& ch
     return false;
   }
   child = std::move(*started);
-  h.log->line("child process id " + std::to_string(child.processId));
+  h.log->line(std::string(kChildProcessLine) + std::to_string(child.processId));
   {
     std::lock_guard guard(h.lock);
     h.stopLineWriteEnd = std::move(child.stopLineWriteEnd);

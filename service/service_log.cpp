@@ -7,13 +7,13 @@
 
 namespace runvo {
 
-namespace {
-LogTime now() {
+LogTime localTimeNow() {
   SYSTEMTIME t{};
   GetLocalTime(&t);
   return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
 }
 
+namespace {
 // Creates each missing folder of the path's directory.
 void createFolders(const std::string& filePath) {
   for (std::size_t at = filePath.find_first_of("\\/", 3); at != std::string::npos;
@@ -28,17 +28,17 @@ ServiceLog::ServiceLog(std::string path, const ServiceLogSettings& settings)
 
 void ServiceLog::line(std::string_view text) {
   std::lock_guard guard(lock_);
-  writeLocked(timestampedLine(now(), text));
+  writeLocked(timestampedLine(localTimeNow(), text));
 }
 
 void ServiceLog::output(std::string_view chunk) {
   std::lock_guard guard(lock_);
-  for (const std::string& text : outputLines_.append(chunk)) writeLocked(timestampedLine(now(), text));
+  for (const std::string& text : outputLines_.append(chunk)) writeLocked(timestampedLine(localTimeNow(), text));
 }
 
 void ServiceLog::finishOutput() {
   std::lock_guard guard(lock_);
-  for (const std::string& text : outputLines_.finish()) writeLocked(timestampedLine(now(), text));
+  for (const std::string& text : outputLines_.finish()) writeLocked(timestampedLine(localTimeNow(), text));
 }
 
 bool ServiceLog::openLocked() {
@@ -101,8 +101,6 @@ std::vector<std::string> lastServiceLogLines(const std::string& path, std::size_
   return lastLinesSince(wholeFile(path), kServiceStartMarker, count);
 }
 
-std::uint32_t restartsSinceServiceStart(const std::string& path) {
-  return restartsInLatestRun(wholeFile(path), kServiceStartMarker);
-}
+RunFacts serviceRunFacts(const std::string& path) { return latestRunFacts(wholeFile(path), kServiceStartMarker); }
 
 }  // namespace runvo

@@ -41,9 +41,11 @@ class ServiceLog {
 // The last lines of the latest run in a service log; empty when it cannot be read.
 std::vector<std::string> lastServiceLogLines(const std::string& path, std::size_t count);
 
-// How often the host restarted the application since the service started,
-// as its log says; 0 when it cannot be read.
-std::uint32_t restartsSinceServiceStart(const std::string& path);
+// What the service's log says of its latest run; nothing when it cannot be read.
+RunFacts serviceRunFacts(const std::string& path);
+
+// The local time, as the log's lines are stamped.
+LogTime localTimeNow();
 
 // The line that starts every run of a service in its log.
 inline constexpr std::string_view kServiceStartMarker = "service starting";

@@ -80,17 +80,79 @@ std::vector<std::string> lastLinesSince(std::string_view text, std::string_view 
   return lines;
 }
 
-std::uint32_t restartsInLatestRun(std::string_view text, std::string_view startMarker) {
-  const std::vector<std::string> lines = lastLinesSince(text, startMarker, text.size() + 1);
-  for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-    const std::size_t at = line->find(kRestartLine);
-    if (at == std::string::npos) continue;
-    std::uint32_t number = 0;
-    const char* first = line->data() + at + kRestartLine.size();
-    const auto [end, problem] = std::from_chars(first, line->data() + line->size(), number);
-    if (problem == std::errc() && end != first && *end == ')') return number;
+namespace {
+// The number that follows `prefix` in the line, up to `end` (or the line's end).
+std::optional<std::uint32_t> numberAfter(std::string_view line, std::string_view prefix, std::string_view end = {}) {
+  const std::size_t at = line.find(prefix);
+  if (at == std::string_view::npos) return std::nullopt;
+  const std::string_view rest = line.substr(at + prefix.size());
+  std::uint32_t number = 0;
+  const auto [stop, problem] = std::from_chars(rest.data(), rest.data() + rest.size(), number);
+  if (problem != std::errc() || stop == rest.data()) return std::nullopt;
+  const std::string_view after(stop, static_cast<std::size_t>(rest.data() + rest.size() - stop));
+  if (end.empty() ? !after.empty() : after.substr(0, end.size()) != end) return std::nullopt;
+  return number;
+}
+
+bool digitsAt(std::string_view text, std::size_t at, std::size_t count, int& value) {
+  if (text.size() < at + count) return false;
+  const auto [end, problem] = std::from_chars(text.data() + at, text.data() + at + count, value);
+  return problem == std::errc() && end == text.data() + at + count;
+}
+
+// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
+std::int64_t daysFromCivil(int year, int month, int day) {
+  year -= month <= 2;
+  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int yearOfEra = static_cast<int>(year - era * 400);
+  const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+}  // namespace
+
+std::optional<LogTime> parseLogTime(std::string_view line) {
+  // "2026-12-10 17:05:45.123 "
+  LogTime t{};
+  const bool read = digitsAt(line, 0, 4, t.year) && digitsAt(line, 5, 2, t.month) && digitsAt(line, 8, 2, t.day) &&
+                    digitsAt(line, 11, 2, t.hour) && digitsAt(line, 14, 2, t.minute) &&
+                    digitsAt(line, 17, 2, t.second) && digitsAt(line, 20, 3, t.millisecond);
+  if (!read || line[4] != '-' || line[7] != '-' || line[10] != ' ' || line[13] != ':' || line[16] != ':' ||
+      line[19] != '.' || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31) {
+    return std::nullopt;
   }
-  return 0;
+  return t;
+}
+
+std::int64_t secondsBetween(const LogTime& from, const LogTime& to) {
+  auto seconds = [](const LogTime& t) {
+    return daysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+  };
+  return seconds(to) - seconds(from);
+}
+
+std::string durationText(std::int64_t seconds) {
+  if (seconds < 0) seconds = 0;
+  const std::int64_t parts[] = {seconds / 86400, seconds / 3600 % 24, seconds / 60 % 60, seconds % 60};
+  const char* units[] = {" d", " h", " min", " s"};
+  std::string text;
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (text.empty() && parts[i] == 0 && i < 3) continue;
+    if (!text.empty()) text += ' ';
+    text += std::to_string(parts[i]) + units[i];
+  }
+  return text;
+}
+
+RunFacts latestRunFacts(std::string_view text, std::string_view startMarker) {
+  RunFacts facts;
+  for (const std::string& line : lastLinesSince(text, startMarker, text.size() + 1)) {
+    if (!facts.startedAt && line.find(startMarker) != std::string::npos) facts.startedAt = parseLogTime(line);
+    if (auto id = numberAfter(line, kChildProcessLine)) facts.childProcessId = id;
+    if (auto code = numberAfter(line, kChildExitLine)) facts.lastExitCode = code;
+    if (auto restart = numberAfter(line, kRestartLine, ")")) facts.restarts = *restart;
+  }
+  return facts;
 }
 
 }  // namespace runvo

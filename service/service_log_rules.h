@@ -2,6 +2,7 @@
 // rolls over, how a line looks, and how the child's output becomes lines.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,12 +55,26 @@ class OutputLines {
 // `marker` on (the start of the latest run), without their line ends.
 std::vector<std::string> lastLinesSince(std::string_view text, std::string_view marker, std::size_t count);
 
-// The host's line before each restart of the application, followed by the
-// restart's number and ")".
+// The host's lines that /status reads back: each child's process id, its
+// exit code, and each restart of the application (followed by its number and ")").
+inline constexpr std::string_view kChildProcessLine = "child process id ";
+inline constexpr std::string_view kChildExitLine = "child exited with code ";
 inline constexpr std::string_view kRestartLine = "restarting the application (restart ";
 
-// How often the host restarted the application in the latest run of the
-// service that a log's text shows; 0 when it never did.
-std::uint32_t restartsInLatestRun(std::string_view text, std::string_view startMarker);
+// The time stamp at the start of a log line; none for a line without one.
+std::optional<LogTime> parseLogTime(std::string_view line);
+// Seconds from one local time to a later one (negative when it is earlier).
+std::int64_t secondsBetween(const LogTime& from, const LogTime& to);
+// "2 d 3 h 4 min 5 s", without the leading units that are 0.
+std::string durationText(std::int64_t seconds);
+
+// What the latest run of a service says of itself in its log.
+struct RunFacts {
+  std::optional<LogTime> startedAt;
+  std::optional<std::uint32_t> childProcessId;  // the latest child's
+  std::uint32_t restarts = 0;
+  std::optional<std::uint32_t> lastExitCode;  // of the latest child that ended
+};
+RunFacts latestRunFacts(std::string_view text, std::string_view startMarker);
 
 }  // namespace runvo

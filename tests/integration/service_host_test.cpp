@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <regex>
 #include <thread>
 #include <functional>
 
@@ -86,6 +87,16 @@ class TestService {
   UniqueServiceHandle manager_;
   UniqueServiceHandle service_;
 };
+
+// The process id the service log names for the latest child.
+DWORD childProcessId(const fs::path& serviceLog) {
+  DWORD id = 0;
+  for (const std::string& line : splitLines(readFile(serviceLog))) {
+    const std::size_t at = line.find("child process id ");
+    if (at != std::string::npos) id = static_cast<DWORD>(std::stoul(line.substr(at + 17)));
+  }
+  return id;
+}
 
 // The verbs of one executable on one service, the name quoted as cmd needs
 // it, with how long the last one took.
@@ -306,7 +317,12 @@ TEST_F(ServiceHost, TheVerbsOnARunningService) {
   EXPECT_EQ(r.out, "Service is already running.\r\n");
   EXPECT_EQ(r.exitCode, 0u);
   r = verb("/status");
-  EXPECT_EQ(r.out, "Running.\r\nAuto-start.\r\n");
+  // One fact a line, from the service log: the application's process, how
+  // long the service runs, its restarts.
+  const std::string childId = std::to_string(childProcessId(dir_ / "logs" / (name + ".log")));
+  EXPECT_TRUE(std::regex_match(r.out, std::regex("Running\\.\r\nApplication process id: " + childId +
+                                                 "\r\nRunning for: [0-9]+ s\r\nRestarts: 0\r\nAuto-start\\.\r\n")))
+      << r.out;
   EXPECT_EQ(r.exitCode, 0u);
 
   r = verb("/stop");
@@ -314,7 +330,7 @@ TEST_F(ServiceHost, TheVerbsOnARunningService) {
   EXPECT_EQ(r.exitCode, 0u);
   EXPECT_TRUE(has(trace(), "stdin 0")) << joined(trace());
   r = verb("/status");
-  EXPECT_EQ(r.out, "Not running.\r\nAuto-start.\r\n");
+  EXPECT_EQ(r.out, "Not running.\r\nLast exit code: 0\r\nAuto-start.\r\n");
   EXPECT_EQ(r.exitCode, 3u);
 
   // Uninstalling a running service stops it first.
@@ -484,7 +500,7 @@ TEST_F(RestartInTheHost, ACrashLoopIsRestartedUntilTheLimitThenTheHostGivesUpWit
   ASSERT_TRUE(waitUntil([&] { return serviceLog(name).find("(restart 1)") != std::string::npos; }, 10s));
   EXPECT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
   const LauncherRun status = verbsOf(dir_ / "restart-on-failure.exe", name)("/status");
-  EXPECT_NE(status.out.find("Running.\r\nRestarted 1 time since the service started.\r\n"), std::string::npos)
+  EXPECT_NE(status.out.find("\r\nRestarts: 1\r\nLast exit code: 3\r\n"), std::string::npos)
       << status.out;
 
   ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 20s));
@@ -750,15 +766,6 @@ TEST_F(ServiceHost, RunRunsTheApplicationAsTheServiceDoesWithItsExitCode) {
   }
 }
 
-// The process id the service log names for the latest child.
-DWORD childProcessId(const fs::path& serviceLog) {
-  DWORD id = 0;
-  for (const std::string& line : splitLines(readFile(serviceLog))) {
-    const std::size_t at = line.find("child process id ");
-    if (at != std::string::npos) id = static_cast<DWORD>(std::stoul(line.substr(at + 17)));
-  }
-  return id;
-}
 
 bool processEndsWithin(DWORD processId, DWORD milliseconds) {
   UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));

@@ -2,6 +2,8 @@
 // output becomes lines, and which lines explain the latest run.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "launcher/usage.h"
 #include "payload/config_keys.h"
 #include "service/service_log_rules.h"
@@ -85,20 +87,68 @@ TEST(ServiceLogRules, TheLastLinesOfTheLatestRun) {
   EXPECT_TRUE(lastLinesSince("", "service starting", 5).empty());
 }
 
-TEST(ServiceLogRules, TheRestartsOfTheLatestRun) {
+TEST(ServiceLogRules, TheFactsOfTheLatestRun) {
   struct Case {
     const char* log;
+    std::optional<std::uint32_t> childProcessId;
     std::uint32_t restarts;
+    std::optional<std::uint32_t> lastExitCode;
   };
   const Case cases[] = {
-      {"t service starting: a\nt restarting the application (restart 1)\nt restarting the application (restart 2)\n", 2},
-      {"t service starting: a\nt restarting the application (restart 7)\nt service starting: a\nt child exited\n", 0},
-      {"t service starting: a\nt restarting the application (restart 12)\r\nt the application runs again\r\n", 12},
-      {"t service starting: a\nt restarting the application (restart x)\n", 0},
-      {"t service starting: a\nt restarting the application (restart 3\n", 0},
-      {"", 0},
+      {"2026-12-11 09:16:41.440 service starting: a\n"
+       "2026-12-11 09:16:41.441 child process id 892\n"
+       "2026-12-11 09:16:44.912 child exited with code 3221225477\n"
+       "2026-12-11 09:16:45.922 restarting the application (restart 1)\n"
+       "2026-12-11 09:16:45.946 child process id 928\r\n",
+       928, 1, 3221225477u},
+      // Only the latest run counts.
+      {"t service starting: a\nt child process id 5\nt restarting the application (restart 7)\n"
+       "t child exited with code 1\nt service starting: a\nt child process id 6\n",
+       6, 0, std::nullopt},
+      {"t service starting: a\nt restarting the application (restart 12)\r\nt restarting the application (restart 13)\n",
+       std::nullopt, 13, std::nullopt},
+      // Lines that only look alike.
+      {"t service starting: a\nt restarting the application (restart x)\nt restarting the application (restart 3\n"
+       "t child process id 12x\nt child exited with code -1\n",
+       std::nullopt, 0, std::nullopt},
+      {"", std::nullopt, 0, std::nullopt},
   };
-  for (const Case& c : cases) EXPECT_EQ(restartsInLatestRun(c.log, "service starting"), c.restarts) << c.log;
+  for (const Case& c : cases) {
+    const RunFacts facts = latestRunFacts(c.log, "service starting");
+    EXPECT_EQ(facts.childProcessId, c.childProcessId) << c.log;
+    EXPECT_EQ(facts.restarts, c.restarts) << c.log;
+    EXPECT_EQ(facts.lastExitCode, c.lastExitCode) << c.log;
+  }
+  const RunFacts started = latestRunFacts(cases[0].log, "service starting");
+  ASSERT_TRUE(started.startedAt);
+  EXPECT_EQ(started.startedAt->minute, 16);
+  EXPECT_EQ(started.startedAt->second, 41);
+  EXPECT_FALSE(latestRunFacts(cases[1].log, "service starting").startedAt) << "no time stamp in that log";
+}
+
+TEST(ServiceLogRules, TimeSinceTheStart) {
+  const auto at = [](const char* line) { return *parseLogTime(line); };
+  struct Case {
+    const char* from;
+    const char* to;
+    std::int64_t seconds;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"2026-12-11 09:16:41.440 x", "2026-12-11 09:16:41.999 y", 0, "0 s"},
+      {"2026-12-11 09:16:41.440", "2026-12-11 10:18:45.000", 3724, "1 h 2 min 4 s"},
+      {"2026-12-31 23:59:59.000", "2027-01-01 00:00:01.000", 2, "2 s"},
+      {"2024-02-28 12:00:00.000", "2024-03-01 12:00:00.000", 2 * 86400, "2 d 0 h 0 min 0 s"},
+      {"2026-12-11 10:00:00.000", "2026-12-11 09:59:00.000", -60, "0 s"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(secondsBetween(at(c.from), at(c.to)), c.seconds) << c.from << " " << c.to;
+    EXPECT_EQ(durationText(secondsBetween(at(c.from), at(c.to))), c.text) << c.from << " " << c.to;
+  }
+  for (const char* notATime : {"", "t service starting", "2026-13-11 09:16:41.440", "2026-12-11 09:16:41,440",
+                               "2026-12-11T09:16:41.440", "2026-12-1 09:16:41.440"}) {
+    EXPECT_FALSE(parseLogTime(notATime)) << notATime;
+  }
 }
 
 TEST(Usage, NamesTheVerbsTheExitCodesAndTheLogs) {
