@@ -5,7 +5,8 @@ namespace runvo {
 std::string usageText(std::string_view program, std::string_view serviceName, std::string_view serviceLogPath) {
   std::string text = "Usage: " + std::string(program) + " VERB [non-interactive] [SERVICE NAME]\n";
   text +=
-      "  /install          install the service (started by hand, or with Windows when so configured)\n"
+      "  /install          install the service, or update its registration (started by hand, or with Windows\n"
+      "                    when so configured)\n"
       "  /install-auto     install the service, started with Windows\n"
       "  /install-demand   install the service, started by hand\n"
       "  /install-delayed  install the service, started with Windows after the other services\n"

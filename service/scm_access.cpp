@@ -1,6 +1,12 @@
 #include "service/scm_access.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "util/paths.h"
 
 #include "util/win_text.h"
 
@@ -10,6 +16,25 @@ UniqueServiceHandle openManager(DWORD access) { return UniqueServiceHandle(OpenS
 
 UniqueServiceHandle openService(const UniqueServiceHandle& manager, const std::string& name, DWORD access) {
   return UniqueServiceHandle(OpenServiceW(manager.get(), fromUtf8(name).c_str(), access));
+}
+
+bool isThisExecutable(const char* registeredPath) {
+  std::string_view registered = registeredPath ? registeredPath : "";
+  if (!registered.empty() && registered.front() == '"') registered.remove_prefix(1);
+  const std::string& own = modulePath();
+  return registered.size() >= own.size() && _strnicmp(registered.data(), own.c_str(), own.size()) == 0;
+}
+
+std::optional<std::string> registeredProgram(SC_HANDLE service) {
+  DWORD needed = 0;
+  QueryServiceConfigA(service, nullptr, 0, &needed);
+  std::vector<std::uint64_t> buffer(needed / sizeof(std::uint64_t) + 1);
+  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
+  if (needed == 0 || !QueryServiceConfigA(service, config, static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t)),
+                                          &needed)) {
+    return std::nullopt;
+  }
+  return std::string(config->lpBinaryPathName ? config->lpBinaryPathName : "");
 }
 
 void printReason(DWORD error) {

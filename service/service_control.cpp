@@ -38,13 +38,6 @@ constexpr DWORD kStoppedProcessGraceMs = 3000;
 // top of a stack trace with the host's closing lines.
 constexpr std::size_t kReasonLines = 30;
 
-// The configured path may be quoted and may carry arguments after the program.
-bool isOwnProgram(const char* configuredPath) {
-  std::string_view configured = configuredPath ? configuredPath : "";
-  if (!configured.empty() && configured.front() == '"') configured.remove_prefix(1);
-  const std::string& own = modulePath();
-  return configured.size() >= own.size() && _strnicmp(configured.data(), own.c_str(), own.size()) == 0;
-}
 
 ObservedStatus observed(const SERVICE_STATUS& status) {
   return {status.dwCurrentState, status.dwCheckPoint, status.dwWaitHint};
@@ -132,7 +125,7 @@ int reportConfiguration(SC_HANDLE service, int stateResult) {
                 static_cast<int>(needed));
     return 1;
   }
-  if (!isOwnProgram(config->lpBinaryPathName)) {
+  if (!isThisExecutable(config->lpBinaryPathName)) {
     std::printf("Different service executable: %s\n",
                 config->lpBinaryPathName ? config->lpBinaryPathName : "");
     return 1;

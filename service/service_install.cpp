@@ -4,7 +4,9 @@
 // deletes the service again, so a failed /install leaves nothing behind.
 #include "service/service_install.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -20,6 +22,7 @@
 #include "service/service_control.h"
 #include "util/paths.h"
 #include "util/text.h"
+#include "util/unique_handle.h"
 #include "util/win_text.h"
 
 namespace runvo {
@@ -232,35 +235,190 @@ std::optional<StepFailure> configure(SC_HANDLE service, const InstallRequest& re
   return setEnvironment(request.name, settings);
 }
 
-// Through the wide call, with the texts converted as CreateServiceA converts
-// them: Wine 8's CreateServiceA keeps only the first name of a dependency list.
-UniqueServiceHandle createService(SC_HANDLE manager, const InstallRequest& request, const ServiceSettings& settings,
-                                  const std::wstring& password) {
-  const std::wstring name = fromUtf8(request.name);
-  const std::wstring displayName = settings.displayName.empty() ? name : toWide(settings.displayName, CP_ACP);
-  const std::wstring program = toWide(registeredProgramPath(), fileCodePage());
-  const std::wstring dependencies = toWide(dependencyList(getConfigString(kKeyDependencies)), CP_ACP);
+// What the manager registers for the service, as the wide calls take it
+// (Wine 8's CreateServiceA keeps only the first name of a dependency list).
+struct Registration {
+  std::wstring name;
+  std::wstring displayName;
+  std::wstring program;
+  std::wstring dependencies;  // empty: none
+  std::wstring account;       // empty: LocalSystem
+  DWORD serviceType = SERVICE_WIN32_OWN_PROCESS;
+  bool needsPassword = false;
+};
+
+Registration registrationOf(const InstallRequest& request, const ServiceSettings& settings) {
+  Registration r;
+  r.name = fromUtf8(request.name);
+  r.displayName = settings.displayName.empty() ? r.name : toWide(settings.displayName, CP_ACP);
+  r.program = toWide(registeredProgramPath(), fileCodePage());
+  r.dependencies = toWide(dependencyList(getConfigString(kKeyDependencies)), CP_ACP);
   // A virtual account is named after the service, whose name is UTF-8.
-  const std::wstring accountWide = settings.account.kind == AccountKind::Virtual
-                                       ? fromUtf8(accountName(settings.account, request.name))
-                                       : toWide(accountName(settings.account, request.name), CP_ACP);
+  r.account = settings.account.kind == AccountKind::Virtual ? fromUtf8(accountName(settings.account, request.name))
+                                                              : toWide(accountName(settings.account, request.name), CP_ACP);
   // Only LocalSystem may interact with a desktop; Windows ignores it since Vista anyway.
   const bool interactive = request.interactive && settings.interactive.value_or(true) &&
                            settings.account.kind == AccountKind::LocalSystem;
-  const DWORD serviceType = SERVICE_WIN32_OWN_PROCESS | (interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
-  const bool needsPassword = settings.account.kind == AccountKind::User ||
-                             settings.account.kind == AccountKind::LocalService ||
-                             settings.account.kind == AccountKind::NetworkService;
+  r.serviceType = SERVICE_WIN32_OWN_PROCESS | (interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
+  r.needsPassword = settings.account.kind == AccountKind::User || settings.account.kind == AccountKind::LocalService ||
+                    settings.account.kind == AccountKind::NetworkService;
+  return r;
+}
+
+UniqueServiceHandle createService(SC_HANDLE manager, const InstallRequest& request, const Registration& r,
+                                  const std::wstring& password) {
   return UniqueServiceHandle(CreateServiceW(
-      manager, name.c_str(), displayName.c_str(), SERVICE_ALL_ACCESS, serviceType, request.startType,
-      SERVICE_ERROR_NORMAL, program.c_str(), nullptr, nullptr, dependencies.empty() ? nullptr : dependencies.c_str(),
-      accountWide.empty() ? nullptr : accountWide.c_str(), needsPassword ? password.c_str() : nullptr));
+      manager, r.name.c_str(), r.displayName.c_str(), SERVICE_ALL_ACCESS, r.serviceType, request.startType,
+      SERVICE_ERROR_NORMAL, r.program.c_str(), nullptr, nullptr, r.dependencies.empty() ? nullptr : r.dependencies.c_str(),
+      r.account.empty() ? nullptr : r.account.c_str(), r.needsPassword ? password.c_str() : nullptr));
+}
+
+// Every value of the service's registry key, where the manager keeps its
+// registration: an update that leaves them all as they were changed nothing.
+using KeyValues = std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>>;
+
+KeyValues keyValues(const std::string& name) {
+  KeyValues values;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, serviceKey(name).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+  UniqueHKey keyHandle(key);
+  for (DWORD index = 0;; ++index) {
+    wchar_t valueName[16384];
+    DWORD nameLength = 16384;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegEnumValueW(key, index, valueName, &nameLength, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+    std::vector<BYTE> data(size);
+    nameLength = 16384;
+    if (RegEnumValueW(key, index, valueName, &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) break;
+    data.resize(size);
+    values[std::wstring(valueName, nameLength)] = {type, std::move(data)};
+  }
+  return values;
+}
+
+// Settings an earlier executable registered that this one's payload leaves
+// out go, so that the registration is what this executable says.
+std::optional<StepFailure> clearLeftOut(SC_HANDLE service, const InstallRequest& request,
+                                        const ServiceSettings& settings, const KeyValues& before) {
+  if (getConfigWString(kKeyServiceDescription).empty() && before.contains(L"Description")) {
+    wchar_t none[] = L"";
+    SERVICE_DESCRIPTIONW record{none};
+    if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, &record)) {
+      return StepFailure{"removing the description", GetLastError()};
+    }
+  }
+  if (settings.failureActions.empty() && !settings.failureOnErrorExit && before.contains(L"FailureActions")) {
+    SC_ACTION none{};
+    SERVICE_FAILURE_ACTIONSW record{};
+    record.lpsaActions = &none;  // with a count of 0: no actions (a null pointer would keep them)
+    if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, &record)) {
+      return StepFailure{"removing the failure actions", GetLastError()};
+    }
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, serviceKey(request.name).c_str(), L"FailureActions");
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, serviceKey(request.name).c_str(), L"FailureActionsOnNonCrashFailures");
+  }
+  if (!request.delayedStart && before.contains(L"DelayedAutostart")) {
+    SERVICE_DELAYED_AUTO_START_INFO delayed{FALSE};
+    if (!changeConfig2(service, request.name, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed, L"DelayedAutostart",
+                       0)) {
+      return StepFailure{"removing the delayed start", GetLastError()};
+    }
+  }
+  if (settings.environment.empty() && before.contains(L"Environment")) {
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, serviceKey(request.name).c_str(), L"Environment");
+  }
+  return std::nullopt;
 }
 
 int failInstall(const std::string& line, DWORD error) {
   std::printf("%s\n", line.c_str());
   printReason(error);
   return 1;
+}
+
+// A user's password is asked for, checked, and the logon right granted.
+// Empty and true when there is no user account.
+bool preparePassword(const ServiceSettings& settings, std::wstring& password, int& exitCode) {
+  if (settings.account.kind != AccountKind::User) return true;
+  password = readPassword(settings);
+  DWORD error = 0;
+  if (!passwordAccepted(settings.account.user, password, error)) {
+    exitCode = failInstall("Could not install service: " + settings.account.user + " cannot log on with that password.",
+                           error);
+    return false;
+  }
+  if (!grantServiceLogon(settings.account.user, error)) {
+    exitCode = failInstall("Could not grant " + settings.account.user + " the right to log on as a service.", error);
+    return false;
+  }
+  return true;
+}
+
+// The account the service is registered with, as the manager reports it.
+std::wstring registeredAccount(SC_HANDLE service) {
+  DWORD needed = 0;
+  QueryServiceConfigW(service, nullptr, 0, &needed);
+  std::vector<std::uint64_t> buffer(needed / sizeof(std::uint64_t) + 1);
+  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+  if (needed == 0 || !QueryServiceConfigW(service, config, static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t)),
+                                          &needed)) {
+    return {};
+  }
+  return config->lpServiceStartName ? config->lpServiceStartName : L"";
+}
+
+bool sameAccount(const std::wstring& registered, const std::wstring& wanted) {
+  const auto isLocalSystem = [](const std::wstring& account) {
+    return account.empty() || _wcsicmp(account.c_str(), L"LocalSystem") == 0 ||
+           _wcsicmp(account.c_str(), L".\\LocalSystem") == 0;
+  };
+  if (isLocalSystem(registered) || isLocalSystem(wanted)) return isLocalSystem(registered) == isLocalSystem(wanted);
+  return _wcsicmp(registered.c_str(), wanted.c_str()) == 0;
+}
+
+// An existing registration of this executable, brought to what its payload
+// says now. A user account keeps its stored password unless it changes or a
+// password is given through the payload's variable.
+int updateService(SC_HANDLE service, const InstallRequest& request, const ServiceSettings& settings) {
+  const KeyValues before = keyValues(request.name);
+  const Registration r = registrationOf(request, settings);
+  const bool accountChanges = !sameAccount(registeredAccount(service), r.account);
+  const bool passwordGiven = !settings.passwordVariable.empty() &&
+                             GetEnvironmentVariableW(toWide(settings.passwordVariable, CP_ACP).c_str(), nullptr, 0) > 0;
+  std::wstring password;
+  int exitCode = 0;
+  const bool askPassword = settings.account.kind == AccountKind::User && (accountChanges || passwordGiven);
+  if (askPassword && !preparePassword(settings, password, exitCode)) return exitCode;
+  const bool setPassword = askPassword || (accountChanges && r.needsPassword);
+  // An empty list clears the dependencies, a null one would keep them.
+  const std::wstring dependencies = r.dependencies.empty() ? std::wstring(1, L'\0') : r.dependencies;
+  const BOOL changed = ChangeServiceConfigW(
+      service, r.serviceType, request.startType, SERVICE_ERROR_NORMAL, r.program.c_str(), nullptr, nullptr,
+      dependencies.c_str(), accountChanges ? (r.account.empty() ? L"LocalSystem" : r.account.c_str()) : nullptr,
+      setPassword ? password.c_str() : nullptr, r.displayName.c_str());
+  const DWORD changeError = GetLastError();
+  SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
+  if (!changed) return failInstall("Could not update service.", changeError);
+  if (auto failed = clearLeftOut(service, request, settings, before)) {
+    return failInstall("Could not update service: " + failed->step + " failed.", failed->error);
+  }
+  if (auto failed = configure(service, request, settings)) {
+    return failInstall("Could not update service: " + failed->step + " failed.", failed->error);
+  }
+  registerEventSource(request.name);
+  const std::string quoted = "'" + utf8InAnsi(request.name) + "'";
+  if (keyValues(request.name) == before) {
+    std::printf("Service %s is up to date: nothing changed.\n", quoted.c_str());
+    return 0;
+  }
+  std::printf("Updated service %s.\n", quoted.c_str());
+  SERVICE_STATUS status{};
+  if (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED) {
+    std::printf("The service runs on: its registration changed now; the application gets this executable's payload "
+                "at its next start.\n");
+  }
+  return 0;
 }
 }  // namespace
 
@@ -271,28 +429,30 @@ int installService(const InstallRequest& request, const ServiceSettings& setting
                 utf8InAnsi(request.name).c_str());
     return 1;
   }
-  uninstallService(request.name, /*verbose=*/false);
-  std::wstring password;
-  if (settings.account.kind == AccountKind::User) {
-    password = readPassword(settings);
-    DWORD error = 0;
-    if (!passwordAccepted(settings.account.user, password, error)) {
-      return failInstall("Could not install service: " + settings.account.user + " cannot log on with that password.",
-                         error);
-    }
-    if (!grantServiceLogon(settings.account.user, error)) {
-      return failInstall("Could not grant " + settings.account.user + " the right to log on as a service.", error);
-    }
-  }
   const UniqueServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
   if (!manager) return failInstall("Could not open SCManager.", GetLastError());
-  // The old registration of a reinstall goes only once every handle to it is
+  if (const UniqueServiceHandle existing = openService(manager, request.name, SERVICE_ALL_ACCESS)) {
+    const std::optional<std::string> program = registeredProgram(existing.get());
+    if (!program) return failInstall("Could not read the registration of service.", GetLastError());
+    if (!isThisExecutable(program->c_str())) {
+      std::printf("Could not install service: '%s' is registered to %s, not to this executable %s; nothing was "
+                  "changed. Uninstall it with its own executable first.\n",
+                  utf8InAnsi(request.name).c_str(), program->c_str(), modulePath().c_str());
+      return 1;
+    }
+    return updateService(existing.get(), request, settings);
+  }
+  std::wstring password;
+  int exitCode = 0;
+  if (!preparePassword(settings, password, exitCode)) return exitCode;
+  const Registration registration = registrationOf(request, settings);
+  // A registration that was just removed goes only once every handle to it is
   // closed (a Services console, a status query); until then the name is taken.
-  UniqueServiceHandle service = createService(manager.get(), request, settings, password);
+  UniqueServiceHandle service = createService(manager.get(), request, registration, password);
   for (DWORD waited = 0; !service && GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE && waited < kDeletionWaitMs;
        waited += kDeletionPollMs) {
     Sleep(kDeletionPollMs);
-    service = createService(manager.get(), request, settings, password);
+    service = createService(manager.get(), request, registration, password);
   }
   SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
   if (!service) return failInstall("Could not create service.", GetLastError());

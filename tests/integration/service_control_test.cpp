@@ -60,11 +60,14 @@ TEST_F(ServiceControl, InstallRegistersThisExecutableAsAnOwnProcessServiceOfLoca
   };
   const std::string name = services_.fresh();
   const auto launcher = launcherFor(name);
+  bool first = true;
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.arguments.begin(), c.arguments.end()));
     const LauncherRun r = verb(launcher, c.arguments);
     EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_EQ(r.out, "Installed service '" + name + "'.\r\n");
+    // The same executable again: its registration is brought up to date in place.
+    EXPECT_EQ(r.out, (first ? "Installed service '" : "Updated service '") + name + "'.\r\n");
+    first = false;
     const auto config = queryServiceConfig(name);
     ASSERT_TRUE(config);
     EXPECT_EQ(config->startType, c.startType);
@@ -137,20 +140,58 @@ TEST_F(ServiceControl, TheDescriptionIsSetOnlyWhenConfigured) {
   }
 }
 
-TEST_F(ServiceControl, InstallingAgainReplacesTheRegistrationWithoutFurtherLines) {
+TEST_F(ServiceControl, InstallingAgainUpdatesTheRegistrationInPlace) {
   const std::string name = services_.fresh();
-  const auto launcher = launcherFor(name);
-  const std::string installed = "Installed service '" + name + "'.\r\n";
-  const LauncherRun first = verb(launcher, L"/install-auto");
-  const LauncherRun second = verb(launcher, L"/install-demand non-interactive");
-  EXPECT_EQ(first.out, installed);
-  EXPECT_EQ(second.out, installed);
-  EXPECT_EQ(first.exitCode, 0u);
-  EXPECT_EQ(second.exitCode, 0u);
+  const std::string quoted = "'" + name + "'";
+  const auto launcher = launcherFor(name, {{30011, "Old name"}, {30014, "A=1"}, {30007, "restart/1000"}},
+                                    {{20017, u"Old description"}});
+  ASSERT_EQ(verb(launcher, L"/install-auto").out, "Installed service " + quoted + ".\r\n");
+  const LauncherRun again = verb(launcher, L"/install-auto");
+  EXPECT_EQ(again.out, "Service " + quoted + " is up to date: nothing changed.\r\n") << again.err;
+  EXPECT_EQ(again.exitCode, 0u);
+
+  // Rebuilt with other settings, at the same place: what changed is
+  // registered, what the payload leaves out goes, nothing asks for a new name.
+  const auto rebuilt = launcherFor(name, {{30011, "New name"}, {149, "Tcpip"}}, {{20017, u"New description"}});
+  ASSERT_EQ(rebuilt, launcher);
+  const LauncherRun updated = verb(rebuilt, L"/install-demand non-interactive");
+  EXPECT_EQ(updated.out, "Updated service " + quoted + ".\r\n") << updated.err;
+  EXPECT_EQ(updated.exitCode, 0u);
   const auto config = queryServiceConfig(name);
   ASSERT_TRUE(config);
+  EXPECT_EQ(config->displayName, "New name");
   EXPECT_EQ(config->startType, static_cast<DWORD>(SERVICE_DEMAND_START));
   EXPECT_EQ(config->serviceType, 0x10u);
+  EXPECT_EQ(config->binaryPath, launcher.string());
+  EXPECT_EQ(serviceDescription(name), L"New description");
+  using namespace std::string_literals;
+  EXPECT_EQ(storedDependencies(name), L"Tcpip\0\0"s);
+  const std::string key = "SYSTEM\\CurrentControlSet\\Services\\" + name;
+  EXPECT_NE(RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), "Environment", RRF_RT_ANY, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS)
+      << "the environment the payload no longer has is gone";
+  EXPECT_NE(RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), "FailureActions", RRF_RT_ANY, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS)
+      << "so are the failure actions";
+  EXPECT_EQ(verb(rebuilt, L"/install-demand non-interactive").out,
+            "Service " + quoted + " is up to date: nothing changed.\r\n");
+}
+
+TEST_F(ServiceControl, AServiceOfAnotherExecutableIsNeverTakenOver) {
+  const std::string name = uniqueServiceName();
+  const std::string other = "C:\\windows\\system32\\cmd.exe";
+  services_.createForeign(name, other, SERVICE_DEMAND_START);
+  const auto launcher = launcherFor(name, {{30011, "Mine"}});
+  const LauncherRun r = verb(launcher, L"/install-auto");
+  EXPECT_EQ(r.exitCode, 1u);
+  EXPECT_NE(r.out.find("'" + name + "' is registered to " + other + ", not to this executable " + launcher.string()),
+            std::string::npos)
+      << r.out;
+  const auto config = queryServiceConfig(name);
+  ASSERT_TRUE(config) << "it is still there";
+  EXPECT_EQ(config->binaryPath, other);
+  EXPECT_EQ(config->displayName, name);
+  EXPECT_EQ(config->startType, static_cast<DWORD>(SERVICE_DEMAND_START));
 }
 
 TEST_F(ServiceControl, StatusComparesTheRegisteredProgramWithThisExecutable) {

@@ -325,6 +325,17 @@ TEST_F(ServiceHost, TheVerbsOnARunningService) {
       << r.out;
   EXPECT_EQ(r.exitCode, 0u);
 
+  // Installed again while it runs: updated in place, and it runs on.
+  r = verb("/install-demand");
+  EXPECT_EQ(r.out, "Updated service " + quoted +
+                       ".\r\nThe service runs on: its registration changed now; the application gets this "
+                       "executable's payload at its next start.\r\n")
+      << r.err;
+  EXPECT_EQ(r.exitCode, 0u);
+  EXPECT_EQ(verb("/status").exitCode, 0u);
+  EXPECT_EQ(queryServiceConfig(name)->startType, static_cast<DWORD>(SERVICE_DEMAND_START));
+  ASSERT_EQ(verb("/install-auto").exitCode, 0u);
+
   r = verb("/stop");
   EXPECT_EQ(r.out, "Stopping service " + quoted + ".\r\nService stopped\r\n");
   EXPECT_EQ(r.exitCode, 0u);
