@@ -340,6 +340,15 @@ int failInstall(const std::string& line, DWORD error) {
 // A user's password is asked for, checked, and the logon right granted.
 // Empty and true when there is no user account.
 bool preparePassword(const ServiceSettings& settings, std::wstring& password, int& exitCode) {
+  if (settings.account.kind == AccountKind::GroupManaged) {
+    // Often granted by policy instead; the service manager says so at the first start if not.
+    DWORD error = 0;
+    if (!grantServiceLogon(settings.account.user, error)) {
+      std::fprintf(stderr, "Could not grant %s the right to log on as a service: %s Grant it (for example by Group "
+                   "Policy) before the service starts.\n", settings.account.user.c_str(), systemErrorText(error).c_str());
+    }
+    return true;
+  }
   if (settings.account.kind != AccountKind::User) return true;
   password = readPassword(settings);
   DWORD error = 0;
@@ -389,7 +398,10 @@ int updateService(SC_HANDLE service, const InstallRequest& request, const Servic
   std::wstring password;
   int exitCode = 0;
   const bool askPassword = settings.account.kind == AccountKind::User && (accountChanges || passwordGiven);
-  if (askPassword && !preparePassword(settings, password, exitCode)) return exitCode;
+  if ((askPassword || (accountChanges && settings.account.kind == AccountKind::GroupManaged)) &&
+      !preparePassword(settings, password, exitCode)) {
+    return exitCode;
+  }
   const bool setPassword = askPassword || (accountChanges && r.needsPassword);
   // An empty list clears the dependencies, a null one would keep them.
   const std::wstring dependencies = r.dependencies.empty() ? std::wstring(1, L'\0') : r.dependencies;

@@ -137,6 +137,7 @@ ServiceAccount parseAccount(std::string_view text) {
   if (equalsIgnoringCase(text, "NetworkService")) return {AccountKind::NetworkService, {}};
   if (equalsIgnoringCase(text, "virtual")) return {AccountKind::Virtual, {}};
   std::string user(text);
+  if (user.back() == '$' && user.find('\\') != std::string::npos) return {AccountKind::GroupManaged, user};
   // A name without a domain is a local account.
   if (user.find('\\') == std::string::npos && user.find('@') == std::string::npos) user = ".\\" + user;
   return {AccountKind::User, user};
@@ -148,7 +149,8 @@ std::string accountName(const ServiceAccount& account, std::string_view serviceN
     case AccountKind::LocalService: return "NT AUTHORITY\\LocalService";
     case AccountKind::NetworkService: return "NT AUTHORITY\\NetworkService";
     case AccountKind::Virtual: return "NT SERVICE\\" + std::string(serviceName);
-    case AccountKind::User: return account.user;
+    case AccountKind::User:
+    case AccountKind::GroupManaged: return account.user;
   }
   return {};
 }

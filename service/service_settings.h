@@ -23,11 +23,13 @@ struct FailureAction {
   bool operator==(const FailureAction&) const = default;
 };
 
-enum class AccountKind { LocalSystem, LocalService, NetworkService, Virtual, User };
+// A group managed service account ("DOMAIN\name$") logs on with a password
+// that the domain keeps: none is asked for, checked or registered.
+enum class AccountKind { LocalSystem, LocalService, NetworkService, Virtual, User, GroupManaged };
 
 struct ServiceAccount {
   AccountKind kind = AccountKind::LocalSystem;
-  std::string user;  // for User: "DOMAIN\name" or ".\name"
+  std::string user;  // for User: "DOMAIN\name" or ".\name"; for GroupManaged: "DOMAIN\name$"
 };
 
 struct ServiceSettings {

@@ -400,6 +400,23 @@ TEST_F(ServiceControl, ANamedAccountTakesItsPasswordFromTheNamedVariable) {
   EXPECT_EQ(readFile(launcher).find("s3cret"), std::string::npos) << "the password is never in the payload";
 }
 
+TEST_F(ServiceControl, AGroupManagedAccountInstallsWithoutAPassword) {
+  const std::string name = services_.fresh();
+  const auto launcher = launcherFor(name, {{30012, "CORP\\web$"}, {30013, "SVC_PASSWORD"}});
+  // Standard input ends at once: a password prompt would show on standard error.
+  const LauncherRun install = run(launcher, {.arguments = L"/install"});
+  ASSERT_EQ(install.exitCode, 0u) << install.out << install.err;
+  EXPECT_EQ(install.out, "Installed service '" + name + "'.\r\n");
+  EXPECT_EQ(install.err.find("Password of"), std::string::npos) << install.err;
+  // Wine cannot look a domain account up: the grant fails, and says how to get the right.
+  EXPECT_NE(install.err.find("Could not grant CORP\\web$ the right to log on as a service:"), std::string::npos)
+      << install.err;
+  const auto config = queryServiceConfig(name);
+  ASSERT_TRUE(config);
+  EXPECT_EQ(config->account, "CORP\\web$");
+  EXPECT_EQ(config->serviceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+}
+
 TEST_F(ServiceControl, UnusableServiceSettingsFailTheInstall) {
   const std::string name = services_.fresh();
   const auto launcher = launcherFor(name, {{30007, "restart/soon"}});

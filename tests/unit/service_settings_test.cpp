@@ -141,8 +141,11 @@ TEST(ServiceSettings, AccountNames) {
       {"virtual", "NT SERVICE\\My Svc"},
       {"CORP\\svc", "CORP\\svc"},
       {"svc@corp.example", "svc@corp.example"},
+      {"CORP\\web$", "CORP\\web$"},
   };
   for (const Case& c : cases) EXPECT_EQ(accountName(parseAccount(c.configured), "My Svc"), c.registered) << c.configured;
+  EXPECT_EQ(parseAccount("CORP\\web$").kind, AccountKind::GroupManaged) << "no password of its own";
+  EXPECT_EQ(parseAccount("web$").kind, AccountKind::User) << "a local name stays a user";
 }
 
 }  // namespace
