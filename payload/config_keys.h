@@ -70,6 +70,10 @@ inline constexpr std::int32_t kKeyReadyTimeoutSeconds = 30022;
 inline constexpr std::int32_t kKeyAlive = 30023;
 inline constexpr std::int32_t kKeyAliveIntervalSeconds = 30024;
 inline constexpr std::int32_t kKeyAliveFailures = 30025;
+// The application's process: its priority ("idle", "below_normal", "normal",
+// "above_normal" or "high") and the processors it may run on ("0,1").
+inline constexpr std::int32_t kKeyPriority = 30026;
+inline constexpr std::int32_t kKeyCpuAffinity = 30027;
 
 // Numbered messages.
 inline constexpr std::int32_t kMsgJvmNotStartable = 1005;

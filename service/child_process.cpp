@@ -9,6 +9,9 @@
 namespace runvo {
 
 namespace {
+constexpr DWORD kPriorityClassFlags = IDLE_PRIORITY_CLASS | BELOW_NORMAL_PRIORITY_CLASS | NORMAL_PRIORITY_CLASS |
+                                      ABOVE_NORMAL_PRIORITY_CLASS | HIGH_PRIORITY_CLASS | REALTIME_PRIORITY_CLASS;
+
 // An anonymous pipe with only the child's end inheritable.
 Status createChildPipe(UniqueHandle& readEnd, UniqueHandle& writeEnd, bool childReads, const char* createFailure,
                        const char* flagFailure) {
@@ -58,7 +61,8 @@ bool treeHasEnded(const ChildProcess& child) {
   return WaitForSingleObject(child.process.get(), 0) == WAIT_OBJECT_0;
 }
 
-Outcome<ChildProcess> startChild(std::wstring commandLine, DWORD creationFlags, ChildOutput output) {
+Outcome<ChildProcess> startChild(std::wstring commandLine, DWORD creationFlags, ChildOutput output,
+                                 std::uint64_t affinityMask) {
   ChildProcess child;
   UniqueHandle outputWrite, stopLineRead;
   if (output == ChildOutput::Pipe) {
@@ -100,6 +104,13 @@ Outcome<ChildProcess> startChild(std::wstring commandLine, DWORD creationFlags, 
   if (child.job && !AssignProcessToJobObject(child.job.get(), started.hProcess)) {
     writeLog("AssignProcessToJobObject failed with error %d", static_cast<int>(GetLastError()));
     child.job.reset();
+  }
+  // Also set on its own: Wine takes no priority class from the creation flags.
+  if (const DWORD priority = creationFlags & kPriorityClassFlags; priority != 0) {
+    SetPriorityClass(started.hProcess, priority);
+  }
+  if (affinityMask != 0 && !SetProcessAffinityMask(started.hProcess, static_cast<DWORD_PTR>(affinityMask))) {
+    writeLog("SetProcessAffinityMask failed with error %d", static_cast<int>(GetLastError()));
   }
   ResumeThread(started.hThread);
   CloseHandle(started.hThread);

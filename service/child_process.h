@@ -2,6 +2,7 @@
 // the service host and for /run: its standard input is a pipe that carries
 // the stop line; its output goes to a pipe of the host's or to the console.
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "util/outcome.h"
@@ -28,7 +29,9 @@ enum class ChildOutput { Pipe, Console };
 
 // Fails (with the system's error code) when a pipe, the event or the process
 // cannot be made.
-Outcome<ChildProcess> startChild(std::wstring commandLine, DWORD creationFlags, ChildOutput output);
+// `affinityMask`: the processors the child may run on, set before it runs; 0: all.
+Outcome<ChildProcess> startChild(std::wstring commandLine, DWORD creationFlags, ChildOutput output,
+                                 std::uint64_t affinityMask = 0);
 
 // Ends the child and every process it started.
 void endProcessTree(const ChildProcess& child);

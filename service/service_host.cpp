@@ -265,7 +265,10 @@ DWORD WINAPI pumpOutput(LPVOID readEnd) {
   return 0;
 }
 
+// The configured priority; without one, the machine's registry value for
+// the service, else normal.
 DWORD priorityClass() {
+  if (const auto configured = host().context.settings.priorityClass) return *configured;
   DWORD priority = NORMAL_PRIORITY_CLASS;
   UniqueHKey key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPriorityKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return priority;
@@ -458,9 +461,23 @@ bool waitBeforeRestart(Host& h, const RestartDecision& decision) {
   h.context.endProcess(0);
 }
 
+// Processors that the machine lacks cannot be given: said in the service log.
+void logAffinityNotApplied(Host& h, const ChildProcess& child) {
+  const std::uint64_t wanted = h.context.settings.affinityMask;
+  DWORD_PTR process = 0;
+  DWORD_PTR system = 0;
+  if (wanted == 0 || !GetProcessAffinityMask(child.process.get(), &process, &system) || process == wanted) return;
+  char text[160];
+  std::snprintf(text, sizeof text, "cpu_affinity asks for processors 0x%llx; this machine has 0x%llx: it runs on 0x%llx",
+                static_cast<unsigned long long>(wanted), static_cast<unsigned long long>(system),
+                static_cast<unsigned long long>(process));
+  h.log->line(text);
+}
+
 // A new child with its pipes handed over; false (reported) when it cannot be started.
 bool startApplication(Host& h, const std::wstring& commandLine, ChildProcess& child, UniqueHandle& pump) {
-  auto started = startChild(commandLine, priorityClass() | DETACHED_PROCESS, ChildOutput::Pipe);
+  auto started = startChild(commandLine, priorityClass() | DETACHED_PROCESS, ChildOutput::Pipe,
+                            h.context.settings.affinityMask);
   // A child without its pipes cannot be run: that is reported like a failed start.
   if (!started) {
     reportStartFailed(started.error());
@@ -468,6 +485,7 @@ bool startApplication(Host& h, const std::wstring& commandLine, ChildProcess& ch
   }
   child = std::move(*started);
   h.log->line(std::string(kChildProcessLine) + std::to_string(child.processId));
+  logAffinityNotApplied(h, child);
   {
     std::lock_guard guard(h.lock);
     h.stopLineWriteEnd = std::move(child.stopLineWriteEnd);

@@ -108,6 +108,31 @@ bool readHealth(const ConfigTable& table, ServiceSettings& settings, std::string
          readSeconds(table, kKeyAliveIntervalSeconds, "the liveness interval", settings.aliveIntervalMs, error) &&
          readCount(table, kKeyAliveFailures, "the number of liveness failures", 1, settings.aliveFailures, error);
 }
+bool readProcessSettings(const ConfigTable& table, ServiceSettings& settings, std::string& error) {
+  if (table.narrow().contains(kKeyPriority)) {
+    const std::string text = table.getString(kKeyPriority);
+    constexpr std::pair<std::string_view, std::uint32_t> kClasses[] = {
+        {"idle", 0x40}, {"below_normal", 0x4000}, {"normal", 0x20}, {"above_normal", 0x8000}, {"high", 0x80}};
+    for (const auto& [name, value] : kClasses) {
+      if (equalsIgnoringCase(text, name)) settings.priorityClass = value;
+    }
+    if (!settings.priorityClass) {
+      error = "priority \"" + text + "\" is not \"idle\", \"below_normal\", \"normal\", \"above_normal\" or \"high\"";
+      return false;
+    }
+  }
+  for (const std::string& piece : splitNonEmpty(table.getString(kKeyCpuAffinity), ',')) {
+    unsigned processor = 0;
+    const auto [end, problem] = std::from_chars(piece.data(), piece.data() + piece.size(), processor);
+    if (problem != std::errc() || end != piece.data() + piece.size() || processor > 63) {
+      error = "the processor \"" + piece + "\" of cpu_affinity is not a number from 0 to 63";
+      return false;
+    }
+    settings.affinityMask |= std::uint64_t{1} << processor;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<RestartPolicy> parseRestartPolicy(std::string_view text) {
@@ -182,7 +207,10 @@ std::optional<ServiceSettings> readServiceSettings(const ConfigTable& table, std
     settings.environment.push_back(std::move(line));
   }
   if (table.narrow().contains(kKeyInteractive)) settings.interactive = table.getInt(kKeyInteractive) != 0;
-  if (!readRestart(table, settings.restart, error) || !readHealth(table, settings, error)) return std::nullopt;
+  if (!readRestart(table, settings.restart, error) || !readHealth(table, settings, error) ||
+      !readProcessSettings(table, settings, error)) {
+    return std::nullopt;
+  }
   if (settings.aliveIntervalMs == 0) {
     error = "the liveness interval must be at least 1 second";
     return std::nullopt;

@@ -53,6 +53,10 @@ struct ServiceSettings {
   std::optional<HealthCheck> alive;
   std::uint32_t aliveIntervalMs = 30000;
   std::uint32_t aliveFailures = 3;
+  // The child's priority class (Windows' value); none: the registry's, else normal.
+  std::optional<std::uint32_t> priorityClass;
+  // The processors the child may run on, one bit each; 0: all.
+  std::uint64_t affinityMask = 0;
 };
 
 // "never", "on-failure" or "always" (any case); none for another text.

@@ -757,6 +757,22 @@ TEST_F(Readiness, AnApplicationThatStopsAnsweringIsDumpedEndedAndRestarted) {
   EXPECT_NE(log.find("giving up after 1 restart without a healthy run"), std::string::npos) << log;
 }
 
+TEST_F(ServiceHost, TheApplicationRunsWithTheConfiguredPriorityAndProcessors) {
+  script("main: read-stdin\n");
+  const std::string name = spacedServiceName("priority");
+  TestService service(name, launcherWith({{30026, "below_normal"}, {30027, "0"}}, "priority.exe"));
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
+  const DWORD child = childProcessId(dir_ / "logs" / (name + ".log"));
+  UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, child));
+  ASSERT_TRUE(process) << child;
+  EXPECT_EQ(GetPriorityClass(process.get()), static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS));
+  DWORD_PTR processMask = 0;
+  DWORD_PTR systemMask = 0;
+  ASSERT_TRUE(GetProcessAffinityMask(process.get(), &processMask, &systemMask));
+  EXPECT_EQ(processMask, 1u);
+}
+
 TEST_F(ServiceHost, RunRunsTheApplicationAsTheServiceDoesWithItsExitCode) {
   // What the console event does is tested in-process (console_run_test):
   // Wine 8 does not deliver GenerateConsoleCtrlEvent to a process group.

@@ -66,6 +66,17 @@ TEST(ServiceSettings, RestartReadinessAndLivenessFromTheirKeys) {
   EXPECT_EQ(settings->aliveFailures, 2u);
 }
 
+TEST(ServiceSettings, PriorityAndProcessors) {
+  std::string error;
+  auto settings = readServiceSettings(tableOf({{kKeyPriority, "Above_Normal"}, {kKeyCpuAffinity, "0,2,,63"}}), error);
+  ASSERT_TRUE(settings) << error;
+  EXPECT_EQ(settings->priorityClass, 0x8000u);
+  EXPECT_EQ(settings->affinityMask, 0x8000000000000005ull);
+  settings = readServiceSettings(ConfigTable{}, error);
+  EXPECT_FALSE(settings->priorityClass) << "the registry's value, else normal";
+  EXPECT_EQ(settings->affinityMask, 0u) << "every processor";
+}
+
 TEST(ServiceSettings, EverySettingFromItsKey) {
   std::string error;
   const auto settings = readServiceSettings(
@@ -120,6 +131,9 @@ TEST(ServiceSettings, UnusableValuesAreRefusedWithWhatIsAccepted) {
       {kKeyAlive, "log:ok", "alive: \"log:ok\" is not one of \"tcp:PORT\" or"},
       {kKeyAliveFailures, "0", "the number of liveness failures must be a whole number from 1 on"},
       {kKeyAliveIntervalSeconds, "0", "the liveness interval must be at least 1 second"},
+      {kKeyPriority, "realtime", "priority \"realtime\" is not \"idle\", \"below_normal\""},
+      {kKeyCpuAffinity, "0,64", "the processor \"64\" of cpu_affinity is not a number from 0 to 63"},
+      {kKeyCpuAffinity, "one", "the processor \"one\" of cpu_affinity"},
   };
   for (const Case& c : cases) {
     std::string error;
