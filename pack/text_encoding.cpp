@@ -55,6 +55,20 @@ char32_t nextCodePoint(std::string_view text, std::size_t& at) {
   return codePoint;
 }
 
+// The controls that TOML's short escapes (\t, \b, \n, \r, \f) stand for.
+std::optional<std::string_view> escapedControlName(char32_t c) {
+  switch (c) {
+    case '\t': return "tab";
+    case '\b': return "backspace";
+    case '\n': return "line feed";
+    case '\r': return "carriage return";
+    case '\f': return "form feed";
+    default: return std::nullopt;
+  }
+}
+
+bool isC1Control(char32_t c) { return c >= 0x80 && c < 0xA0; }
+
 }  // namespace
 
 Expected<std::string> utf8ToWindows1252(std::string_view utf8) {
@@ -115,15 +129,58 @@ void appendUtf8(std::string& out, char32_t codePoint) {
 }
 
 std::string describeCharacter(char32_t codePoint) {
-  char number[16];
-  std::snprintf(number, sizeof number, "U+%04X", static_cast<unsigned>(codePoint));
-  std::string described = number;
-  if (codePoint >= 0x20 && codePoint != 0x7F && !(codePoint >= 0x80 && codePoint < 0xA0)) {
+  std::string described = hexEscape("U+%04X", static_cast<unsigned>(codePoint));
+  if (auto name = escapedControlName(codePoint)) {
+    described += " (" + std::string(*name) + ")";
+  } else if (codePoint >= 0x20 && codePoint != 0x7F && !isC1Control(codePoint)) {
     described += " '";
     appendUtf8(described, codePoint);
     described += "'";
   }
   return described;
 }
+
+std::string hexEscape(const char* format, unsigned value) {
+  char escaped[16];
+  std::snprintf(escaped, sizeof escaped, format, value);
+  return escaped;
+}
+
+std::optional<std::string> asciiControlEscape(char32_t c) {
+  switch (c) {
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    case '\t': return "\\t";
+    default: break;
+  }
+  if (c < 0x20 || c == 0x7F) return hexEscape("\\x%02X", static_cast<unsigned>(c));
+  return std::nullopt;
+}
+
+std::optional<char32_t> firstControlCharacter(std::string_view utf8, bool lineFeedAllowed) {
+  for (std::size_t at = 0; at < utf8.size();) {
+    const char32_t c = nextCodePoint(utf8, at);
+    if (c == '\n' && lineFeedAllowed) continue;
+    if (c < 0x20 || c == 0x7F || isC1Control(c)) return c;
+  }
+  return std::nullopt;
+}
+
+std::string escapedForMessage(std::string_view utf8) {
+  std::string escaped;
+  for (std::size_t at = 0; at < utf8.size();) {
+    const char32_t c = nextCodePoint(utf8, at);
+    if (auto escape = asciiControlEscape(c)) {
+      escaped += *escape;
+    } else if (isC1Control(c)) {
+      escaped += hexEscape("\\u%04X", static_cast<unsigned>(c));
+    } else {
+      appendUtf8(escaped, c);
+    }
+  }
+  return escaped;
+}
+
+std::string quotedForMessage(std::string_view utf8) { return "\"" + escapedForMessage(utf8) + "\""; }
 
 }  // namespace runvo::pack
