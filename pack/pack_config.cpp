@@ -923,9 +923,7 @@ std::string ConfigLoader::joinedProblems() {
   return joined;
 }
 
-}  // namespace
-
-Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& configName,
+Expected<PackPlan> loadUtf8ConfigText(std::string_view text, const std::string& configName,
                                       const fs::path& baseDirectory) {
   auto at = [&](std::size_t line, std::size_t column) {
     return configName + ":" + std::to_string(line) + ":" + std::to_string(column) + ": ";
@@ -944,6 +942,15 @@ Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& 
   } catch (const BrokenTomlPrecondition&) {
     return failure(configName + ": the TOML reader cannot read this text; check it against the TOML syntax");
   }
+}
+
+}  // namespace
+
+Expected<PackPlan> loadPackConfigText(std::string_view bytes, const std::string& configName,
+                                      const fs::path& baseDirectory) {
+  const auto text = configTextAsUtf8(bytes);
+  if (!text) return failure(configName + ": " + text.error().message);
+  return loadUtf8ConfigText(*text, configName, baseDirectory);
 }
 
 void addRuntimeJar(PackPlan& plan, fs::path source, std::uint64_t size) {

@@ -17,6 +17,13 @@ namespace runvo::pack {
 // character that Windows-1252 cannot hold, naming it.
 Expected<std::string> utf8ToWindows1252(std::string_view utf8);
 
+// A config file's bytes as UTF-8 text: as they are, or converted from UTF-16
+// when they start with its byte order mark (as PowerShell 5 and Notepad save
+// "Unicode"), which leaves no doubt about the encoding. UTF-16 without that
+// mark, and UTF-16 that does not decode, are refused, saying what was seen.
+// Whether UTF-8 text is valid is for the TOML check to say.
+Expected<std::string> configTextAsUtf8(std::string_view bytes);
+
 // Expects valid UTF-8; characters beyond the BMP become surrogate pairs.
 WideString utf8ToUtf16(std::string_view utf8);
 

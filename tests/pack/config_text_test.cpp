@@ -1,5 +1,6 @@
 // How a config written on Windows reads: control characters that a Windows
-// path in double quotes brings along, in every kind of field.
+// path in double quotes brings along, in every kind of field, and the
+// encodings that Windows editors save in.
 #include <algorithm>
 
 #include "pack_test_support.h"
@@ -142,6 +143,65 @@ TEST_F(ConfigTextTest, OnlyFieldsReadAsLinesTakeALineFeed) {
       ASSERT_TRUE(plan.ok()) << plan.error().message;
       EXPECT_EQ(plan->table.narrow().at(testCase.key), testCase.stored);
     }
+  }
+}
+
+// The UTF-16 that Windows editors and PowerShell 5 save, from the UTF-8 text.
+std::string utf16(std::string_view ascii, bool bigEndian, bool withMark) {
+  std::string bytes = withMark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+  for (char c : ascii) bytes += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+  return bytes;
+}
+
+TEST_F(ConfigTextTest, UTF16WithAByteOrderMarkReadsLikeUTF8) {
+  const std::string config = std::string(kRequiredFields) + "service.description = \"caf\\u00E9 \\U0001F600\"\n";
+  auto fromUtf8 = load(config);
+  ASSERT_TRUE(fromUtf8.ok()) << fromUtf8.error().message;
+  for (const bool bigEndian : {false, true}) {
+    SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
+    auto fromUtf16 = load(utf16(config, bigEndian, true));
+    ASSERT_TRUE(fromUtf16.ok()) << fromUtf16.error().message;
+    EXPECT_EQ(fromUtf16->table.narrow(), fromUtf8->table.narrow());
+    EXPECT_EQ(fromUtf16->table.wide(), fromUtf8->table.wide());
+  }
+  // Characters beyond ASCII, a surrogate pair among them, as UTF-16 units.
+  auto nonAscii = load(std::string("\xFF\xFE") + utf16(std::string(kRequiredFields) + "service.description = '", false,
+                                                       false) +
+                       std::string("\xE9\x00\x3D\xD8\x00\xDE", 6) + utf16("'\n", false, false));
+  ASSERT_TRUE(nonAscii.ok()) << nonAscii.error().message;
+  EXPECT_EQ(nonAscii->table.wide().at(20017), (WideString{0xE9, 0xD83D, 0xDE00}));
+}
+
+struct EncodingRefusalCase {
+  std::string_view what;
+  std::string bytes;
+  std::string_view expected;
+};
+
+TEST_F(ConfigTextTest, OtherEncodingsAreRefusedSayingWhatWasSeen) {
+  const std::string config(kRequiredFields);
+  const EncodingRefusalCase cases[] = {
+      {"UTF-16 without a byte order mark", utf16(config, false, false),
+       "app.toml: the file looks like UTF-16 (little-endian) without a byte order mark: every other byte is zero; "
+       "save it as UTF-8"},
+      {"big-endian UTF-16 without a byte order mark", utf16(config, true, false),
+       "app.toml: the file looks like UTF-16 (big-endian) without a byte order mark: every other byte is zero; "
+       "save it as UTF-8"},
+      {"UTF-16 cut in the middle of a character", utf16(config, false, true) + "x",
+       "app.toml: the file is UTF-16 (little-endian) with an odd number of bytes; save it as UTF-8"},
+      {"UTF-16 with an unpaired surrogate", utf16(config, false, true) + std::string("\x00\xD8\x41\x00", 4),
+       "app.toml: the file is UTF-16 (little-endian) holding an unpaired surrogate U+D800; save it as UTF-8"},
+      {"the Western ANSI code page", config + "service.description = 'caf\xE9'\n",
+       "app.toml:3:27: the text is not valid UTF-8: the byte 0xE9 there is U+00E9 '\xC3\xA9' in Windows-1252, as if "
+       "the file were saved in an ANSI code page; save it as UTF-8"},
+      {"a byte Windows-1252 leaves undefined", config + "service.description = '\x81'\n",
+       "app.toml:3:24: the text is not valid UTF-8: the byte 0x81 there starts no UTF-8 character; save it as UTF-8"},
+  };
+  for (const EncodingRefusalCase& testCase : cases) {
+    SCOPED_TRACE(testCase.what);
+    auto plan = load(testCase.bytes);
+    ASSERT_FALSE(plan.ok());
+    EXPECT_EQ(plan.error().message, testCase.expected);
   }
 }
 
