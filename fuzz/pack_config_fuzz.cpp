@@ -1,8 +1,9 @@
 // The builder's TOML config. Any text must load or be refused with
-// messages; what loads must become a payload that the launcher reads back as
-// written, with every known key within its launcher buffer, the service name
-// the README promises, file keys that describe exactly the embedded files,
-// names the launcher accepts, and words its splitter takes apart.
+// messages, one problem per line, each naming the config; what loads must
+// become a payload that the launcher reads back as written, with every known
+// key within its launcher buffer, the service name the README promises, file
+// keys that describe exactly the embedded files, names the launcher accepts,
+// and words its splitter takes apart.
 // Input: the config text; or a NUL byte, then the choices from which a
 // config is written, so that most inputs are valid TOML and reach the
 // builder's own rules.
@@ -68,12 +69,25 @@ std::string basicString(std::string_view bytes) {
   return text + "\"";
 }
 
-// Mostly a plain word, which every field takes; else any bytes.
+// Mostly a plain word, which every field takes; else printable text, which
+// the fields' own rules judge; else any bytes, whose control characters no
+// field takes.
 std::string someString(FuzzedDataProvider& input) {
   std::string bytes = input.ConsumeRandomLengthString(48);
-  if (input.ConsumeBool()) {
-    constexpr std::string_view kPlain = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._-";
-    for (char& c : bytes) c = kPlain[static_cast<unsigned char>(c) % kPlain.size()];
+  switch (input.ConsumeIntegralInRange(0, 3)) {
+    case 0:
+    case 1: {
+      constexpr std::string_view kPlain = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._-";
+      for (char& c : bytes) c = kPlain[static_cast<unsigned char>(c) % kPlain.size()];
+      break;
+    }
+    case 2:
+      for (char& c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) c = static_cast<char>(byte % 0x5F + 0x20);
+      }
+      break;
+    default: break;
   }
   return basicString(bytes);
 }
@@ -147,6 +161,22 @@ WrittenConfig writtenConfig(FuzzedDataProvider input) {
   if (input.ConsumeBool()) config.text += "launcher.runtime_jar = false\n";
   for (int i = input.ConsumeIntegralInRange(0, 3); i > 0; --i) addFile(input, config);
   return config;
+}
+
+// --- What a refusal must satisfy ---
+
+// runvo-pack prefixes every line of a message with its name: each problem
+// names the config, and no value brings a line break (or another control
+// character) of its own into it.
+void checkOneProblemPerLine(const std::string& message) {
+  std::size_t start = 0;
+  while (start <= message.size()) {
+    const std::size_t end = std::min(message.find('\n', start), message.size());
+    const std::string_view line = std::string_view(message).substr(start, end - start);
+    FUZZ_EXPECT(line.starts_with("fuzz.toml:"));
+    FUZZ_EXPECT(std::ranges::none_of(line, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }));
+    start = end + 1;
+  }
 }
 
 // --- What a loaded plan must satisfy ---
@@ -227,7 +257,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text = written ? std::string_view(config.text) : runvo::fuzz::asText(data, size);
   auto plan = runvo::pack::loadPackConfigText(text, "fuzz.toml", baseDirectory());
   if (!plan) {
-    FUZZ_EXPECT(plan.error().message.starts_with("fuzz.toml:"));
+    checkOneProblemPerLine(plan.error().message);
     return 0;
   }
   checkReadsBack(plan->table);

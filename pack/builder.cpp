@@ -11,6 +11,7 @@
 #include "pack/pe_image.h"
 #include "pack/platform.h"
 #include "pack/resource_section.h"
+#include "pack/text_encoding.h"
 
 namespace runvo::pack {
 
@@ -31,28 +32,77 @@ bool looksLikeJar(const std::filesystem::path& path) {
   return in.gcount() == sizeof start && std::equal(std::begin(kZipSignature), std::end(kZipSignature), start);
 }
 
-// The jar --runtime-jar names, or the one that ships beside runvo-pack.
-Expected<RuntimeJar> readRuntimeJar(const std::optional<std::filesystem::path>& named) {
-  std::filesystem::path path;
-  if (named) {
-    path = *named;
-  } else {
-    auto found = defaultRuntimeJarPath();
-    if (!found) return found.error();
-    path = *found;
-    std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
-      return failure("the runtime jar \"" + displayPath(path) + "\" is missing: runvo-pack embeds " +
-                     std::string(kRuntimeJarName) + " from its own directory; name another one with "
-                     "--runtime-jar PATH, or set launcher.runtime_jar = false in the config");
-    }
-  }
+Expected<RuntimeJar> readRuntimeJar(std::filesystem::path path) {
   auto size = readableFileSize(path);
   if (!size) return failure("cannot load the runtime jar: " + size.error().message);
   if (!looksLikeJar(path)) {
-    return failure("the runtime jar \"" + displayPath(path) + "\" is not a jar (it does not start like a zip file)");
+    return failure("the runtime jar " + quotedPath(path) + " is not a jar (it does not start like a zip file)");
   }
   return RuntimeJar{std::move(path), *size};
+}
+
+// The files a build takes besides the config.
+struct Companions {
+  std::filesystem::path stub;
+  std::optional<std::filesystem::path> runtimeJar;  // none: the config leaves it out
+};
+
+struct CompanionRole {
+  std::string_view what;
+  std::string_view use;       // what runvo-pack does with the file
+  std::string_view fileName;  // beside runvo-pack
+  std::string_view option;
+  std::string_view otherWay;  // besides the option
+};
+constexpr CompanionRole kStubRole{"the stub", "builds on", kStubFileName, "--stub", ""};
+constexpr CompanionRole kRuntimeJarRole{"the runtime jar", "embeds", kRuntimeJarName, "--runtime-jar",
+                                        ", or set launcher.runtime_jar = false in the config"};
+
+// The file its option names, or the one beside runvo-pack; a failure says
+// why it cannot serve, and for a missing one beside runvo-pack how to name
+// another.
+Expected<std::filesystem::path> locateCompanion(const std::optional<std::filesystem::path>& named,
+                                                const CompanionRole& role) {
+  if (named) {
+    if (auto size = readableFileSize(*named); !size) {
+      return failure("cannot load " + std::string(role.what) + ": " + size.error().message);
+    }
+    return *named;
+  }
+  auto self = runningExecutablePath();
+  if (!self) return self.error();
+  std::filesystem::path beside = self->parent_path() / role.fileName;
+  std::error_code error;
+  if (std::filesystem::exists(beside, error)) return beside;
+  return failure(std::string(role.what) + " " + quotedPath(beside) + " is missing: runvo-pack " +
+                 std::string(role.use) + " " + std::string(role.fileName) +
+                 " from its own directory; name another one with " + std::string(role.option) + " PATH" +
+                 std::string(role.otherWay));
+}
+
+// A copy of runvo-pack without the files that ship beside it misses them
+// all, so each missing one is named at once, with its option.
+Expected<Companions> locateCompanions(const BuildRequest& request, bool withRuntimeJar) {
+  std::string missing;
+  bool missingBeside = false;
+  auto locate = [&](const std::optional<std::filesystem::path>& named,
+                    const CompanionRole& role) -> std::optional<std::filesystem::path> {
+    auto located = locateCompanion(named, role);
+    if (located) return std::move(*located);
+    missing += located.error().message + "\n";
+    missingBeside = missingBeside || !named;
+    return std::nullopt;
+  };
+  std::optional<std::filesystem::path> stub = locate(request.stub, kStubRole);
+  std::optional<std::filesystem::path> runtimeJar;
+  if (withRuntimeJar) runtimeJar = locate(request.runtimeJar, kRuntimeJarRole);
+  if (missing.empty()) return Companions{std::move(*stub), std::move(runtimeJar)};
+  if (missingBeside) {
+    missing += std::string(kBuilderFileName) + ", " + std::string(kStubFileName) + " and " +
+               std::string(kRuntimeJarName) + " ship side by side in the build's dist folder: keep them together\n";
+  }
+  missing.pop_back();
+  return failure(std::move(missing));
 }
 
 // The image that the payload follows, and what writing it needs to know.
@@ -73,17 +123,17 @@ struct PreparedImage {
 Expected<PreparedImage> prepareImage(ByteView stub, const std::string& stubName, const PackPlan& plan,
                                      bool replacePayload) {
   const auto layout = locateImageEnd(stub);
-  if (!layout) return failure("the stub \"" + stubName + "\" " + layout.error().message);
+  if (!layout) return failure("the stub " + quotedForMessage(stubName) + " " + layout.error().message);
   const auto fields = locateHeaderFields(stub);
   const bool signedStub = fields && readDataDirectory(stub, *fields, kCertificateDirectory).size != 0;
   if (layout->hasAppendedData() && !replacePayload) {
     const std::string appended = std::to_string(layout->fileSize - layout->imageEnd) +
                                  " bytes after its image end at offset " + std::to_string(layout->imageEnd);
     if (signedStub) {
-      return failure("the stub \"" + stubName + "\" is signed (" + appended +
+      return failure("the stub " + quotedForMessage(stubName) + " is signed (" + appended +
                      "): sign after packing (--sign); pass --replace to drop its signature and any payload");
     }
-    return failure("the stub \"" + stubName + "\" already carries a payload (" + appended +
+    return failure("the stub " + quotedForMessage(stubName) + " already carries a payload (" + appended +
                    "); pass --replace to replace it");
   }
 
@@ -95,7 +145,7 @@ Expected<PreparedImage> prepareImage(ByteView stub, const std::string& stubName,
     if (signedStub) writeDataDirectory(image, *fields, kCertificateDirectory, {});
     if (plan.identity) {
       auto withIdentity = imageWithIdentity(image, *plan.identity);
-      if (!withIdentity) return failure("the stub \"" + stubName + "\" " + withIdentity.error().message);
+      if (!withIdentity) return failure("the stub " + quotedForMessage(stubName) + " " + withIdentity.error().message);
       image = std::move(*withIdentity);
     }
     prepared.changedImage = std::move(image);
@@ -162,20 +212,15 @@ Expected<BuildSummary> buildExecutable(const BuildRequest& request) {
 }
 
 Expected<BuildSummary> buildExecutable(PackPlan plan, const BuildRequest& request) {
-  if (plan.embedsRuntimeJar) {
-    auto jar = readRuntimeJar(request.runtimeJar);
+  auto companions = locateCompanions(request, plan.embedsRuntimeJar);
+  if (!companions) return companions.error();
+  if (companions->runtimeJar) {
+    auto jar = readRuntimeJar(*companions->runtimeJar);
     if (!jar) return jar.error();
     addRuntimeJar(plan, std::move(jar->path), jar->size);
   }
 
-  std::filesystem::path stubPath;
-  if (request.stub) {
-    stubPath = *request.stub;
-  } else {
-    auto found = defaultStubPath();
-    if (!found) return found.error();
-    stubPath = *found;
-  }
+  const std::filesystem::path& stubPath = companions->stub;
   const auto stub = mapWholeFile(stubPath);
   if (!stub) return failure("cannot load the stub: " + stub.error().message);
 
@@ -188,18 +233,6 @@ Expected<BuildSummary> buildExecutable(PackPlan plan, const BuildRequest& reques
   });
   if (!status) return status.error();
   return BuildSummary{written->size, plan.files.size(), written->replacedPayloadSize, plan.embedsRuntimeJar};
-}
-
-Expected<std::filesystem::path> defaultStubPath() {
-  auto self = runningExecutablePath();
-  if (!self) return self.error();
-  return self->parent_path() / "runvo.exe";
-}
-
-Expected<std::filesystem::path> defaultRuntimeJarPath() {
-  auto self = runningExecutablePath();
-  if (!self) return self.error();
-  return self->parent_path() / kRuntimeJarName;
 }
 
 }  // namespace runvo::pack

@@ -55,7 +55,4 @@ Expected<BuildSummary> buildExecutable(const BuildRequest& request);
 // Builds from a plan already loaded (the quick path's); request.config is not read.
 Expected<BuildSummary> buildExecutable(PackPlan plan, const BuildRequest& request);
 
-Expected<std::filesystem::path> defaultStubPath();
-Expected<std::filesystem::path> defaultRuntimeJarPath();
-
 }  // namespace runvo::pack

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "pack/text_encoding.h"
+
 namespace runvo::pack {
 
 namespace {
@@ -14,12 +16,6 @@ constexpr std::string_view kJvmSearchForms =
     "\"env:NAME\", \"registry\", \"path\", { dir = \"PATH\" }; or the raw \"ENAME\", \"Y\", \"S\", \"RPATH\", "
     "\"APATH\", \"BPATH\"";
 
-// A Windows path in a double-quoted TOML string loses its backslashes to
-// escapes, and "\t" or "\n" even parse: the entry then holds a control character.
-constexpr std::string_view kControlCharacterProblem =
-    "an entry holds a control character (in double quotes, TOML reads \"\\t\", \"\\n\" and others as escapes); "
-    "write Windows paths in single quotes, e.g. 'C:\\tools\\app.jar'";
-
 struct TypedField {
   std::string_view name;
   char type;
@@ -27,8 +23,6 @@ struct TypedField {
 
 constexpr TypedField kClassPathFields[] = {{"jar", 'A'}, {"dir", 'D'}, {"scan", 'S'}, {"env", 'E'}};
 constexpr std::string_view kClassPathNeedsOne = "an entry table needs exactly one of jar, dir, scan, env";
-
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -46,12 +40,7 @@ bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 
 
 // What every entry text must pass, whatever its form; `shown` is how the
 // message names it.
-std::optional<std::string> textProblem(std::string_view text, const std::string& shown) {
-  const bool hasControl = std::ranges::any_of(text, [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F;
-  });
-  if (hasControl) return std::string(kControlCharacterProblem);
+std::optional<std::string> separatorProblem(std::string_view text, const std::string& shown) {
   if (text.find(';') != std::string_view::npos) return shown + " holds ';', which separates the entries";
   return std::nullopt;
 }
@@ -63,14 +52,15 @@ Expected<std::string> locationText(std::string_view field, const toml::node& val
   const std::string name(field);
   if (!text) return failure(name + " must be a string, not " + typeName(value));
   if (text->get().empty()) return failure(name + " is empty");
-  if (auto problem = textProblem(text->get(), name + " = " + quoted(text->get()))) return failure(*problem);
+  const std::string shown = name + " = " + quotedForMessage(text->get());
+  if (auto problem = separatorProblem(text->get(), shown)) return failure(*problem);
   std::string location = text->get();
   if (isPath) std::ranges::replace(location, '/', '\\');
   return location;
 }
 
 Expected<std::string> rawClassPathEntry(std::string_view text) {
-  const std::string shown = quoted(text);
+  const std::string shown = quotedForMessage(text);
   if (std::string_view("ADES").find(text.front()) == std::string_view::npos) {
     return failure(shown + " does not start with a type letter A, D, E or S");
   }
@@ -108,7 +98,7 @@ Expected<std::string> classPathTable(const toml::table& table) {
 Expected<std::string> searchWordOrRawEntry(std::string_view text) {
   if (equalsIgnoringCase(text, "registry")) return std::string("Y");
   if (equalsIgnoringCase(text, "path")) return std::string("S");
-  const std::string shown = quoted(text);
+  const std::string shown = quotedForMessage(text);
   if (startsWithIgnoringCase(text, "env:")) {
     if (text.size() == 4) return failure(shown + " names no variable");
     return "E" + std::string(text.substr(4));
@@ -168,7 +158,7 @@ std::string_view acceptedForms(EntryForms forms) {
 
 Expected<std::string> entryFromText(EntryForms forms, std::string_view text) {
   if (text.empty()) return failure("an entry is empty");
-  if (auto problem = textProblem(text, quoted(text))) return failure(*problem);
+  if (auto problem = separatorProblem(text, quotedForMessage(text))) return failure(*problem);
   return forms == EntryForms::ClassPath ? rawClassPathEntry(text) : searchWordOrRawEntry(text);
 }
 
@@ -203,7 +193,7 @@ bool isJavaVersion(std::string_view text) {
 }
 
 Status checkClassName(std::string_view text) {
-  if (auto problem = classNameProblem(text)) return failure(quoted(text) + " is no class name: " + *problem);
+  if (auto problem = classNameProblem(text)) return failure(quotedForMessage(text) + " is no class name: " + *problem);
   return Done{};
 }
 

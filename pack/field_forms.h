@@ -19,7 +19,8 @@ std::string_view acceptedForms(EntryForms forms);
 
 // One entry given as a string, in the form the launcher stores it. A
 // refusal says what is wrong with the entry alone; the caller names the
-// field, the line and the accepted forms.
+// field, the line and the accepted forms, and has refused control
+// characters already, as in every other field.
 Expected<std::string> entryFromText(EntryForms forms, std::string_view text);
 
 // One array element: a string as for entryFromText, or a table.

@@ -10,6 +10,7 @@
 #endif
 
 #include "pack/platform.h"
+#include "pack/text_encoding.h"
 
 namespace runvo::pack {
 
@@ -19,8 +20,6 @@ namespace {
 
 constexpr std::uintmax_t kLargestFile = 0x7FFFFFFF;
 
-std::string quoted(const fs::path& path) { return "\"" + displayPath(path) + "\""; }
-
 void removeQuietly(const fs::path& path) {
   std::error_code ignored;
   fs::remove(path, ignored);
@@ -28,10 +27,10 @@ void removeQuietly(const fs::path& path) {
 
 Status writeWholeFile(const fs::path& path, const StreamWriter& write) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return failure("cannot create " + quoted(path));
+  if (!out) return failure("cannot create " + quotedPath(path));
   if (auto written = write(out); !written) return written;
   out.close();
-  if (!out) return failure("cannot write " + quoted(path));
+  if (!out) return failure("cannot write " + quotedPath(path));
   return Done{};
 }
 
@@ -39,11 +38,11 @@ Status writeWholeFile(const fs::path& path, const StreamWriter& write) {
 Expected<std::uint64_t> regularFileSize(const fs::path& path) {
   std::error_code error;
   const fs::file_status status = fs::status(path, error);
-  if (error) return failure("cannot read " + quoted(path) + ": " + error.message());
-  if (!fs::is_regular_file(status)) return failure(quoted(path) + " is not a regular file");
+  if (error) return failure("cannot read " + quotedPath(path) + ": " + error.message());
+  if (!fs::is_regular_file(status)) return failure(quotedPath(path) + " is not a regular file");
   const std::uintmax_t size = fs::file_size(path, error);
-  if (error) return failure("cannot read " + quoted(path) + ": " + error.message());
-  if (size > kLargestFile) return failure(quoted(path) + " is 2 GiB or larger");
+  if (error) return failure("cannot read " + quotedPath(path) + ": " + error.message());
+  if (size > kLargestFile) return failure(quotedPath(path) + " is 2 GiB or larger");
   return size;
 }
 
@@ -58,9 +57,11 @@ std::string displayPath(const fs::path& path) {
   return std::string(utf8.begin(), utf8.end());
 }
 
+std::string quotedPath(const fs::path& path) { return quotedForMessage(displayPath(path)); }
+
 Expected<std::uint64_t> readableFileSize(const fs::path& path) {
   auto size = regularFileSize(path);
-  if (size && !std::ifstream(path, std::ios::binary)) return failure("cannot open " + quoted(path));
+  if (size && !std::ifstream(path, std::ios::binary)) return failure("cannot open " + quotedPath(path));
   return size;
 }
 
@@ -68,11 +69,11 @@ Expected<Bytes> readWholeFile(const fs::path& path) {
   const auto size = regularFileSize(path);
   if (!size) return size.error();
   std::ifstream in(path, std::ios::binary);
-  if (!in) return failure("cannot open " + quoted(path));
+  if (!in) return failure("cannot open " + quotedPath(path));
   Bytes bytes(static_cast<std::size_t>(*size));
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (static_cast<std::uint64_t>(in.gcount()) != *size) {
-    return failure("cannot read " + quoted(path) + " completely");
+    return failure("cannot read " + quotedPath(path) + " completely");
   }
   return bytes;
 }
@@ -96,7 +97,7 @@ Expected<FileBytes> mapWholeFile(const fs::path& path) {
   // An empty file cannot be mapped; it is read like one that cannot for other reasons.
   if (*size > 0) {
     const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) return failure("cannot open " + quoted(path));
+    if (descriptor < 0) return failure("cannot open " + quotedPath(path));
     void* mapped = mmap(nullptr, static_cast<std::size_t>(*size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, descriptor, 0);
     close(descriptor);
     if (mapped != MAP_FAILED) {
@@ -123,7 +124,7 @@ Status writeFileAtomically(const fs::path& target, const Bytes& bytes) {
 Status writeFileAtomically(const fs::path& target, const StreamWriter& write) {
   const fs::path directory = target.parent_path().empty() ? fs::path(".") : target.parent_path();
   if (!fs::is_directory(directory)) {
-    return failure("cannot write " + quoted(target) + ": the directory " + quoted(directory) +
+    return failure("cannot write " + quotedPath(target) + ": the directory " + quotedPath(directory) +
                    " does not exist");
   }
   fs::path temporary = target;
@@ -137,7 +138,7 @@ Status writeFileAtomically(const fs::path& target, const StreamWriter& write) {
   fs::rename(temporary, target, error);
   if (error) {
     removeQuietly(temporary);
-    return failure("cannot replace " + quoted(target) + ": " + error.message());
+    return failure("cannot replace " + quotedPath(target) + ": " + error.message());
   }
   return Done{};
 }

@@ -16,6 +16,10 @@ namespace runvo::pack {
 
 std::filesystem::path pathFromUtf8(std::string_view utf8);
 std::string displayPath(const std::filesystem::path& path);
+// The path in double quotes for a message, control characters escaped
+// (quotedForMessage), so that a name holding a line feed keeps the message
+// on its line.
+std::string quotedPath(const std::filesystem::path& path);
 
 // Messages name the file. Files the launcher could not address (2 GiB and
 // more) are refused before anything is read.

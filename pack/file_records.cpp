@@ -70,7 +70,7 @@ class PieceReader {
   std::span<std::uint8_t> bytes(const Piece& piece) const { return {buffer_.get(), piece.length}; }
 
  private:
-  std::string quotedSource() const { return "\"" + displayPath(file_->source) + "\""; }
+  std::string quotedSource() const { return quotedPath(file_->source); }
 
   std::unique_ptr<std::uint8_t[]> buffer_;
   const EmbeddedFile* file_ = nullptr;

@@ -1,7 +1,6 @@
 #include "pack/inspector.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 #include "pack/authenticode.h"
@@ -19,24 +18,11 @@ namespace {
 
 constexpr std::size_t kRecordSizeField = 8;
 
-std::string hexEscape(const char* format, unsigned value) {
-  char escaped[8];
-  std::snprintf(escaped, sizeof escaped, format, value);
-  return escaped;
-}
-
 // The common escapes; nothing for a character that needs no escape.
 std::optional<std::string> asciiEscape(char32_t c) {
-  switch (c) {
-    case '\\': return "\\\\";
-    case '"': return "\\\"";
-    case '\n': return "\\n";
-    case '\r': return "\\r";
-    case '\t': return "\\t";
-    default: break;
-  }
-  if (c < 0x20 || c == 0x7F) return hexEscape("\\x%02X", static_cast<unsigned>(c));
-  return std::nullopt;
+  if (c == '\\') return "\\\\";
+  if (c == '"') return "\\\"";
+  return asciiControlEscape(c);
 }
 
 std::string keyName(std::int32_t key, bool wide) {

@@ -11,7 +11,12 @@ namespace {
 
 using K = ValueKind;
 
-// Message defaults are the launcher's English texts.
+// A text the launcher shows when it fails, read as lines; the default is
+// its English text.
+constexpr NamedKey message(std::string_view field, std::int32_t key, std::string_view defaultText) {
+  return NamedKey{.table = "messages", .field = field, .key = key, .defaultText = defaultText, .takesLineBreaks = true};
+}
+
 const std::array kCatalogue = {
     NamedKey{.table = "service", .field = "name", .key = kKeyServiceName, .required = true},
     NamedKey{.table = "service", .field = "description", .key = kKeyServiceDescription, .kind = K::WideText},
@@ -29,7 +34,8 @@ const std::array kCatalogue = {
     NamedKey{.table = "service", .field = "display_name", .key = kKeyDisplayName},
     NamedKey{.table = "service", .field = "account", .key = kKeyAccount},
     NamedKey{.table = "service", .field = "password_variable", .key = kKeyPasswordVariable},
-    NamedKey{.table = "service", .field = "environment", .key = kKeyServiceEnvironment, .kind = K::List, .separator = '\n'},
+    NamedKey{.table = "service", .field = "environment", .key = kKeyServiceEnvironment, .kind = K::List,
+             .separator = '\n', .takesLineBreaks = true},
     NamedKey{.table = "service", .field = "interactive", .key = kKeyInteractive, .kind = K::Flag},
 
     NamedKey{.table = "app", .field = "main_class", .key = kKeyMainClass, .required = true},
@@ -64,31 +70,24 @@ const std::array kCatalogue = {
     NamedKey{.table = "launcher", .field = "flavour", .key = kKeyFlavour, .kind = K::Flavour, .capacity = 2},
 
     NamedKey{.table = "messages", .field = "caption", .key = kKeyMessageCaption, .defaultText = "Error"},
-    NamedKey{.table = "messages", .field = "jvm_not_startable", .key = kMsgJvmNotStartable,
-             .defaultText = "The JVM could not be started. The maximum heap size (-Xmx) might be too "
-                            "large or an antivirus or firewall tool could block the execution."},
-    NamedKey{.table = "messages", .field = "missing_classpath_entry", .key = kMsgMissingClassPathEntry,
-             .defaultText = "File or directory {0} not found or empty\n"},
-    NamedKey{.table = "messages", .field = "wrong_parameter_usage", .key = kMsgWrongParameterUsage,
-             .defaultText = "Wrong Parameter Usage"},
-    NamedKey{.table = "messages", .field = "undefined_variable", .key = kMsgUndefinedVariable,
-             .defaultText = "The environment variable {0} has to be defined"},
-    NamedKey{.table = "messages", .field = "internal_error", .key = kMsgInternalError,
-             .defaultText = "An internal error occurred (error code: {0})"},
-    NamedKey{.table = "messages", .field = "main_class_missing", .key = kMsgMainClassMissing,
-             .defaultText = "Couldn't load main class."},
-    NamedKey{.table = "messages", .field = "main_method_missing", .key = kMsgMainMethodMissing,
-             .defaultText = "Main method not found."},
-    NamedKey{.table = "messages", .field = "no_temp_dir", .key = kMsgNoTempDir,
-             .defaultText = "You must be at least Poweruser to run this program."},
-    NamedKey{.table = "messages", .field = "no_jvm_found", .key = kMsgNoJvmFound,
-             .defaultText = "No JVM could be found on your system.\nPlease define RUNVO_JAVA_HOME\n"
-                            "to point to an installed {0}-bit JDK or JRE or download one."},
-    NamedKey{.table = "messages", .field = "jvm_env_unusable", .key = kMsgJvmVariableUnusable,
-             .defaultText = "The {0} envionment variable does not\npoint to a working 64-bit JDK or JRE."},
-    NamedKey{.table = "messages", .field = "jvm_damaged", .key = kMsgJvmDamaged,
-             .defaultText = "The JVM found at {0} is damaged.\nPlease reinstall or define RUNVO_JAVA_HOME\n"
-                            "to point to an installed 64-bit JDK or JRE."},
+    message("jvm_not_startable", kMsgJvmNotStartable,
+            "The JVM could not be started. The maximum heap size (-Xmx) might be too "
+            "large or an antivirus or firewall tool could block the execution."),
+    message("missing_classpath_entry", kMsgMissingClassPathEntry, "File or directory {0} not found or empty\n"),
+    message("wrong_parameter_usage", kMsgWrongParameterUsage, "Wrong Parameter Usage"),
+    message("undefined_variable", kMsgUndefinedVariable, "The environment variable {0} has to be defined"),
+    message("internal_error", kMsgInternalError, "An internal error occurred (error code: {0})"),
+    message("main_class_missing", kMsgMainClassMissing, "Couldn't load main class."),
+    message("main_method_missing", kMsgMainMethodMissing, "Main method not found."),
+    message("no_temp_dir", kMsgNoTempDir, "You must be at least Poweruser to run this program."),
+    message("no_jvm_found", kMsgNoJvmFound,
+            "No JVM could be found on your system.\nPlease define RUNVO_JAVA_HOME\n"
+            "to point to an installed {0}-bit JDK or JRE or download one."),
+    message("jvm_env_unusable", kMsgJvmVariableUnusable,
+            "The {0} envionment variable does not\npoint to a working 64-bit JDK or JRE."),
+    message("jvm_damaged", kMsgJvmDamaged,
+            "The JVM found at {0} is damaged.\nPlease reinstall or define RUNVO_JAVA_HOME\n"
+            "to point to an installed 64-bit JDK or JRE."),
 
     NamedKey{.table = "files", .field = "count", .key = kKeyEmbeddedFileCount, .kind = K::FromFiles},
     NamedKey{.table = "files", .field = "names", .key = kKeyEmbeddedFileNames, .kind = K::FromFiles},

@@ -37,6 +37,10 @@ struct NamedKey {
   // Written when the config leaves the field out (and no raw entry sets the key).
   std::string_view defaultText = {};
   bool required = false;
+  // The text is read as lines (a message shown on several lines, a list of
+  // lines): a line feed in it is meant. Every other control character, in
+  // every field, is a slip and refused.
+  bool takesLineBreaks = false;
 
   bool isWide() const { return kind == ValueKind::WideText; }
   std::string qualifiedName() const;

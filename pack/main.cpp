@@ -16,6 +16,7 @@
 #include "pack/platform.h"
 #include "pack/quick_pack.h"
 #include "pack/signing.h"
+#include "pack/text_encoding.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -61,18 +62,22 @@ Expected<BuildSummary> buildFromConfigOrJar(const BuildRequest& request, const s
   return buildExecutable(std::move(quickPlan->plan), request);
 }
 
+// A signing request whose tool was found.
+struct Signing {
+  SigningRequest request;
+  std::filesystem::path tool;
+};
+
 // Built and signed beside the output, then renamed over it: a signing failure
 // leaves no unsigned executable where a signed one was asked for.
 Expected<BuildSummary> buildAndSign(BuildRequest request, const std::optional<QuickPack>& quick,
-                                    const SigningRequest& signing) {
-  auto tool = findSigningTool();
-  if (!tool) return tool.error();
+                                    const Signing& signing) {
   const std::filesystem::path output = request.output;
   request.output += ".unsigned-" + std::to_string(currentProcessId());
   auto summary = buildFromConfigOrJar(request, quick);
   if (!summary) return summary;
   std::error_code error;
-  if (auto signedOutput = signExecutable(request.output, signing, *tool); !signedOutput) {
+  if (auto signedOutput = signExecutable(request.output, signing.request, signing.tool); !signedOutput) {
     std::filesystem::remove(request.output, error);
     return signedOutput.error();
   }
@@ -80,16 +85,16 @@ Expected<BuildSummary> buildAndSign(BuildRequest request, const std::optional<Qu
   std::filesystem::rename(request.output, output, error);
   if (error) {
     std::filesystem::remove(request.output, error);
-    return failure("cannot write \"" + displayPath(output) + "\": " + error.message());
+    return failure("cannot write " + quotedPath(output) + ": " + error.message());
   }
   return summary;
 }
 
 int runBuild(const BuildRequest& request, const std::optional<QuickPack>& quick,
-             const std::optional<SigningRequest>& signing) {
+             const std::optional<Signing>& signing) {
   auto summary = signing ? buildAndSign(request, quick, *signing) : buildFromConfigOrJar(request, quick);
   if (!summary) return reportFailure(summary.error().message);
-  std::cout << "runvo-pack: wrote \"" << displayPath(request.output) << "\" (" << summary->outputSize
+  std::cout << "runvo-pack: wrote " << quotedPath(request.output) << " (" << summary->outputSize
             << " bytes, " << summary->fileCount << " embedded file" << (summary->fileCount == 1 ? "" : "s");
   if (summary->embedsRuntimeJar) std::cout << " including " << kRuntimeJarName;
   if (summary->replacedPayloadSize > 0) {
@@ -99,17 +104,15 @@ int runBuild(const BuildRequest& request, const std::optional<QuickPack>& quick,
   return 0;
 }
 
-int runSign(const std::filesystem::path& executablePath, const SigningRequest& signing) {
-  auto tool = findSigningTool();
-  if (!tool) return reportFailure(tool.error().message);
+int runSign(const std::filesystem::path& executablePath, const Signing& signing) {
   auto bytes = readWholeFile(executablePath);
   if (!bytes) return reportFailure(bytes.error().message);
-  const std::string name = displayPath(executablePath);
-  if (auto signable = checkSignable(*bytes); !signable) return reportFailure("\"" + name + "\" " + signable.error().message);
-  if (auto signedFile = signExecutable(executablePath, signing, *tool); !signedFile) {
+  const std::string name = quotedPath(executablePath);
+  if (auto signable = checkSignable(*bytes); !signable) return reportFailure(name + " " + signable.error().message);
+  if (auto signedFile = signExecutable(executablePath, signing.request, signing.tool); !signedFile) {
     return reportFailure(signedFile.error().message);
   }
-  std::cout << "runvo-pack: signed \"" << name << "\"\n";
+  std::cout << "runvo-pack: signed " << name << "\n";
   return 0;
 }
 
@@ -138,12 +141,16 @@ struct SigningOptions {
         ->needs(certificateOption);
   }
 
-  SigningRequest request() const {
+  // The request for `executable` once its tool is found; the password is
+  // read only then, so that nothing waits for standard input in vain.
+  Expected<Signing> prepare(const std::filesystem::path& executable, SigningStep step) const {
     SigningRequest signing{pathFromUtf8(certificate)};
     if (!key.empty()) signing.privateKey = pathFromUtf8(key);
     if (!timestampUrl.empty()) signing.timestampUrl = timestampUrl;
+    auto tool = findSigningTool(executable, signing, step);
+    if (!tool) return tool.error();
     signing.password = signingPassword(passwordFromStandardInput);
-    return signing;
+    return Signing{std::move(signing), std::move(*tool)};
   }
 };
 
@@ -179,12 +186,12 @@ int runInit(const QuickPack& quick, const std::filesystem::path& configPath) {
   auto written = writeQuickConfig(quick, configPath);
   if (!written) return reportFailure(written.error().message);
   reportWarnings(written->warnings);
-  const std::string name = displayPath(configPath);
-  std::cout << "runvo-pack: wrote \"" << name << "\"; ";
+  std::cout << "runvo-pack: wrote " << quotedPath(configPath) << "; ";
   if (!written->namesMainClass) {
-    std::cout << displayPath(quick.jar) << " has no Main-Class in its manifest: set app.main_class in it, then ";
+    std::cout << escapedForMessage(displayPath(quick.jar))
+              << " has no Main-Class in its manifest: set app.main_class in it, then ";
   }
-  std::cout << "build it with: runvo-pack build " << name << " -o OUT.exe\n";
+  std::cout << "build it with: runvo-pack build " << escapedForMessage(displayPath(configPath)) << " -o OUT.exe\n";
   return 0;
 }
 
@@ -193,7 +200,7 @@ int runInspect(const std::filesystem::path& executablePath) {
   if (!bytes) return reportFailure(bytes.error().message);
   auto inspection = inspectExecutable(*bytes);
   if (!inspection) {
-    return reportFailure("\"" + displayPath(executablePath) + "\" " + inspection.error().message);
+    return reportFailure(quotedPath(executablePath) + " " + inspection.error().message);
   }
   std::cout << inspection->listing;
   return inspection->damaged ? kFailure : 0;
@@ -287,13 +294,22 @@ int runPack(int argc, const char* const* argv) {
     BuildRequest request{pathFromUtf8(config), pathFromUtf8(output), std::nullopt, replace};
     if (!stub.empty()) request.stub = pathFromUtf8(stub);
     if (!runtimeJar.empty()) request.runtimeJar = pathFromUtf8(runtimeJar);
-    std::optional<SigningRequest> signing;
-    if (!buildSigning.certificate.empty()) signing = buildSigning.request();
+    std::optional<Signing> signing;
+    if (!buildSigning.certificate.empty()) {
+      auto prepared = buildSigning.prepare(request.output, SigningStep::AfterBuilding);
+      if (!prepared) return reportFailure(prepared.error().message);
+      signing = std::move(*prepared);
+    }
     return runBuild(request, quick, signing);
   }
   if (init->parsed()) return runInit(*quick, pathFromUtf8(initOutput.empty() ? kQuickConfigName : initOutput));
   if (smoke->parsed()) return runSmoke(smoke->remaining());
-  if (sign->parsed()) return runSign(pathFromUtf8(signedExecutable), signSigning.request());
+  if (sign->parsed()) {
+    const std::filesystem::path executable = pathFromUtf8(signedExecutable);
+    auto prepared = signSigning.prepare(executable, SigningStep::Alone);
+    if (!prepared) return reportFailure(prepared.error().message);
+    return runSign(executable, *prepared);
+  }
   return runInspect(pathFromUtf8(inspected));
 }
 

@@ -142,10 +142,74 @@ std::optional<std::int32_t> parseKeyNumber(std::string_view text) {
   return value;
 }
 
+// Backslashes start escapes in a double-quoted (basic) TOML string, so a
+// Windows path written there is the usual cause of a syntax error ("C:\java"),
+// and of a control character in a value that parsed ("C:\temp" holds a tab).
+constexpr std::string_view kSingleQuoteAdvice =
+    "use single quotes for Windows paths (TOML literal strings), e.g. 'C:\\java\\jdk17'";
+
+// The text from a position as the TOML reader counts it: lines from 1,
+// columns from 1 in code points, a byte order mark left out.
+std::string_view textFrom(std::string_view text, toml::source_position where) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  for (std::size_t line = 1; line < where.line; ++line) {
+    const std::size_t end = text.find('\n');
+    if (end == std::string_view::npos) return {};
+    text.remove_prefix(end + 1);
+  }
+  for (std::size_t column = 1; column < where.column && !text.empty(); ++column) {
+    text.remove_prefix(1);
+    while (!text.empty() && (static_cast<unsigned char>(text.front()) & 0xC0) == 0x80) text.remove_prefix(1);
+  }
+  return text;
+}
+
+std::string_view lineOfText(std::string_view text, std::size_t lineNumber) {
+  const std::string_view line = textFrom(text, {static_cast<toml::source_index>(lineNumber), 1});
+  return line.substr(0, line.find('\n'));
+}
+
+bool holdsBackslashInBasicString(std::string_view line) {
+  char openQuote = '\0';
+  for (char c : line) {
+    if (openQuote == '\0') {
+      if (c == '#') return false;
+      if (c == '"' || c == '\'') openQuote = c;
+    } else if (c == openQuote) {
+      openQuote = '\0';
+    } else if (c == '\\' && openQuote == '"') {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether the string value that `value` starts is a basic one ("..." or
+// """...""") holding one of the escapes \t, \b, \n, \r, \f, as a Windows path
+// in double quotes does ("C:\temp", "D:\backup").
+bool holdsShortEscape(std::string_view value) {
+  if (!value.starts_with('"')) return false;
+  const bool multiLine = value.starts_with("\"\"\"");
+  value.remove_prefix(multiLine ? 3 : 1);
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '\\') {
+      if (i + 1 < value.size() && std::string_view("tbnrf").find(value[i + 1]) != std::string_view::npos) return true;
+      ++i;  // the escaped character cannot end the string
+    } else if (value[i] == '"' && (!multiLine || value.substr(i).starts_with("\"\"\""))) {
+      return false;
+    } else if (value[i] == '\n' && !multiLine) {
+      return false;
+    }
+  }
+  return false;
+}
+
 class ConfigLoader {
  public:
-  ConfigLoader(std::string configName, fs::path baseDirectory)
-      : configName_(std::move(configName)), baseDirectory_(std::move(baseDirectory)) {}
+  // `text` is what `root` was read from, for hints that depend on how a
+  // value was written.
+  ConfigLoader(std::string configName, fs::path baseDirectory, std::string_view text)
+      : configName_(std::move(configName)), baseDirectory_(std::move(baseDirectory)), text_(text) {}
 
   Expected<PackPlan> load(const toml::table& root);
 
@@ -180,6 +244,8 @@ class ConfigLoader {
   void checkServiceName(const std::string& name, Line line);
   void checkMainClass(const std::string& name, Line line);
   void applyDefaults();
+  bool freeOfControlCharacters(const std::string& field, const toml::node& value, bool takesLineBreaks = false);
+  std::string escapeHint(const toml::node& value) const;
 
   std::optional<std::string> toNarrow(std::string_view utf8, std::size_t capacity,
                                       const std::string& what, Line line);
@@ -193,6 +259,7 @@ class ConfigLoader {
 
   std::string configName_;
   fs::path baseDirectory_;
+  std::string_view text_;
   PackPlan plan_;
   std::vector<Problem> problems_;
   std::map<std::int32_t, Origin> narrowOrigins_;
@@ -231,7 +298,7 @@ void ConfigLoader::loadRootEntry(const toml::key& key, const toml::node& node) {
   if (name == kIdentityTable) return loadIdentity(node);
   if (name == "raw" || name == "raw_wide") return loadRaw(node, name == "raw_wide");
   if (!isNamedTable(name)) {
-    return report(key.source().begin.line, "unknown table [" + std::string(name) +
+    return report(key.source().begin.line, "unknown table [" + escapedForMessage(name) +
                                                "] (known: " + knownTables() + ")");
   }
   const toml::table* table = node.as_table();
@@ -251,7 +318,7 @@ void ConfigLoader::loadNamedTable(std::string_view tableName, const toml::table&
     }
     const NamedKey* entry = findNamedKey(tableName, key.str());
     if (!entry) {
-      report(key.source().begin.line, "unknown field \"" + std::string(key.str()) + "\" in [" +
+      report(key.source().begin.line, "unknown field " + quotedForMessage(key.str()) + " in [" +
                                           std::string(tableName) + "] (known: " +
                                           knownFields(tableName) + ")");
       continue;
@@ -263,6 +330,7 @@ void ConfigLoader::loadNamedTable(std::string_view tableName, const toml::table&
 void ConfigLoader::loadField(const NamedKey& entry, const toml::node& value) {
   const std::string name = entry.qualifiedName();
   const Line line = lineOf(value);
+  if (!freeOfControlCharacters(name, value, entry.takesLineBreaks)) return;
   const std::optional<std::string> utf8 = fieldText(entry, value);
   if (!utf8) return;
 
@@ -278,7 +346,6 @@ void ConfigLoader::loadField(const NamedKey& entry, const toml::node& value) {
   }
   if (entry.key == kKeyServiceName) checkServiceName(*utf8, line);
   if (auto narrow = toNarrow(*utf8, entry.capacity, name, line)) {
-    // Checked after the encoding, whose refusal already names a NUL.
     if (entry.key == kKeyMainClass) checkMainClass(*utf8, line);
     setNarrow(entry.key, std::move(*narrow), {name, line});
   }
@@ -310,7 +377,7 @@ std::optional<std::string> ConfigLoader::fieldText(const NamedKey& entry, const 
       const auto* text = value.as_string();
       if (!text) return wrongType();
       if (text->get() != "runvo" && text->get() != "installer") {
-        report(lineOf(value), name + " must be " + expectedType(entry.kind) + ", not \"" + text->get() + "\"");
+        report(lineOf(value), name + " must be " + expectedType(entry.kind) + ", not " + quotedForMessage(text->get()));
         return std::nullopt;
       }
       return std::string(text->get() == "installer" ? "i" : "");
@@ -377,8 +444,9 @@ std::optional<std::string> ConfigLoader::listElement(const NamedKey& entry, cons
   }
   if (entry.kind == ValueKind::List &&
       (text->get().empty() || text->get().find(entry.separator) != std::string::npos)) {
-    report(lineOf(element), name + ": the entry \"" + text->get() + "\" is empty or holds the separator '" +
-                                entry.separator + "'");
+    report(lineOf(element), name + ": the entry " + quotedForMessage(text->get()) +
+                                " is empty or holds the separator '" +
+                                escapedForMessage(std::string(1, entry.separator)) + "'");
     return std::nullopt;
   }
   return text->get();
@@ -411,7 +479,7 @@ std::optional<std::string> ConfigLoader::javaVersion(const NamedKey& entry, cons
   const std::string& text = value.as_string()->get();
   if (isJavaVersion(text)) return text;
   report(lineOf(value),
-         entry.qualifiedName() + ": \"" + text + "\" is not a Java version" + acceptedSuffix(entry.kind));
+         entry.qualifiedName() + ": " + quotedForMessage(text) + " is not a Java version" + acceptedSuffix(entry.kind));
   return std::nullopt;
 }
 
@@ -432,7 +500,7 @@ void ConfigLoader::loadRaw(const toml::node& node, bool wide) {
 
   for (const auto& [key, value] : *table) {
     const Line line = key.source().begin.line;
-    const std::string where = "[" + tableName + "] \"" + std::string(key.str()) + "\"";
+    const std::string where = "[" + tableName + "] " + quotedForMessage(key.str());
     const std::optional<std::int32_t> number = parseKeyNumber(key.str());
     if (!number) {
       report(line, where + ": a key must be a 32-bit decimal number");
@@ -444,6 +512,8 @@ void ConfigLoader::loadRaw(const toml::node& node, bool wide) {
       continue;
     }
     const NamedKey* known = findNamedKeyByNumber(*number, wide);
+    // Of a key without a field, nothing tells whether it is read as lines.
+    if (!freeOfControlCharacters(where, value, !known || known->takesLineBreaks)) continue;
     const std::size_t capacity = known ? known->capacity : SIZE_MAX;
     if (wide) {
       if (auto converted = toWide(text->get(), capacity, where, line)) {
@@ -486,6 +556,7 @@ void ConfigLoader::loadBundledFiles(const toml::node& value) {
   const auto* text = value.as_string();
   if (!text) return report(bundleLine_, field + " must be a string (the runtime's folder), not " + typeName(value));
   if (text->get().empty()) return report(bundleLine_, field + " is empty");
+  if (!freeOfControlCharacters(field, value)) return;
 
   const fs::path given = pathFromUtf8(text->get());
   auto listed = listRuntimeBundle(given.is_absolute() ? given : baseDirectory_ / given);
@@ -524,15 +595,15 @@ void ConfigLoader::loadBundledFile(const BundledFile& file) {
   const std::string field = kBundle.qualifiedName();
   const std::string stored = storedEmbeddedName(file.name);
   if (auto problem = embeddedNameProblem(stored)) {
-    return report(bundleLine_, field + ": cannot use the name \"" + file.name + "\": " + *problem);
+    return report(bundleLine_, field + ": cannot use the name " + quotedForMessage(file.name) + ": " + *problem);
   }
-  auto narrow = toNarrow(stored, SIZE_MAX, field + " file \"" + file.name + "\"", bundleLine_);
+  auto narrow = toNarrow(stored, SIZE_MAX, field + " file " + quotedForMessage(file.name), bundleLine_);
   if (!narrow) return;
   auto size = readableFileSize(file.source);
   if (!size) return report(bundleLine_, field + ": " + size.error().message);
   if (*size == 0) {
-    return report(bundleLine_, field + ": \"" + displayPath(file.source) +
-                                   "\" is empty, and the launcher creates no file for an empty record");
+    return report(bundleLine_, field + ": " + quotedPath(file.source) +
+                                   " is empty, and the launcher creates no file for an empty record");
   }
   bundleFiles_.push_back({std::move(*narrow), file.source, *size});
 }
@@ -547,7 +618,7 @@ void ConfigLoader::loadIdentity(const toml::node& node) {
       std::string fields;
       for (const std::string_view field : kIdentityFields) fields += (fields.empty() ? "" : ", ") + std::string(field);
       report(key.source().begin.line,
-             "unknown field \"" + std::string(key.str()) + "\" in [identity] (known: " + fields + ")");
+             "unknown field " + quotedForMessage(key.str()) + " in [identity] (known: " + fields + ")");
       continue;
     }
     loadIdentityField(key.str(), value);
@@ -558,10 +629,13 @@ void ConfigLoader::loadIdentityField(std::string_view field, const toml::node& v
   const std::string name = "identity." + std::string(field);
   const auto* text = value.as_string();
   if (!text) return report(lineOf(value), name + " must be a string, not " + typeName(value));
+  if (!freeOfControlCharacters(name, value)) return;
   if (field == "icon") return loadIcon(value);
   if (field == "version") {
     auto version = parseFileVersion(text->get());
-    if (!version) return report(lineOf(value), name + " \"" + text->get() + "\" " + version.error().message);
+    if (!version) {
+      return report(lineOf(value), name + " " + quotedForMessage(text->get()) + " " + version.error().message);
+    }
     plan_.identity->version = *version;
     return;
   }
@@ -584,7 +658,7 @@ void ConfigLoader::loadIcon(const toml::node& value) {
   if (!content) return report(lineOf(value), "identity.icon: " + content.error().message);
   auto images = readIconFile(*content);
   if (!images) {
-    return report(lineOf(value), "identity.icon: \"" + displayPath(source) + "\" " + images.error().message);
+    return report(lineOf(value), "identity.icon: " + quotedPath(source) + " " + images.error().message);
   }
   plan_.identity->icon = std::move(*images);
 }
@@ -595,8 +669,8 @@ void ConfigLoader::loadFile(const toml::node& element, std::size_t index) {
   const Line line = lineOf(element);
   for (const auto& [key, value] : table) {
     if (key.str() != "source" && key.str() != "name") {
-      report(key.source().begin.line, "unknown field \"" + std::string(key.str()) + "\" in " +
-                                          where + " (known: source, name)");
+      report(key.source().begin.line,
+             "unknown field " + quotedForMessage(key.str()) + " in " + where + " (known: source, name)");
     }
   }
   const toml::node* sourceNode = table.get("source");
@@ -608,14 +682,17 @@ void ConfigLoader::loadFile(const toml::node& element, std::size_t index) {
   if (nameNode && !nameNode->is_string()) {
     return report(lineOf(*nameNode), where + ".name must be a string, not " + typeName(*nameNode));
   }
+  const bool sourceUsable = freeOfControlCharacters(where + ".source", *sourceNode);
+  const bool nameUsable = !nameNode || freeOfControlCharacters(where + ".name", *nameNode);
+  if (!sourceUsable || !nameUsable) return;
 
   const fs::path given = pathFromUtf8(sourceNode->as_string()->get());
   const fs::path source = given.is_absolute() ? given : baseDirectory_ / given;
   auto size = readableFileSize(source);
   if (!size) return report(lineOf(*sourceNode), where + ".source: " + size.error().message);
   if (*size == 0) {
-    return report(lineOf(*sourceNode), where + ".source: \"" + displayPath(source) +
-                                           "\" is empty, and the launcher creates no file for an "
+    return report(lineOf(*sourceNode), where + ".source: " + quotedPath(source) +
+                                           " is empty, and the launcher creates no file for an "
                                            "empty record");
   }
 
@@ -623,7 +700,7 @@ void ConfigLoader::loadFile(const toml::node& element, std::size_t index) {
   const Line nameLine = nameNode ? lineOf(*nameNode) : lineOf(*sourceNode);
   const std::string stored = storedEmbeddedName(name);
   if (auto problem = embeddedNameProblem(stored)) {
-    return report(nameLine, where + ": cannot use the name \"" + name + "\": " + *problem);
+    return report(nameLine, where + ": cannot use the name " + quotedForMessage(name) + ": " + *problem);
   }
   auto narrow = toNarrow(stored, SIZE_MAX, where + ".name", nameLine);
   if (!narrow) return;
@@ -753,12 +830,41 @@ void ConfigLoader::applyDefaults() {
   }
 }
 
+// A control character in a value is a slip, mostly a Windows path in double
+// quotes whose backslashes TOML read as escapes ("C:\temp" holds a tab), and
+// would change the value's meaning without a word. Every string the value
+// holds is checked; a field read as lines takes a line feed in a string of
+// its own, never in an array's element, which it would split.
+bool ConfigLoader::freeOfControlCharacters(const std::string& field, const toml::node& value, bool takesLineBreaks) {
+  if (const auto* text = value.as_string()) {
+    const std::optional<char32_t> control = firstControlCharacter(text->get(), takesLineBreaks);
+    if (control) {
+      report(lineOf(value), field + " holds the control character " + describeCharacter(*control) + ": " +
+                                quotedForMessage(text->get()) + escapeHint(value));
+    }
+    return !control;
+  }
+  bool free = true;
+  if (const auto* array = value.as_array()) {
+    for (const toml::node& element : *array) free = freeOfControlCharacters(field, element) && free;
+  } else if (const auto* table = value.as_table()) {
+    for (const auto& [key, element] : *table) free = freeOfControlCharacters(field, element) && free;
+  }
+  return free;
+}
+
+// The advice for a refused value that was written in double quotes with an
+// escape that a Windows path gives by mistake; empty for any other.
+std::string ConfigLoader::escapeHint(const toml::node& value) const {
+  if (!holdsShortEscape(textFrom(text_, value.source().begin))) return "";
+  return "; hint: in double quotes TOML reads \\t, \\b, \\n, \\r and \\f as control characters: " +
+         std::string(kSingleQuoteAdvice);
+}
+
+// Every text arrives here free of control characters, a NUL that would end
+// the launcher's text among them (freeOfControlCharacters, embeddedNameProblem).
 std::optional<std::string> ConfigLoader::toNarrow(std::string_view utf8, std::size_t capacity,
                                                   const std::string& what, Line line) {
-  if (utf8.find('\0') != std::string_view::npos) {
-    report(line, what + " holds a NUL character, where the launcher's text would end");
-    return std::nullopt;
-  }
   auto narrow = utf8ToWindows1252(utf8);
   if (!narrow) {
     report(line, what + ": " + narrow.error().message);
@@ -774,10 +880,6 @@ std::optional<std::string> ConfigLoader::toNarrow(std::string_view utf8, std::si
 
 std::optional<WideString> ConfigLoader::toWide(std::string_view utf8, std::size_t capacity,
                                                const std::string& what, Line line) {
-  if (utf8.find('\0') != std::string_view::npos) {
-    report(line, what + " holds a NUL character, where the launcher's text would end");
-    return std::nullopt;
-  }
   WideString wide = utf8ToUtf16(utf8);
   if (wide.size() >= capacity) {
     report(line, what + " is " + std::to_string(wide.size()) +
@@ -821,38 +923,7 @@ std::string ConfigLoader::joinedProblems() {
   return joined;
 }
 
-// Backslashes start escapes in a double-quoted TOML string, so a Windows
-// path written there is the usual cause of a syntax error.
-constexpr std::string_view kLiteralStringHint =
-    "; hint: use single quotes for Windows paths (TOML literal strings), e.g. 'C:\\java\\jdk17'";
-
-std::string_view lineOfText(std::string_view text, std::size_t lineNumber) {
-  for (std::size_t line = 1; line < lineNumber; ++line) {
-    const std::size_t end = text.find('\n');
-    if (end == std::string_view::npos) return {};
-    text.remove_prefix(end + 1);
-  }
-  return text.substr(0, text.find('\n'));
-}
-
-bool holdsBackslashInBasicString(std::string_view line) {
-  char openQuote = '\0';
-  for (char c : line) {
-    if (openQuote == '\0') {
-      if (c == '#') return false;
-      if (c == '"' || c == '\'') openQuote = c;
-    } else if (c == openQuote) {
-      openQuote = '\0';
-    } else if (c == '\\' && openQuote == '"') {
-      return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
-Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& configName,
+Expected<PackPlan> loadUtf8ConfigText(std::string_view text, const std::string& configName,
                                       const fs::path& baseDirectory) {
   auto at = [&](std::size_t line, std::size_t column) {
     return configName + ":" + std::to_string(line) + ":" + std::to_string(column) + ": ";
@@ -860,15 +931,26 @@ Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& 
   if (const auto unsafe = findUnsafeTomlText(text)) return failure(at(unsafe->line, unsafe->column) + unsafe->reason);
   try {
     const toml::table root = toml::parse(text, std::string_view(configName));
-    return ConfigLoader(configName, baseDirectory).load(root);
+    return ConfigLoader(configName, baseDirectory, text).load(root);
   } catch (const toml::parse_error& error) {
     const toml::source_position where = error.source().begin;
-    std::string message = at(where.line, where.column) + std::string(error.description());
-    if (holdsBackslashInBasicString(lineOfText(text, where.line))) message += kLiteralStringHint;
+    std::string message = at(where.line, where.column) + escapedForMessage(error.description());
+    if (holdsBackslashInBasicString(lineOfText(text, where.line))) {
+      message += "; hint: " + std::string(kSingleQuoteAdvice);
+    }
     return failure(std::move(message));
   } catch (const BrokenTomlPrecondition&) {
     return failure(configName + ": the TOML reader cannot read this text; check it against the TOML syntax");
   }
+}
+
+}  // namespace
+
+Expected<PackPlan> loadPackConfigText(std::string_view bytes, const std::string& configName,
+                                      const fs::path& baseDirectory) {
+  const auto text = configTextAsUtf8(bytes);
+  if (!text) return failure(configName + ": " + text.error().message);
+  return loadUtf8ConfigText(*text, configName, baseDirectory);
 }
 
 void addRuntimeJar(PackPlan& plan, fs::path source, std::uint64_t size) {

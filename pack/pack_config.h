@@ -41,9 +41,10 @@ struct PackPlan {
 // "CONFIG:LINE: text" (or "CONFIG: text" for something missing entirely).
 Expected<PackPlan> loadPackConfig(const std::filesystem::path& configPath);
 
-// The same for config text already in memory: `configName` is what messages
-// call it, and relative source paths are taken against `baseDirectory`.
-Expected<PackPlan> loadPackConfigText(std::string_view text, const std::string& configName,
+// The same for a config's bytes already in memory: UTF-8, or UTF-16 with a
+// byte order mark (configTextAsUtf8). `configName` is what messages call it,
+// and relative source paths are taken against `baseDirectory`.
+Expected<PackPlan> loadPackConfigText(std::string_view bytes, const std::string& configName,
                                       const std::filesystem::path& baseDirectory);
 
 // Appends the runtime jar as the last file and counts and names it in the

@@ -11,6 +11,14 @@
 
 namespace runvo::pack {
 
+// The builder's own file, and the launcher stub that ships beside it.
+#ifdef _WIN32
+inline constexpr std::string_view kBuilderFileName = "runvo-pack.exe";
+#else
+inline constexpr std::string_view kBuilderFileName = "runvo-pack";
+#endif
+inline constexpr std::string_view kStubFileName = "runvo.exe";
+
 Expected<std::filesystem::path> runningExecutablePath();
 unsigned long currentProcessId();
 

@@ -141,7 +141,7 @@ fs::path entryFile(const fs::path& jar, std::string_view path) {
 // when it exists in a form the extraction directory cannot put on the
 // class path.
 Expected<std::variant<EmbeddedJar, LeftOut>> classPathJar(const fs::path& jar, std::string_view url) {
-  const std::string entry = displayPath(jar) + "'s Class-Path entry \"" + std::string(url) + "\"";
+  const std::string entry = displayPath(jar) + "'s Class-Path entry " + quotedForMessage(url);
   const LeftOut noLocalFile{entry + " is left out: it names no local file, and java -jar skips it too"};
   const std::optional<std::string_view> path = localPath(url);
   if (!path) return noLocalFile;
@@ -153,8 +153,7 @@ Expected<std::variant<EmbeddedJar, LeftOut>> classPathJar(const fs::path& jar, s
   std::error_code error;
   const fs::file_status status = fs::status(file, error);
   if (!fs::exists(status)) {
-    return LeftOut{entry + " is left out: there is no \"" + displayPath(file) +
-                   "\", and java -jar runs without it too"};
+    return LeftOut{entry + " is left out: there is no " + quotedPath(file) + ", and java -jar runs without it too"};
   }
   // init reads the same manifest, so the way out is outside the Class-Path.
   const std::string wayOut = "; leave it out of the Class-Path and name it in a config's app.classpath";
@@ -170,7 +169,7 @@ Expected<std::variant<EmbeddedJar, LeftOut>> classPathJar(const fs::path& jar, s
 }
 
 Expected<std::vector<fs::path>> libraryJars(const fs::path& folder) {
-  const std::string shown = "--lib \"" + displayPath(folder) + "\"";
+  const std::string shown = "--lib " + quotedPath(folder);
   std::error_code error;
   if (!fs::is_directory(folder, error)) return failure(shown + " is not a folder");
   std::vector<fs::path> jars;
@@ -234,10 +233,14 @@ Expected<EmbeddedJars> embeddedJars(const QuickPack& quick, const JarManifest& m
     std::error_code error;
     const fs::path identity = fs::weakly_canonical(candidate.source, error);
     if (!seen.insert(error ? candidate.source : identity).second) continue;
+    if (auto control = firstControlCharacter(displayPath(candidate.source))) {
+      return failure(quotedPath(candidate.source) + " holds the control character " + describeCharacter(*control) +
+                     ", which no config field takes; rename it");
+    }
     const std::string name = displayPath(candidate.source.filename());
     if (auto [clash, fresh] = byName.emplace(foldedName(name), candidate.source); !fresh) {
-      return failure("\"" + displayPath(clash->second) + "\" and \"" + displayPath(candidate.source) +
-                     "\" would both be embedded as " + name +
+      return failure(quotedPath(clash->second) + " and " + quotedPath(candidate.source) +
+                     " would both be embedded as " + name +
                      "; rename one of the files, or write a config whose [[files]] give one of them another name");
     }
     embedded.jars.push_back(std::move(candidate));
@@ -329,16 +332,23 @@ std::string renderedConfig(const QuickPack& quick, const AppFields& app, const s
   return text;
 }
 
-// A value the launcher reads from the narrow table, which holds Windows-1252.
+// A value the launcher reads from the narrow table, which holds Windows-1252,
+// and which the config loader refuses with a control character in it, as
+// in every field.
 Status checkNarrow(std::string_view option, const std::string& value) {
+  const std::string shown = std::string(option) + " " + quotedForMessage(value);
+  if (auto control = firstControlCharacter(value)) {
+    return failure(shown + " holds the control character " + describeCharacter(*control) + ", which no field takes");
+  }
   auto narrow = utf8ToWindows1252(value);
-  if (!narrow) return failure(std::string(option) + " \"" + value + "\": " + narrow.error().message);
+  if (!narrow) return failure(shown + ": " + narrow.error().message);
   return Done{};
 }
 
 // Checked before a config is made from them, so that init never writes a
 // config whose build would refuse what the command line gave.
 Status checkOptions(const QuickPack& quick) {
+  if (auto name = checkNarrow("--name", quick.serviceName); !name) return name;
   if (quick.mainClass) {
     if (auto name = checkClassName(*quick.mainClass); !name) return failure("--main-class " + name.error().message);
     if (auto narrow = checkNarrow("--main-class", *quick.mainClass); !narrow) return narrow;
@@ -392,8 +402,8 @@ Expected<QuickPlan> loadQuickPack(const QuickPack& quick) {
 Expected<QuickConfig> writeQuickConfig(const QuickPack& quick, const fs::path& configPath) {
   std::error_code error;
   if (fs::exists(fs::symlink_status(configPath, error))) {
-    return failure("\"" + displayPath(configPath) +
-                   "\" exists already, and init does not replace it; remove it, or name another file with -o");
+    return failure(quotedPath(configPath) +
+                   " exists already, and init does not replace it; remove it, or name another file with -o");
   }
   auto config = quickConfig(quick, configPath);
   if (!config) return config.error();

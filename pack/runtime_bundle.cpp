@@ -11,24 +11,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string quoted(const fs::path& path) { return "\"" + displayPath(path) + "\""; }
-
 // The file an entry of the walk stands for; nothing for a folder.
 Expected<std::optional<BundledFile>> bundledFile(const fs::path& runtime, const fs::directory_entry& entry) {
   std::error_code error;
   const fs::file_status status = entry.status(error);
   if (fs::is_directory(status)) {
     if (entry.is_symlink(error)) {
-      return failure(quoted(entry.path()) +
+      return failure(quotedPath(entry.path()) +
                      " is a link to a folder, which runvo-pack does not follow; "
                      "copy the folder there instead");
     }
     return std::nullopt;
   }
   if (!fs::is_regular_file(status))
-    return failure(quoted(entry.path()) + " is neither a file nor a folder (a broken link?)");
+    return failure(quotedPath(entry.path()) + " is neither a file nor a folder (a broken link?)");
   const std::uintmax_t size = entry.file_size(error);
-  if (error) return failure("cannot read " + quoted(entry.path()) + ": " + error.message());
+  if (error) return failure("cannot read " + quotedPath(entry.path()) + ": " + error.message());
   const std::u8string relative = entry.path().lexically_relative(runtime).generic_u8string();
   return BundledFile{std::string(kBundleFolder) + "/" + std::string(relative.begin(), relative.end()), entry.path(),
                      size};
@@ -38,11 +36,11 @@ Expected<std::optional<BundledFile>> bundledFile(const fs::path& runtime, const 
 
 Expected<std::vector<BundledFile>> listRuntimeBundle(const fs::path& runtime) {
   std::error_code error;
-  if (!fs::is_directory(runtime, error)) return failure(quoted(runtime) + " is not a folder");
+  if (!fs::is_directory(runtime, error)) return failure(quotedPath(runtime) + " is not a folder");
   // jlink links a runtime for the platform of the jmods it is given: on a
   // Linux machine, a Linux one, which no Windows launcher can start.
   if (!fs::is_regular_file(runtime / "bin" / "java.exe", error)) {
-    return failure(quoted(runtime) +
+    return failure(quotedPath(runtime) +
                    " holds no bin/java.exe, so it is no Windows Java runtime (jlink links one "
                    "from a Windows JDK's jmods: --module-path WINDOWS_JDK/jmods)");
   }
@@ -52,7 +50,7 @@ Expected<std::vector<BundledFile>> listRuntimeBundle(const fs::path& runtime) {
     if (!file) return file.error();
     if (*file) files.push_back(std::move(**file));
   }
-  if (error) return failure("cannot list " + quoted(runtime) + ": " + error.message());
+  if (error) return failure("cannot list " + quotedPath(runtime) + ": " + error.message());
   std::ranges::sort(files, {}, &BundledFile::name);
   return files;
 }

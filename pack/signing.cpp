@@ -4,6 +4,7 @@
 #include "pack/file_io.h"
 #include "pack/pe_image.h"
 #include "pack/platform.h"
+#include "pack/text_encoding.h"
 
 namespace runvo::pack {
 
@@ -33,11 +34,38 @@ std::string toolMessage(const std::string& output) {
 
 }  // namespace
 
-Expected<std::filesystem::path> findSigningTool() {
+// Paths go into the command in double quotes, which no Windows name holds.
+std::string signtoolAnswer(const std::filesystem::path& executable, const SigningRequest& request, SigningStep step) {
+  const bool fromPem = request.privateKey.has_value();
+  const std::string certificate = fromPem ? "CERTIFICATE.pfx" : quotedPath(request.certificate);
+  const std::string timestamp = escapedForMessage(request.timestampUrl.value_or("TIMESTAMP_URL"));
+  std::string answer = step == SigningStep::AfterBuilding
+                           ? "runvo-pack.exe does not sign; build without --sign, then sign the finished executable "
+                             "with signtool from the Windows SDK:\n"
+                           : "runvo-pack.exe does not sign; sign the executable with signtool from the Windows SDK:\n";
+  answer += "  signtool sign /fd sha256 /f " + certificate + " /p PASSWORD /tr " + timestamp + " /td sha256 " +
+            quotedPath(executable) + "\n";
+  if (fromPem) {
+    answer += "signtool takes the certificate and its key as one PKCS#12 file: openssl pkcs12 -export -in " +
+              quotedPath(request.certificate) + " -inkey " + quotedPath(*request.privateKey) +
+              " -out CERTIFICATE.pfx\n";
+  }
+  if (!request.timestampUrl) answer += "TIMESTAMP_URL is the RFC 3161 timestamp server of your certificate's vendor; ";
+  return answer + "leave out /p PASSWORD for a file without one, or take the certificate from the certificate store "
+                  "with /sha1 THUMBPRINT in place of /f and /p";
+}
+
+Expected<std::filesystem::path> findSigningTool(const std::filesystem::path& executable,
+                                                const SigningRequest& request, SigningStep step) {
+#ifdef _WIN32
+  return failure(signtoolAnswer(executable, request, step));
+#else
+  (void)executable, (void)request, (void)step;
   if (auto tool = findOnPath(kSigningTool)) return *tool;
   return failure("signing needs " + std::string(kSigningTool) +
                  ", which is not on PATH: install it (Debian and Ubuntu: apt-get install osslsigncode), or pack "
                  "without --sign and sign the executable on Windows with signtool (see the README)");
+#endif
 }
 
 Status checkSignable(const Bytes& executable) {
@@ -46,7 +74,7 @@ Status checkSignable(const Bytes& executable) {
   auto signature = readSignature(executable);
   if (!signature) return signature.error();
   if (*signature) {
-    const std::string subject = (*signature)->subject.empty() ? "" : " by \"" + (*signature)->subject + "\"";
+    const std::string subject = (*signature)->subject.empty() ? "" : " by " + quotedForMessage((*signature)->subject);
     return failure("is already signed" + subject + "; pack it again (or with --replace) to sign anew");
   }
   if (!layout->hasAppendedData()) {
@@ -65,13 +93,13 @@ Status signExecutable(const std::filesystem::path& executable, const SigningRequ
   if (!run || run->exitCode != 0) {
     std::filesystem::remove(signedCopy, ignored);
     const std::string why = run ? toolMessage(run->output) : run.error().message;
-    return failure("cannot sign \"" + displayPath(executable) + "\" with " + std::string(kSigningTool) + ":\n" + why);
+    return failure("cannot sign " + quotedPath(executable) + " with " + std::string(kSigningTool) + ":\n" + why);
   }
   std::error_code error;
   std::filesystem::rename(signedCopy, executable, error);
   if (error) {
     std::filesystem::remove(signedCopy, ignored);
-    return failure("cannot replace \"" + displayPath(executable) + "\" with its signed copy: " + error.message());
+    return failure("cannot replace " + quotedPath(executable) + " with its signed copy: " + error.message());
   }
   return Done{};
 }

@@ -1,6 +1,7 @@
-// Authenticode signing of a packed executable with osslsigncode. Signing
-// comes last: the signature covers the whole file, the payload included, so
-// anything appended after it would break the signature.
+// Authenticode signing of a packed executable with osslsigncode, by the
+// Linux builder; runvo-pack.exe does not sign, and names signtool's command
+// instead. Signing comes last: the signature covers the whole file, the
+// payload included, so anything appended after it would break the signature.
 #pragma once
 #include <filesystem>
 #include <optional>
@@ -22,8 +23,19 @@ struct SigningRequest {
   std::optional<std::string> timestampUrl;
 };
 
-// osslsigncode on PATH, or a message that says what to install.
-Expected<std::filesystem::path> findSigningTool();
+// Whether the signing follows a build (build --sign) or stands alone (sign).
+enum class SigningStep { AfterBuilding, Alone };
+
+// runvo-pack.exe's answer to a signing request: it does not sign, and the
+// signtool command (Windows SDK) that signs `executable` with the request's
+// certificate and timestamp server. Built on every platform, so that the
+// native tests check the text.
+std::string signtoolAnswer(const std::filesystem::path& executable, const SigningRequest& request, SigningStep step);
+
+// osslsigncode on PATH, or a message that says what to install; on Windows
+// always the signtoolAnswer. The password is not needed yet.
+Expected<std::filesystem::path> findSigningTool(const std::filesystem::path& executable,
+                                                const SigningRequest& request, SigningStep step);
 
 // A file to sign must carry a payload (signing the bare stub would be lost
 // at packing) and no signature yet. Messages do not name the file.

@@ -1,5 +1,6 @@
 #include "pack/text_encoding.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -55,6 +56,67 @@ char32_t nextCodePoint(std::string_view text, std::size_t& at) {
   return codePoint;
 }
 
+// The controls that TOML's short escapes (\t, \b, \n, \r, \f) stand for.
+std::optional<std::string_view> escapedControlName(char32_t c) {
+  switch (c) {
+    case '\t': return "tab";
+    case '\b': return "backspace";
+    case '\n': return "line feed";
+    case '\r': return "carriage return";
+    case '\f': return "form feed";
+    default: return std::nullopt;
+  }
+}
+
+bool isC1Control(char32_t c) { return c >= 0x80 && c < 0xA0; }
+
+constexpr std::string_view kSaveAsUtf8 = "; save it as UTF-8";
+
+// A UTF-16 unit of text whose byte order is known.
+char32_t utf16Unit(std::string_view bytes, std::size_t at, bool bigEndian) {
+  const auto first = static_cast<unsigned char>(bytes[at]);
+  const auto second = static_cast<unsigned char>(bytes[at + 1]);
+  return bigEndian ? char32_t{first} << 8 | second : char32_t{second} << 8 | first;
+}
+
+Expected<std::string> utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  const std::string seen = std::string("the file is UTF-16 (") + (bigEndian ? "big" : "little") + "-endian)";
+  if (bytes.size() % 2 != 0) return failure(seen + " with an odd number of bytes" + std::string(kSaveAsUtf8));
+  std::string utf8;
+  for (std::size_t at = 0; at < bytes.size(); at += 2) {
+    char32_t unit = utf16Unit(bytes, at, bigEndian);
+    if (unit >= 0xD800 && unit < 0xE000) {
+      const char32_t low = at + 3 < bytes.size() ? utf16Unit(bytes, at + 2, bigEndian) : 0;
+      if (unit >= 0xDC00 || low < 0xDC00 || low >= 0xE000) {
+        return failure(seen + " holding an unpaired surrogate " + hexEscape("U+%04X", static_cast<unsigned>(unit)) +
+                       std::string(kSaveAsUtf8));
+      }
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+      at += 2;
+    }
+    appendUtf8(utf8, unit);
+  }
+  return utf8;
+}
+
+// UTF-16 without a byte order mark: most characters of a config are ASCII,
+// whose second byte (little-endian) or first byte (big-endian) is zero.
+// Valid UTF-8 config text holds no zero byte at all.
+std::optional<bool> utf16WithoutMarkIsBigEndian(std::string_view bytes) {
+  const std::size_t pairs = std::min<std::size_t>(bytes.size(), 1024) / 2;
+  std::size_t zeroFirst = 0;
+  std::size_t zeroSecond = 0;
+  for (std::size_t pair = 0; pair < pairs; ++pair) {
+    const bool firstZero = bytes[2 * pair] == '\0';
+    const bool secondZero = bytes[2 * pair + 1] == '\0';
+    zeroFirst += firstZero && !secondZero;
+    zeroSecond += secondZero && !firstZero;
+  }
+  if (pairs > 0 && zeroSecond * 2 > pairs) return false;
+  if (pairs > 0 && zeroFirst * 2 > pairs) return true;
+  return std::nullopt;
+}
+
 }  // namespace
 
 Expected<std::string> utf8ToWindows1252(std::string_view utf8) {
@@ -70,6 +132,16 @@ Expected<std::string> utf8ToWindows1252(std::string_view utf8) {
     narrow.push_back(static_cast<char>(*byte));
   }
   return narrow;
+}
+
+Expected<std::string> configTextAsUtf8(std::string_view bytes) {
+  if (bytes.starts_with("\xFF\xFE")) return utf16ToUtf8(bytes.substr(2), false);
+  if (bytes.starts_with("\xFE\xFF")) return utf16ToUtf8(bytes.substr(2), true);
+  if (const auto bigEndian = utf16WithoutMarkIsBigEndian(bytes)) {
+    return failure(std::string("the file looks like UTF-16 (") + (*bigEndian ? "big" : "little") +
+                   "-endian) without a byte order mark: every other byte is zero" + std::string(kSaveAsUtf8));
+  }
+  return std::string(bytes);
 }
 
 WideString utf8ToUtf16(std::string_view utf8) {
@@ -115,15 +187,58 @@ void appendUtf8(std::string& out, char32_t codePoint) {
 }
 
 std::string describeCharacter(char32_t codePoint) {
-  char number[16];
-  std::snprintf(number, sizeof number, "U+%04X", static_cast<unsigned>(codePoint));
-  std::string described = number;
-  if (codePoint >= 0x20 && codePoint != 0x7F && !(codePoint >= 0x80 && codePoint < 0xA0)) {
+  std::string described = hexEscape("U+%04X", static_cast<unsigned>(codePoint));
+  if (auto name = escapedControlName(codePoint)) {
+    described += " (" + std::string(*name) + ")";
+  } else if (codePoint >= 0x20 && codePoint != 0x7F && !isC1Control(codePoint)) {
     described += " '";
     appendUtf8(described, codePoint);
     described += "'";
   }
   return described;
 }
+
+std::string hexEscape(const char* format, unsigned value) {
+  char escaped[16];
+  std::snprintf(escaped, sizeof escaped, format, value);
+  return escaped;
+}
+
+std::optional<std::string> asciiControlEscape(char32_t c) {
+  switch (c) {
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    case '\t': return "\\t";
+    default: break;
+  }
+  if (c < 0x20 || c == 0x7F) return hexEscape("\\x%02X", static_cast<unsigned>(c));
+  return std::nullopt;
+}
+
+std::optional<char32_t> firstControlCharacter(std::string_view utf8, bool lineFeedAllowed) {
+  for (std::size_t at = 0; at < utf8.size();) {
+    const char32_t c = nextCodePoint(utf8, at);
+    if (c == '\n' && lineFeedAllowed) continue;
+    if (c < 0x20 || c == 0x7F || isC1Control(c)) return c;
+  }
+  return std::nullopt;
+}
+
+std::string escapedForMessage(std::string_view utf8) {
+  std::string escaped;
+  for (std::size_t at = 0; at < utf8.size();) {
+    const char32_t c = nextCodePoint(utf8, at);
+    if (auto escape = asciiControlEscape(c)) {
+      escaped += *escape;
+    } else if (isC1Control(c)) {
+      escaped += hexEscape("\\u%04X", static_cast<unsigned>(c));
+    } else {
+      appendUtf8(escaped, c);
+    }
+  }
+  return escaped;
+}
+
+std::string quotedForMessage(std::string_view utf8) { return "\"" + escapedForMessage(utf8) + "\""; }
 
 }  // namespace runvo::pack

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "pack/text_encoding.h"
+
 namespace runvo::pack {
 
 namespace {
@@ -10,6 +12,7 @@ struct DecodedText {
   std::u32string points;
   std::size_t validPoints = 0;  // before the first invalid sequence
   bool valid = true;
+  unsigned char invalidLead = 0;  // the first byte of that sequence
 };
 
 DecodedText decodeUtf8(std::string_view utf8) {
@@ -28,6 +31,7 @@ DecodedText decodeUtf8(std::string_view utf8) {
     valid = valid && point >= kShortest[extra] && point <= 0x10FFFF && !(point >= 0xD800 && point <= 0xDFFF);
     if (!valid) {
       decoded.valid = false;
+      decoded.invalidLead = lead;
       return decoded;
     }
     decoded.points += point;
@@ -35,6 +39,20 @@ DecodedText decodeUtf8(std::string_view utf8) {
     at += extra + 1;
   }
   return decoded;
+}
+
+// What an editor that saved the file in an ANSI code page meant by the byte,
+// the Western one (Windows-1252) being the likeliest.
+std::string notUtf8Reason(unsigned char lead) {
+  std::string reason = "the text is not valid UTF-8: the byte " + hexEscape("0x%02X", lead) + " there ";
+  const std::optional<char32_t> western = windows1252ToUnicode(lead);
+  if (western) {
+    reason += "is " + describeCharacter(*western) +
+              " in Windows-1252, as if the file were saved in an ANSI code page";
+  } else {
+    reason += "starts no UTF-8 character";
+  }
+  return reason + "; save it as UTF-8";
 }
 
 std::string codePointName(char32_t c) {
@@ -216,7 +234,7 @@ TomlTextFault faultAt(std::u32string_view points, std::size_t at, std::string re
 
 std::optional<TomlTextFault> findUnsafeTomlText(std::string_view text) {
   const DecodedText decoded = decodeUtf8(text);
-  if (!decoded.valid) return faultAt(decoded.points, decoded.validPoints, "the text is not valid UTF-8");
+  if (!decoded.valid) return faultAt(decoded.points, decoded.validPoints, notUtf8Reason(decoded.invalidLead));
   if (const auto control = firstControlCharacter(decoded.points)) {
     return faultAt(decoded.points, *control,
                    "the control character " + codePointName(decoded.points[*control]) +

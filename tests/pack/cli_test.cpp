@@ -211,16 +211,26 @@ TEST_F(CliTest, TheDefaultStubAndRuntimeJarLieBesideTheProgram) {
   std::filesystem::copy_file(RUNVO_PACK_EXE, copy);
   const std::string build = quoted(copy) + " build " + quoted(path("app.toml")) + " -o " + quoted(path("app.exe"));
 
-  const CommandResult withoutJar = runCommand(build);
-  EXPECT_EQ(withoutJar.exitCode, 1);
-  EXPECT_NE(withoutJar.output.find("\"" + path("bin/runvo-runtime.jar").string() + "\" is missing"), std::string::npos)
-      << withoutJar.output;
-  EXPECT_NE(withoutJar.output.find("--runtime-jar PATH"), std::string::npos) << withoutJar.output;
+  // A copy without its companions misses both: each is named at once, with its option.
+  const CommandResult withoutEither = runCommand(build);
+  EXPECT_EQ(withoutEither.exitCode, 1);
+  EXPECT_EQ(withoutEither.output,
+            "runvo-pack: the stub \"" + path("bin/runvo.exe").string() +
+                "\" is missing: runvo-pack builds on runvo.exe from its own directory; name another one with --stub "
+                "PATH\n"
+                "runvo-pack: the runtime jar \"" + path("bin/runvo-runtime.jar").string() +
+                "\" is missing: runvo-pack embeds runvo-runtime.jar from its own directory; name another one with "
+                "--runtime-jar PATH, or set launcher.runtime_jar = false in the config\n"
+                "runvo-pack: runvo-pack, runvo.exe and runvo-runtime.jar ship side by side in the build's dist folder: "
+                "keep them together\n");
 
   write("bin/runvo-runtime.jar", makeFakeJar());
   const CommandResult withoutStub = runCommand(build);
   EXPECT_EQ(withoutStub.exitCode, 1);
-  EXPECT_NE(withoutStub.output.find(path("bin/runvo.exe").string()), std::string::npos) << withoutStub.output;
+  EXPECT_NE(withoutStub.output.find("the stub \"" + path("bin/runvo.exe").string() + "\" is missing"),
+            std::string::npos)
+      << withoutStub.output;
+  EXPECT_EQ(withoutStub.output.find("runtime jar"), std::string::npos) << withoutStub.output;
 
   write("bin/runvo.exe", makeFakeStub());
   const CommandResult withBoth = runCommand(build);

@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <sstream>
+
 #include "pack_test_support.h"
 
 namespace runvo::pack::testing {
@@ -44,7 +47,8 @@ const RefusalCase kRefusalCases[] = {
     {"service name with a slash", "service.name = 'a/b'\napp.main_class = 'M'\n", 1, "must not hold '/'"},
     {"unrepresentable character", "service.name = 'S'\napp.main_class = 'com.Łódź'\n", 2,
      "app.main_class: character U+0141 'Ł' has no Windows-1252 form"},
-    {"NUL character", "service.name = 'S'\napp.main_class = \"M\\u0000x\"\n", 2, "holds a NUL character"},
+    {"NUL character", "service.name = 'S'\napp.main_class = \"M\\u0000x\"\n", 2,
+     "app.main_class holds the control character U+0000: \"M\\x00x\""},
     {"text longer than the launcher reads", "service.name = 'S'\napp.main_class = 'M'\n\njvm.variant = '%200'\n", 4,
      "jvm.variant is 200 bytes long; the launcher reads at most 199"},
     {"key set by name and raw", "service.name = 'S'\napp.main_class = 'M'\n[raw]\n\"101\" = 'T'\n", 4,
@@ -73,6 +77,25 @@ const RefusalCase kRefusalCases[] = {
      "a key must be a 32-bit decimal number"},
     {"raw value not a string", "service.name = 'S'\napp.main_class = 'M'\nraw_wide.5 = true\n", 3,
      "[raw_wide] \"5\" must be a string, not a boolean"},
+    // Names and values that hold line breaks, shown escaped in their messages.
+    {"field name with a line feed", "service.name = 'S'\napp.main_class = 'M'\nservice.\"lo\\ng\" = 1\n", 3,
+     "unknown field \"lo\\ng\" in [service]"},
+    {"table name with a line feed", "service.name = 'S'\napp.main_class = 'M'\n[\"a\\nb\"]\n", 3,
+     "unknown table [a\\nb]"},
+    {"raw key with a line feed", "service.name = 'S'\napp.main_class = 'M'\nraw.\"1\\n2\" = 'x'\n", 3,
+     "[raw] \"1\\n2\": a key must be a 32-bit decimal number"},
+    {"file field with a line feed",
+     "service.name = 'S'\napp.main_class = 'M'\n[[files]]\nsource = 'app.jar'\n\"a\\nb\" = 1\n", 5,
+     "unknown field \"a\\nb\" in files[1]"},
+    {"identity field with a line feed", "service.name = 'S'\napp.main_class = 'M'\nidentity.\"a\\rb\" = 'x'\n", 3,
+     "unknown field \"a\\rb\" in [identity]"},
+    {"a Windows path in an environment entry", "service.name = 'S'\napp.main_class = 'M'\n"
+     "service.environment = [\"APP_HOME=C:\\new\"]\n", 3,
+     "service.environment holds the control character U+000A (line feed): \"APP_HOME=C:\\new\"; hint: in "
+     "double quotes"},
+    {"empty entry of a list whose separator is the line feed",
+     "service.name = 'S'\napp.main_class = 'M'\nservice.environment = ['A=1', '']\n", 3,
+     "service.environment: the entry \"\" is empty or holds the separator '\\n'"},
     {"files not an array", "service.name = 'S'\napp.main_class = 'M'\n[files]\nsource = 'app.jar'\n", 3,
      "files must be an array of tables"},
     {"file without source", "service.name = 'S'\napp.main_class = 'M'\n[[files]]\nname = 'x'\n", 3,
@@ -117,6 +140,18 @@ class ConfigRefusalTest : public ScratchDirectory {
     const std::string location = line == 0 ? "app.toml: " : "app.toml:" + std::to_string(line) + ":";
     EXPECT_NE(message.find(location), std::string::npos) << message;
     EXPECT_NE(message.find(expected), std::string::npos) << message;
+    expectOneProblemPerLine(message);
+  }
+
+  // runvo-pack prefixes each line of a message with its name: a value or
+  // name that brought its own line break along would leave a line without.
+  static void expectOneProblemPerLine(const std::string& message) {
+    std::istringstream lines(message);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_TRUE(line.starts_with("app.toml:")) << line;
+      EXPECT_FALSE(std::ranges::any_of(line, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+          << line;
+    }
   }
 };
 

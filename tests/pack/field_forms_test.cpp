@@ -1,6 +1,7 @@
 // The readable forms of class-path and search entries, the checks of raw
 // entries, Java versions and main classes, the default search and the hint for Windows
-// paths in double quotes.
+// paths in double quotes that break the TOML syntax (config_text_test has those
+// that parse).
 #include <fstream>
 #include <iterator>
 
@@ -83,9 +84,6 @@ constexpr std::string_view kSearchForms =
 constexpr std::string_view kVersionForms =
     " (accepted: digits separated by '.' or '_', optionally followed by '-' and a suffix, e.g. \"17\", "
     "\"1.8.0_202\", \"21.0.2\", \"17-ea\")";
-constexpr std::string_view kControlCharacter =
-    "an entry holds a control character (in double quotes, TOML reads \"\\t\", \"\\n\" and others as escapes); "
-    "write Windows paths in single quotes, e.g. 'C:\\tools\\app.jar'";
 
 struct RefusedCase {
   std::string_view toml;     // added to the required fields, on line 3
@@ -121,9 +119,6 @@ const RefusedCase kRefusedCases[] = {
     {"app.classpath = [{ dir = 'a;b' }]", R"(app.classpath: dir = "a;b" holds ';', which separates the entries)",
      kClassPathForms},
     {"app.classpath = [4]", "app.classpath: an entry must be a string or a table, not an integer", kClassPathForms},
-    {R"(app.classpath = ["A1C:\tools\bin"])", "app.classpath: " + std::string(kControlCharacter), kClassPathForms},
-    {R"(app.classpath = [{ jar = "C:\new.jar" }])", "app.classpath: " + std::string(kControlCharacter),
-     kClassPathForms},
     {"app.classpath = 5", "app.classpath must be a string or an array of entries, not an integer", kClassPathForms},
     {"jvm.search = ['jre']",
      R"(jvm.search: "jre" is not "registry", "path" or "env:NAME", nor does it start with a type letter A, B, R, E, S or Y)",
@@ -141,7 +136,6 @@ const RefusedCase kRefusedCases[] = {
     {"jvm.search = [{}]", "jvm.search: an entry table needs dir", kSearchForms},
     {"jvm.search = [{ dir = 1 }]", "jvm.search: dir must be a string, not an integer", kSearchForms},
     {"jvm.search = [true]", "jvm.search: an entry must be a string or a table, not a boolean", kSearchForms},
-    {R"(jvm.search = [{ dir = "C:\tools\bin" }])", "jvm.search: " + std::string(kControlCharacter), kSearchForms},
     {"jvm.min_version = 'seventeen'", R"(jvm.min_version: "seventeen" is not a Java version)", kVersionForms},
     {"jvm.min_version = '17.'", R"(jvm.min_version: "17." is not a Java version)", kVersionForms},
     {"jvm.min_version = '.17'", R"(jvm.min_version: ".17" is not a Java version)", kVersionForms},
@@ -194,7 +188,6 @@ const MainClassCase kMainClassCases[] = {
     {"'Main.java'", "", R"("Main.java" is no class name: it ends in .java; name the class, not its file)"},
     {"'com.example.Main '", "", R"("com.example.Main " is no class name: it holds a space or a control character)"},
     {"'Server --port 8080'", "", R"("Server --port 8080" is no class name: it holds a space or a control character)"},
-    {R"("a\tb")", "", "\"a\tb\" is no class name: it holds a space or a control character"},
     {"'.Main'", "", R"(".Main" is no class name: it has an empty part between dots)"},
     {"'Main.'", "", R"("Main." is no class name: it has an empty part between dots)"},
     {"'com..Main'", "", R"("com..Main" is no class name: it has an empty part between dots)"},

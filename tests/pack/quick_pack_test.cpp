@@ -352,6 +352,7 @@ struct OptionRefusalCase {
   std::optional<std::string> mainClass;
   std::vector<std::string> arguments;
   std::string_view expected;
+  std::string serviceName = "Svc";
 };
 
 const OptionRefusalCase kOptionRefusalCases[] = {
@@ -371,6 +372,15 @@ const OptionRefusalCase kOptionRefusalCases[] = {
      "back"},
     {"an argument the narrow table cannot hold", std::nullopt, {"\u0141odz"},
      "--arg \"\u0141odz\": character U+0141 '\u0141' has no Windows-1252 form"},
+    // No field takes a control character; messages show it escaped.
+    {"a class name with a tab", "org.example.\tServer", {},
+     "--main-class \"org.example.\\tServer\" is no class name: it holds a space or a control character"},
+    {"an argument with a line break", std::nullopt, {"x'\n[raw]\n5001 = 'injected'"},
+     "--arg \"x'\\n[raw]\\n5001 = 'injected'\" holds the control character U+000A (line feed), which no field takes"},
+    {"a service name with a line break", std::nullopt, {},
+     "--name \"Svc\\n\" holds the control character U+000A (line feed), which no field takes", "Svc\n"},
+    {"a service name the narrow table cannot hold", std::nullopt, {},
+     "--name \"\u0141odz\": character U+0141 '\u0141' has no Windows-1252 form", "\u0141odz"},
 };
 
 // Refused before anything is made of them: init writes no config that a
@@ -382,6 +392,7 @@ TEST_F(QuickPackTest, UnusableOptionsAreRefusedAndInitWritesNothing) {
     QuickPack pack = quick();
     pack.mainClass = testCase.mainClass;
     pack.arguments = testCase.arguments;
+    pack.serviceName = testCase.serviceName;
     auto quickPlan = loadQuickPack(pack);
     ASSERT_FALSE(quickPlan.ok());
     EXPECT_EQ(quickPlan.error().message.find(testCase.expected), 0u) << quickPlan.error().message;
@@ -501,23 +512,32 @@ TEST_F(QuickPackTest, InitLeavesAMissingMainClassToBeFilledIn) {
       << plan.error().message;
 }
 
-// Quotes, backslashes and line breaks in names stay inside their strings and
-// comments: nothing of a name becomes config.
+// Quotes in names stay inside their strings and comments: nothing of a name
+// becomes config. (No field takes a line break: such names are refused.)
 TEST_F(QuickPackTest, NamesAreQuotedForTheConfig) {
   writeJar("it's app.jar", kMainManifest);
-  const std::string library = "lib\n[raw]\n5000 = 'injected'\n";
+  const std::string library = "lib' ] # \"";
   write(library + "/util.jar", "lib jar");
   QuickPack pack{path("it's app.jar"), path(library), "Bob's \"Service\"", "org.example.Server",
-                 {"x'\n[raw]\n5001 = 'injected'", "\"\n5002 = \"injected\""}};
+                 {"x', '5001 = injected", "\", \"5002 = injected"}};
   ASSERT_TRUE(writeQuickConfig(pack, path("runvo.toml")).ok());
   auto plan = loadPackConfig(path("runvo.toml"));
   ASSERT_TRUE(plan.ok()) << plan.error().message;
   EXPECT_EQ(plan->table.narrow().at(101), "Bob's \"Service\"");
   EXPECT_EQ(plan->table.narrow().at(2003), "it's app.jar;util.jar");
   EXPECT_EQ(storedArguments(*plan), pack.arguments);
-  EXPECT_FALSE(plan->table.narrow().contains(5000));
-  EXPECT_FALSE(plan->table.narrow().contains(5001));
-  EXPECT_FALSE(plan->table.narrow().contains(5002));
+}
+
+// A path is written into the config as it is, so one that no field takes is
+// refused before anything is written.
+TEST_F(QuickPackTest, APathWithAControlCharacterIsRefusedAndInitWritesNothing) {
+  writeJar("app.jar", kMainManifest);
+  write("lib\n[raw]/util.jar", "lib jar");
+  auto written = writeQuickConfig(quick("lib\n[raw]"), path("runvo.toml"));
+  ASSERT_FALSE(written.ok());
+  EXPECT_EQ(written.error().message, rooted("\"@/lib\\n[raw]/util.jar\" holds the control character U+000A (line "
+                                            "feed), which no config field takes; rename it"));
+  EXPECT_FALSE(std::filesystem::exists(path("runvo.toml")));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "pack/byte_fields.h"
 #include "pack/digest.h"
 #include "pack/pe_image.h"
+#include "pack/signing.h"
 #include "pack_test_support.h"
 
 namespace runvo::pack::testing {
@@ -276,6 +277,47 @@ std::string hex(const std::vector<std::uint8_t>& bytes) {
   std::string text;
   for (std::uint8_t byte : bytes) text += {kDigits[byte >> 4], kDigits[byte & 15]};
   return text;
+}
+
+// runvo-pack.exe does not sign; what it says in place, checked here since
+// the text is built on every platform.
+struct SigntoolAnswerCase {
+  std::string_view what;
+  SigningStep step;
+  SigningRequest request;
+  std::string_view expected;
+};
+
+TEST(SigntoolAnswer, TheWindowsBuilderSaysItDoesNotSignAndGivesSigntoolsCommand) {
+  const SigntoolAnswerCase cases[] = {
+      {"build --sign", SigningStep::AfterBuilding, {"certs\\company.pfx"},
+       "runvo-pack.exe does not sign; build without --sign, then sign the finished executable with signtool from "
+       "the Windows SDK:\n"
+       "  signtool sign /fd sha256 /f \"certs\\company.pfx\" /p PASSWORD /tr TIMESTAMP_URL /td sha256 "
+       "\"My Service.exe\"\n"
+       "TIMESTAMP_URL is the RFC 3161 timestamp server of your certificate's vendor; leave out /p PASSWORD for a "
+       "file without one, or take the certificate from the certificate store with /sha1 THUMBPRINT in place of /f "
+       "and /p"},
+      {"sign with a timestamp server", SigningStep::Alone,
+       {"company.pfx", std::nullopt, std::nullopt, "http://timestamp.example.com"},
+       "runvo-pack.exe does not sign; sign the executable with signtool from the Windows SDK:\n"
+       "  signtool sign /fd sha256 /f \"company.pfx\" /p PASSWORD /tr http://timestamp.example.com /td sha256 "
+       "\"My Service.exe\"\n"
+       "leave out /p PASSWORD for a file without one, or take the certificate from the certificate store with /sha1 "
+       "THUMBPRINT in place of /f and /p"},
+      {"a PEM certificate and key", SigningStep::Alone, {"cert.pem", "key.pem"},
+       "runvo-pack.exe does not sign; sign the executable with signtool from the Windows SDK:\n"
+       "  signtool sign /fd sha256 /f CERTIFICATE.pfx /p PASSWORD /tr TIMESTAMP_URL /td sha256 \"My Service.exe\"\n"
+       "signtool takes the certificate and its key as one PKCS#12 file: openssl pkcs12 -export -in \"cert.pem\" "
+       "-inkey \"key.pem\" -out CERTIFICATE.pfx\n"
+       "TIMESTAMP_URL is the RFC 3161 timestamp server of your certificate's vendor; leave out /p PASSWORD for a "
+       "file without one, or take the certificate from the certificate store with /sha1 THUMBPRINT in place of /f "
+       "and /p"},
+  };
+  for (const SigntoolAnswerCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(signtoolAnswer("My Service.exe", c.request, c.step), c.expected);
+  }
 }
 
 // Known answers from FIPS 180, around the padding's block boundary too.
