@@ -3,7 +3,7 @@
 // become a payload that the launcher reads back as written, with every known
 // key within its launcher buffer, the service name the README promises, file
 // keys that describe exactly the embedded files, names the launcher accepts,
-// and words its splitter takes apart.
+// words its splitter takes apart, and service settings its host can use.
 // Input: the config text; or a NUL byte, then the choices from which a
 // config is written, so that most inputs are valid TOML and reach the
 // builder's own rules.
@@ -21,6 +21,7 @@
 #include "pack/pack_config.h"
 #include "payload/config_keys.h"
 #include "payload/embedded_name_rules.h"
+#include "service/service_settings.h"
 #include "util/command_line.h"
 
 namespace {
@@ -118,6 +119,25 @@ std::string someValue(FuzzedDataProvider& input) {
   }
 }
 
+// Half the time a value of the form the field's kind takes, for the kinds a
+// random value rarely fits, so that what follows their checks is reached too.
+std::string someValueFor(FuzzedDataProvider& input, runvo::pack::ValueKind kind) {
+  using runvo::pack::ValueKind;
+  auto oneOf = [&](std::initializer_list<const char*> values) {
+    return basicString(*(values.begin() + input.ConsumeIntegralInRange<std::size_t>(0, values.size() - 1)));
+  };
+  if (input.ConsumeBool()) {
+    switch (kind) {
+      case ValueKind::Integer: return std::to_string(input.ConsumeIntegralInRange(-2, 100000));
+      case ValueKind::Restart: return oneOf({"never", "on-failure", "always"});
+      case ValueKind::ReadyCheck: return oneOf({"tcp:8080", "http:http://127.0.0.1:8080/", "log:Started"});
+      case ValueKind::AliveCheck: return oneOf({"tcp:8080", "http:http://[::1]:8080/up"});
+      default: break;
+    }
+  }
+  return someValue(input);
+}
+
 const NamedKey& someKey(FuzzedDataProvider& input) {
   const auto keys = runvo::pack::namedKeys();
   return keys[input.ConsumeIntegralInRange<std::size_t>(0, keys.size() - 1)];
@@ -128,7 +148,7 @@ void addField(FuzzedDataProvider& input, std::set<std::string>& fields, WrittenC
   const NamedKey& entry = someKey(input);
   const std::string name = entry.qualifiedName();
   if (entry.kind == runvo::pack::ValueKind::FromFiles || !fields.insert(name).second) return;
-  const std::string value = someValue(input);
+  const std::string value = someValueFor(input, entry.kind);
   config.text += name + " = " + value + "\n";
 }
 
@@ -200,6 +220,12 @@ void checkFitsBuffers(const Map& texts, bool wide) {
   }
 }
 
+// The service host ends on settings it cannot use: whatever loads, it can.
+void checkServiceSettings(const ConfigTable& table) {
+  std::string error;
+  FUZZ_EXPECT(runvo::readServiceSettings(table, error).has_value());
+}
+
 // Not empty, at most 256 bytes, no slash of either kind.
 void checkServiceName(const ConfigTable& table) {
   const std::string name = table.getString(runvo::kKeyServiceName);
@@ -264,6 +290,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   checkFitsBuffers(plan->table.narrow(), false);
   checkFitsBuffers(plan->table.wide(), true);
   checkServiceName(plan->table);
+  checkServiceSettings(plan->table);
   // Only a written config tells which keys [raw] set.
   if (written) checkWordsSplit(plan->table, config.verbatimKeys);
   checkEmbeddedFiles(std::move(*plan));

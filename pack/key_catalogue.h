@@ -22,6 +22,9 @@ enum class ValueKind {
   JvmSearch,    // a List of JVM search entries, raw or readable (pack/field_forms.h)
   JavaVersion,  // TOML string shaped like a Java version
   Flavour,      // "runvo" (key left out) or "installer" ("i")
+  Restart,      // "never", "on-failure" or "always", as the service host reads it
+  ReadyCheck,   // "tcp:PORT", "http:URL" or "log:TEXT", as the service host reads it
+  AliveCheck,   // "tcp:PORT" or "http:URL", as the service host reads it
   FromFiles,    // derived from [[files]]; not a field of its own
 };
 

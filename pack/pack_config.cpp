@@ -18,6 +18,8 @@
 #include "pack/toml_guard.h"
 #include "pack/word_quoting.h"
 #include "payload/config_keys.h"
+#include "service/health_rules.h"
+#include "service/service_settings.h"
 #include "util/text.h"
 
 namespace runvo::pack {
@@ -75,6 +77,7 @@ std::string expectedType(ValueKind kind) {
     case ValueKind::ClassPath:
     case ValueKind::JvmSearch: return "a string or an array of entries";
     case ValueKind::Flavour: return "\"runvo\" or \"installer\"";
+    case ValueKind::Restart: return "\"never\", \"on-failure\" or \"always\"";
     default: return "a string";
   }
 }
@@ -245,6 +248,8 @@ class ConfigLoader {
   void checkMainClass(const std::string& name, Line line);
   void applyDefaults();
   bool freeOfControlCharacters(const std::string& field, const toml::node& value, bool takesLineBreaks = false);
+  bool serviceHostAccepts(const std::string& where, std::int32_t key, const std::string& narrow,
+                          const toml::node& value);
   std::string escapeHint(const toml::node& value) const;
 
   std::optional<std::string> toNarrow(std::string_view utf8, std::size_t capacity,
@@ -347,7 +352,7 @@ void ConfigLoader::loadField(const NamedKey& entry, const toml::node& value) {
   if (entry.key == kKeyServiceName) checkServiceName(*utf8, line);
   if (auto narrow = toNarrow(*utf8, entry.capacity, name, line)) {
     if (entry.key == kKeyMainClass) checkMainClass(*utf8, line);
-    setNarrow(entry.key, std::move(*narrow), {name, line});
+    if (serviceHostAccepts(name, entry.key, *narrow, value)) setNarrow(entry.key, std::move(*narrow), {name, line});
   }
 }
 
@@ -358,6 +363,11 @@ std::optional<std::string> ConfigLoader::fieldText(const NamedKey& entry, const 
   auto wrongType = [&] {
     report(lineOf(value), name + " must be " + expectedType(entry.kind) + ", not " + typeName(value) +
                               acceptedSuffix(entry.kind));
+    return std::nullopt;
+  };
+  // For the kinds whose type is one of a few words.
+  auto notOneOf = [&](const std::string& text) {
+    report(lineOf(value), name + " must be " + expectedType(entry.kind) + ", not " + quotedForMessage(text));
     return std::nullopt;
   };
   switch (entry.kind) {
@@ -376,11 +386,25 @@ std::optional<std::string> ConfigLoader::fieldText(const NamedKey& entry, const 
     case ValueKind::Flavour: {
       const auto* text = value.as_string();
       if (!text) return wrongType();
-      if (text->get() != "runvo" && text->get() != "installer") {
-        report(lineOf(value), name + " must be " + expectedType(entry.kind) + ", not " + quotedForMessage(text->get()));
-        return std::nullopt;
-      }
+      if (text->get() != "runvo" && text->get() != "installer") return notOneOf(text->get());
       return std::string(text->get() == "installer" ? "i" : "");
+    }
+    case ValueKind::Restart: {
+      const auto* text = value.as_string();
+      if (!text) return wrongType();
+      if (!parseRestartPolicy(text->get())) return notOneOf(text->get());
+      return text->get();
+    }
+    case ValueKind::ReadyCheck:
+    case ValueKind::AliveCheck: {
+      const auto* text = value.as_string();
+      if (!text) return wrongType();
+      // Read as the service host reads it; an empty text, which it takes
+      // for no check, is refused as a slip: leaving the field out says that.
+      std::string problem;
+      if (parseHealthCheck(text->get(), entry.kind == ValueKind::ReadyCheck, problem)) return text->get();
+      report(lineOf(value), name + ": " + problem);
+      return std::nullopt;
     }
     case ValueKind::JavaVersion:
       if (!value.is_string()) return wrongType();
@@ -520,7 +544,9 @@ void ConfigLoader::loadRaw(const toml::node& node, bool wide) {
         setWide(*number, std::move(*converted), {where, line});
       }
     } else if (auto converted = toNarrow(text->get(), capacity, where, line)) {
-      setNarrow(*number, std::move(*converted), {where, line});
+      if (serviceHostAccepts(where, *number, *converted, value)) {
+        setNarrow(*number, std::move(*converted), {where, line});
+      }
     }
   }
 }
@@ -859,6 +885,21 @@ std::string ConfigLoader::escapeHint(const toml::node& value) const {
   if (!holdsShortEscape(textFrom(text_, value.source().begin))) return "";
   return "; hint: in double quotes TOML reads \\t, \\b, \\n, \\r and \\f as control characters: " +
          std::string(kSingleQuoteAdvice);
+}
+
+// The service host reads its settings from the table when it starts and
+// when a verb runs, and ends on a value it cannot use. The key read alone by
+// the host's own reader (readServiceSettings) refuses such a value here, at
+// its line, so that build time and run time agree; keys the host's settings
+// do not hold always pass.
+bool ConfigLoader::serviceHostAccepts(const std::string& where, std::int32_t key, const std::string& narrow,
+                                      const toml::node& value) {
+  ConfigTable alone;
+  alone.setNarrow(key, narrow);
+  std::string problem;
+  if (readServiceSettings(alone, problem)) return true;
+  report(lineOf(value), where + ": " + escapedForMessage(problem) + escapeHint(value));
+  return false;
 }
 
 // Every text arrives here free of control characters, a NUL that would end

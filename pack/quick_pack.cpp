@@ -311,6 +311,10 @@ std::string renderedConfig(const QuickPack& quick, const AppFields& app, const s
                      "# Registered without SERVICE_INTERACTIVE_PROCESS: that flag has had no effect\n"
                      "# since Windows Vista, and security scanners flag services that set it.\n"
                      "interactive = false\n"
+                     "# After a crash or a non-zero exit the service runs the application again,\n"
+                     "# first after 2 seconds, then after ever longer delays (pack/README.md\n"
+                     "# describes restart and its limits in [service]).\n"
+                     "restart = 'on-failure'\n"
                      "\n"
                      "[app]\n" +
                      mainClassLines(jarName, app) + argumentLines(app.arguments) +

@@ -80,6 +80,16 @@ const NamedKeyCase kNamedKeyCases[] = {
     {"service.environment", R"(service.environment = ["JAVA_TOOL_OPTIONS=-Xmx1g", "RUNVO_LOG=yes"])", 30014,
      "JAVA_TOOL_OPTIONS=-Xmx1g\nRUNVO_LOG=yes"},
     {"service.interactive", "service.interactive = false", 30015, "0"},
+    {"service.restart", "service.restart = 'on-failure'", 30016, "on-failure"},
+    {"service.restart_delay_seconds", "service.restart_delay_seconds = 5", 30017, "5"},
+    {"service.restart_delay_max_seconds", "service.restart_delay_max_seconds = 120", 30018, "120"},
+    {"service.restart_reset_seconds", "service.restart_reset_seconds = 600", 30019, "600"},
+    {"service.restart_limit", "service.restart_limit = 0", 30020, "0"},
+    {"service.ready", "service.ready = 'http:http://127.0.0.1:8080/up'", 30021, "http:http://127.0.0.1:8080/up"},
+    {"service.ready_timeout_seconds", "service.ready_timeout_seconds = 300", 30022, "300"},
+    {"service.alive", "service.alive = 'tcp:8080'", 30023, "tcp:8080"},
+    {"service.alive_interval_seconds", "service.alive_interval_seconds = 10", 30024, "10"},
+    {"service.alive_failures", "service.alive_failures = 5", 30025, "5"},
     {"app.working_directory", R"(app.working_directory = 'work')", 146, "work"},
     {"app.type", "app.type = 4", 107, "4"},
     {"app.native_library_path", R"(app.native_library_path = ['bin', 'lib\native'])", 10004,
@@ -173,9 +183,10 @@ TEST_F(BuildTest, MessagesDefaultToTheEnglishTextsUnlessSetByNameOrRaw) {
   EXPECT_EQ(overridden.table.narrow().at(1005), "raw text");
 }
 
+// Among them restart, which the host then reads as "never".
 TEST_F(BuildTest, OptionalKeysLeftOutAreAbsent) {
   const LoadedPayload loaded = packAndReadBack("launcher.flavour = 'runvo'");
-  for (std::int32_t key : {2001, 2002, 2003, 107, 123, 149}) {
+  for (std::int32_t key : {2001, 2002, 2003, 107, 123, 149, 30016}) {
     EXPECT_FALSE(loaded.table.narrow().contains(key)) << key;
   }
   EXPECT_TRUE(loaded.table.wide().empty());

@@ -175,6 +175,67 @@ TEST_F(ConfigRefusalTest, EmbeddedNamesThatEscapeOrConfuseWindowsAreRefused) {
   }
 }
 
+// The service host reads these with its own rules when it starts and when a
+// verb runs, and ends on a value it cannot use: refused at build time by
+// the same rules, each with the forms it accepts.
+struct ServiceSettingCase {
+  std::string_view toml;  // added to the required fields, on line 3
+  std::string_view problem;  // after "app.toml:3: "
+};
+
+const ServiceSettingCase kServiceSettingCases[] = {
+    {"service.restart = 'sometimes'",
+     R"(service.restart must be "never", "on-failure" or "always", not "sometimes")"},
+    {"service.restart = true", R"(service.restart must be "never", "on-failure" or "always", not a boolean)"},
+    {"service.restart_delay_seconds = -1",
+     "service.restart_delay_seconds: the restart delay must be a number of seconds from 0 on"},
+    {"service.restart_delay_max_seconds = 5000000",
+     "service.restart_delay_max_seconds: the longest restart delay must be a number of seconds from 0 on"},
+    {"service.restart_reset_seconds = -1",
+     "service.restart_reset_seconds: the restart reset period must be a number of seconds from 0 on"},
+    {"service.restart_limit = -1", "service.restart_limit: the restart limit must be a whole number from 0 on"},
+    {"service.ready = 'tcp:0'",
+     R"(service.ready: "0" is not a port from 1 to 65535; the accepted forms are "tcp:PORT", )"
+     R"("http:http://127.0.0.1:PORT/PATH" or "log:TEXT")"},
+    {"service.ready = 'http://127.0.0.1:8080/'",
+     R"(service.ready: the URL "//127.0.0.1:8080/" is not an http:// URL (https is not checked: use the plain port))"},
+    {"service.ready = 'http:http://example.com/'",
+     R"(service.ready: the URL's host "example.com" is not 127.0.0.1, localhost or [::1]: checks stay on this )"
+     "machine"},
+    {"service.ready = ''",
+     R"(service.ready: "" is not one of "tcp:PORT", "http:http://127.0.0.1:PORT/PATH" or "log:TEXT")"},
+    {"service.ready = 8080", "service.ready must be a string, not an integer"},
+    {"service.alive = 'log:started'",
+     R"(service.alive: "log:started" is not one of "tcp:PORT" or "http:http://127.0.0.1:PORT/PATH")"},
+    {"service.ready_timeout_seconds = -5",
+     "service.ready_timeout_seconds: the readiness timeout must be a number of seconds from 0 on"},
+    {"service.alive_interval_seconds = 0",
+     "service.alive_interval_seconds: the liveness interval must be at least 1 second"},
+    {"service.alive_failures = 0",
+     "service.alive_failures: the number of liveness failures must be a whole number from 1 on"},
+    {"raw.30016 = 'sometimes'", R"([raw] "30016": restart "sometimes" is not "never", "on-failure" or "always")"},
+    // Fields the host read before: such a value used to build an executable
+    // whose every verb ended with "The service settings cannot be used".
+    {"service.stop_timeout_seconds = -1",
+     "service.stop_timeout_seconds: the stop timeout must be a number of seconds from 0 on"},
+    {"service.failure_actions = ['restart/soon']",
+     "service.failure_actions: the failure action \"restart/soon\" is not one of restart/MILLISECONDS, "
+     "reboot/MILLISECONDS or none/0"},
+    {R"(service.environment = "APP_HOME=C:\new")",
+     "service.environment: the environment entry \"ew\" is not NAME=value; hint: in double quotes TOML reads \\t, "
+     "\\b, \\n, \\r and \\f as control characters: use single quotes for Windows paths (TOML literal strings), e.g. "
+     "'C:\\java\\jdk17'"},
+};
+
+TEST_F(ConfigRefusalTest, ServiceSettingsTheHostCannotUseAreRefusedWithTheAcceptedForms) {
+  for (const ServiceSettingCase& testCase : kServiceSettingCases) {
+    SCOPED_TRACE(testCase.toml);
+    auto plan = load(std::string(kRequiredFields) + std::string(testCase.toml) + "\n");
+    ASSERT_FALSE(plan.ok());
+    EXPECT_EQ(plan.error().message, "app.toml:3: " + std::string(testCase.problem));
+  }
+}
+
 TEST_F(ConfigRefusalTest, EveryProblemIsReportedInLineOrder) {
   auto plan = load("[service]\nname = 'S'\ncolour = 'red'\n[app]\nmain_class = 1\n[extra]\n");
   ASSERT_FALSE(plan.ok());
@@ -182,7 +243,9 @@ TEST_F(ConfigRefusalTest, EveryProblemIsReportedInLineOrder) {
             "app.toml:3: unknown field \"colour\" in [service] (known: name, description, dependencies, log_folder, log_roll_bytes, "
             "log_kept_files, start_watch_seconds, stop_timeout_seconds, preshutdown_seconds, failure_actions, "
             "failure_reset_seconds, failure_on_error_exit, delayed_start, display_name, account, password_variable, "
-            "environment, interactive)\n"
+            "environment, interactive, restart, restart_delay_seconds, restart_delay_max_seconds, "
+            "restart_reset_seconds, restart_limit, ready, ready_timeout_seconds, alive, alive_interval_seconds, "
+            "alive_failures)\n"
             "app.toml:5: app.main_class must be a string, not an integer\n"
             "app.toml:6: unknown table [extra] (known: service, app, output, jvm, launcher, messages, identity, "
             "raw, raw_wide, [[files]])");

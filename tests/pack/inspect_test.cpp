@@ -70,6 +70,29 @@ TEST_F(InspectTest, ListsEveryKeyWithItsNameThenTheFiles) {
   EXPECT_EQ(static_cast<std::size_t>(narrowLines), table.narrow().size());
 }
 
+// The service host's restart, readiness and liveness keys, by their names.
+TEST_F(InspectTest, NamesTheRestartAndHealthKeys) {
+  auto plan = load(std::string(kRequiredFields) +
+                   "service.restart = 'always'\nservice.restart_delay_seconds = 1\n"
+                   "service.restart_delay_max_seconds = 30\nservice.restart_reset_seconds = 120\n"
+                   "service.restart_limit = 3\nservice.ready = 'log:Started'\nservice.ready_timeout_seconds = 60\n"
+                   "service.alive = 'http:http://localhost:8080/'\nservice.alive_interval_seconds = 15\n"
+                   "service.alive_failures = 2\n");
+  ASSERT_TRUE(plan.ok()) << plan.error().message;
+  auto inspection = inspectExecutable(assembleExecutable(makeFakeStub(), "stub", *plan, false)->bytes);
+  ASSERT_TRUE(inspection.ok()) << inspection.error().message;
+  const auto lines = linesOf(inspection->listing);
+  for (const std::string_view line :
+       {"narrow 30016 service.restart \"always\"", "narrow 30017 service.restart_delay_seconds \"1\"",
+        "narrow 30018 service.restart_delay_max_seconds \"30\"", "narrow 30019 service.restart_reset_seconds \"120\"",
+        "narrow 30020 service.restart_limit \"3\"", "narrow 30021 service.ready \"log:Started\"",
+        "narrow 30022 service.ready_timeout_seconds \"60\"",
+        "narrow 30023 service.alive \"http:http://localhost:8080/\"",
+        "narrow 30024 service.alive_interval_seconds \"15\"", "narrow 30025 service.alive_failures \"2\""}) {
+    EXPECT_TRUE(hasLine(lines, std::string(line))) << line << "\n" << inspection->listing;
+  }
+}
+
 struct RecordCase {
   std::string_view what;
   Bytes executable;

@@ -191,6 +191,7 @@ TEST_F(QuickPackTest, TheJarItsClassPathAndTheLibraryFolderAreEmbeddedAtTheTop) 
     EXPECT_EQ(narrow.at(101), "Svc");
     EXPECT_EQ(narrow.at(122), "com.example.Main");
     EXPECT_EQ(narrow.at(30015), "0");  // not interactive
+    EXPECT_EQ(narrow.at(30016), "on-failure");
     EXPECT_EQ(narrow.at(128), "EJAVA_HOME;Y;S");
     EXPECT_FALSE(narrow.contains(121));  // the embedded jars need no class-path entry
     EXPECT_EQ(narrow.at(2003), testCase.names);
@@ -422,7 +423,7 @@ TEST_F(QuickPackTest, ProblemsOfTheQuickPathNameTheLinesOfTheConfigInitWrites) {
   write("runvo-runtime.jar", "a jar of that name");
   auto quickPlan = loadQuickPack(quick());
   ASSERT_FALSE(quickPlan.ok());
-  const std::string problem = ":29: files[2]: the name \"runvo-runtime.jar\" is taken by the runtime jar";
+  const std::string problem = ":33: files[2]: the name \"runvo-runtime.jar\" is taken by the runtime jar";
   EXPECT_EQ(quickPlan.error().message.find(rooted("the config made from @/app.jar" + problem)), 0u)
       << quickPlan.error().message;
 
@@ -453,7 +454,8 @@ struct InitCase {
 };
 
 const InitCase kInitCases[] = {
-    {"the manifest alone", "Main-Class: com.example.Main\nClass-Path: lib/util.jar\n", std::nullopt, {}, {}},
+    {"the manifest alone", "Main-Class: com.example.Main\nClass-Path: lib/util.jar\n", std::nullopt, {},
+     {"restart = 'on-failure'\n"}},
     {"--main-class, --arg, and absolute and missing Class-Path entries",
      "Main-Class: com.example.Cli\nClass-Path: lib/util.jar @/shared/abs.jar file:@/shared/url.jar lib/gone.jar\n",
      "org.example.Server",
