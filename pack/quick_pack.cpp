@@ -342,7 +342,8 @@ std::string renderedConfig(const QuickPack& quick, const AppFields& app, const s
 Status checkNarrow(std::string_view option, const std::string& value) {
   const std::string shown = std::string(option) + " " + quotedForMessage(value);
   if (auto control = firstControlCharacter(value)) {
-    return failure(shown + " holds the control character " + describeCharacter(*control) + ", which no field takes");
+    return failure(shown + " holds the control character " + describeCharacter(*control) +
+                   ", which no config field takes");
   }
   auto narrow = utf8ToWindows1252(value);
   if (!narrow) return failure(shown + ": " + narrow.error().message);

@@ -55,11 +55,7 @@ std::string notUtf8Reason(unsigned char lead) {
   return reason + "; save it as UTF-8";
 }
 
-std::string codePointName(char32_t c) {
-  char name[16];
-  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(c));
-  return name;
-}
+std::string codePointName(char32_t c) { return hexEscape("U+%04X", static_cast<unsigned>(c)); }
 
 // Tab and line feed are allowed; a carriage return only before a line feed.
 std::optional<std::size_t> firstControlCharacter(std::u32string_view text) {

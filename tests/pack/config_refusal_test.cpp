@@ -231,8 +231,7 @@ TEST_F(ConfigRefusalTest, ServiceSettingsTheHostCannotUseAreRefusedWithTheAccept
   for (const ServiceSettingCase& testCase : kServiceSettingCases) {
     SCOPED_TRACE(testCase.toml);
     auto plan = load(std::string(kRequiredFields) + std::string(testCase.toml) + "\n");
-    ASSERT_FALSE(plan.ok());
-    EXPECT_EQ(plan.error().message, "app.toml:3: " + std::string(testCase.problem));
+    EXPECT_EQ(plan ? "<accepted>" : plan.error().message, "app.toml:3: " + std::string(testCase.problem));
   }
 }
 

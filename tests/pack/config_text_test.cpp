@@ -95,11 +95,10 @@ TEST_F(ConfigTextTest, EveryKindOfFieldRefusesControlCharactersNamingFieldLineAn
       const auto [config, line] = configWith(kind, value);
       SCOPED_TRACE(config);
       auto plan = load(config);
-      ASSERT_FALSE(plan.ok());
-      EXPECT_EQ(plan.error().message, "app.toml:" + std::to_string(line) + ": " + std::string(kind.field) +
-                                          " holds the control character " + std::string(control.named) +
-                                          ": \"C:" + std::string(control.shown) + "x\"" +
-                                          (control.hinted ? std::string(kEscapeHint) : ""));
+      EXPECT_EQ(plan ? "<accepted>" : plan.error().message,
+                "app.toml:" + std::to_string(line) + ": " + std::string(kind.field) + " holds the control character " +
+                    std::string(control.named) + ": \"C:" + std::string(control.shown) + "x\"" +
+                    (control.hinted ? std::string(kEscapeHint) : ""));
     }
   }
 }
@@ -125,7 +124,7 @@ const LineBreakCase kLineBreakCases[] = {
     {R"(service.environment = "A=1\nB=C:\\x")", 30014, "A=1\nB=C:\\x"},
     {R"(messages.no_jvm_found = "No Java.\nInstall one.")", 1016, "No Java.\nInstall one."},
     {R"(raw.1016 = "No Java.\nInstall one.")", 1016, "No Java.\nInstall one."},
-    {R"(raw.5000 = "a key without a field\nmay be read as lines")", 5000, "a key without a field\nmay be read as lines"},
+    {R"(raw.5000 = "a key of no field\nmay be lines")", 5000, "a key of no field\nmay be lines"},
     {R"(service.environment = ["A=1\nB=2"])", 30014, ""},
     {R"(messages.caption = "Error\nin two lines")", 1000, ""},
     {R"(raw.30001 = "logs\nmore")", 30001, ""},

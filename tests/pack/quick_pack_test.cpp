@@ -377,9 +377,10 @@ const OptionRefusalCase kOptionRefusalCases[] = {
     {"a class name with a tab", "org.example.\tServer", {},
      "--main-class \"org.example.\\tServer\" is no class name: it holds a space or a control character"},
     {"an argument with a line break", std::nullopt, {"x'\n[raw]\n5001 = 'injected'"},
-     "--arg \"x'\\n[raw]\\n5001 = 'injected'\" holds the control character U+000A (line feed), which no field takes"},
+     "--arg \"x'\\n[raw]\\n5001 = 'injected'\" holds the control character U+000A (line feed), which no config "
+     "field takes"},
     {"a service name with a line break", std::nullopt, {},
-     "--name \"Svc\\n\" holds the control character U+000A (line feed), which no field takes", "Svc\n"},
+     "--name \"Svc\\n\" holds the control character U+000A (line feed), which no config field takes", "Svc\n"},
     {"a service name the narrow table cannot hold", std::nullopt, {},
      "--name \"\u0141odz\": character U+0141 '\u0141' has no Windows-1252 form", "\u0141odz"},
 };
