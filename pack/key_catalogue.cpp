@@ -49,6 +49,8 @@ const std::array kCatalogue = {
     NamedKey{.table = "service", .field = "alive_interval_seconds", .key = kKeyAliveIntervalSeconds,
              .kind = K::Integer},
     NamedKey{.table = "service", .field = "alive_failures", .key = kKeyAliveFailures, .kind = K::Integer},
+    NamedKey{.table = "service", .field = "priority", .key = kKeyPriority},
+    NamedKey{.table = "service", .field = "cpu_affinity", .key = kKeyCpuAffinity, .kind = K::Processors},
 
     NamedKey{.table = "app", .field = "main_class", .key = kKeyMainClass, .required = true},
     NamedKey{.table = "app", .field = "classpath", .key = kKeyClassPath, .kind = K::ClassPath, .separator = ';'},

@@ -25,6 +25,7 @@ enum class ValueKind {
   Restart,      // "never", "on-failure" or "always", as the service host reads it
   ReadyCheck,   // "tcp:PORT", "http:URL" or "log:TEXT", as the service host reads it
   AliveCheck,   // "tcp:PORT" or "http:URL", as the service host reads it
+  Processors,   // TOML array of processor numbers, written "0,1"
   FromFiles,    // derived from [[files]]; not a field of its own
 };
 

@@ -78,6 +78,7 @@ std::string expectedType(ValueKind kind) {
     case ValueKind::JvmSearch: return "a string or an array of entries";
     case ValueKind::Flavour: return "\"runvo\" or \"installer\"";
     case ValueKind::Restart: return "\"never\", \"on-failure\" or \"always\"";
+    case ValueKind::Processors: return "an array of processor numbers from 0 to 63";
     default: return "a string";
   }
 }
@@ -405,6 +406,21 @@ std::optional<std::string> ConfigLoader::fieldText(const NamedKey& entry, const 
       if (parseHealthCheck(text->get(), entry.kind == ValueKind::ReadyCheck, problem)) return text->get();
       report(lineOf(value), name + ": " + problem);
       return std::nullopt;
+    }
+    case ValueKind::Processors: {
+      const auto* array = value.as_array();
+      if (!array) return wrongType();
+      std::vector<std::string> numbers;
+      for (const toml::node& element : *array) {
+        const auto* number = element.as_integer();
+        if (!number || number->get() < 0 || number->get() > 63) {
+          report(lineOf(element), name + " must be " + expectedType(entry.kind) + ", not " +
+                                      (number ? std::to_string(number->get()) : typeName(element)));
+          return std::nullopt;
+        }
+        numbers.push_back(std::to_string(number->get()));
+      }
+      return joinedWith(numbers, ',');
     }
     case ValueKind::JavaVersion:
       if (!value.is_string()) return wrongType();
