@@ -25,16 +25,17 @@ bool isThisExecutable(const char* registeredPath) {
   return registered.size() >= own.size() && _strnicmp(registered.data(), own.c_str(), own.size()) == 0;
 }
 
-std::optional<std::string> registeredProgram(SC_HANDLE service) {
+std::optional<Registered> registeredConfig(SC_HANDLE service) {
   DWORD needed = 0;
-  QueryServiceConfigA(service, nullptr, 0, &needed);
+  QueryServiceConfigW(service, nullptr, 0, &needed);
   std::vector<std::uint64_t> buffer(needed / sizeof(std::uint64_t) + 1);
-  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
-  if (needed == 0 || !QueryServiceConfigA(service, config, static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t)),
+  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+  if (needed == 0 || !QueryServiceConfigW(service, config, static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t)),
                                           &needed)) {
     return std::nullopt;
   }
-  return std::string(config->lpBinaryPathName ? config->lpBinaryPathName : "");
+  return Registered{config->lpBinaryPathName ? toNarrow(config->lpBinaryPathName) : std::string(),
+                    config->lpServiceStartName ? config->lpServiceStartName : L""};
 }
 
 void printReason(DWORD error) {

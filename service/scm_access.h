@@ -15,8 +15,14 @@ UniqueServiceHandle openService(const UniqueServiceHandle& manager, const std::s
 // and may carry arguments after the program.
 bool isThisExecutable(const char* registeredPath);
 
-// The program path a service is registered with; none when it cannot be read.
-std::optional<std::string> registeredProgram(SC_HANDLE service);
+// What a service is registered with: its program's command line (in the
+// file functions' code page, as modulePath() is) and its account; none when
+// the registration cannot be read.
+struct Registered {
+  std::string program;
+  std::wstring account;
+};
+std::optional<Registered> registeredConfig(SC_HANDLE service);
 
 // The system's reason for the failure just reported on standard output.
 void printReason(DWORD error);

@@ -364,19 +364,6 @@ bool preparePassword(const ServiceSettings& settings, std::wstring& password, in
   return true;
 }
 
-// The account the service is registered with, as the manager reports it.
-std::wstring registeredAccount(SC_HANDLE service) {
-  DWORD needed = 0;
-  QueryServiceConfigW(service, nullptr, 0, &needed);
-  std::vector<std::uint64_t> buffer(needed / sizeof(std::uint64_t) + 1);
-  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-  if (needed == 0 || !QueryServiceConfigW(service, config, static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t)),
-                                          &needed)) {
-    return {};
-  }
-  return config->lpServiceStartName ? config->lpServiceStartName : L"";
-}
-
 bool sameAccount(const std::wstring& registered, const std::wstring& wanted) {
   const auto isLocalSystem = [](const std::wstring& account) {
     return account.empty() || _wcsicmp(account.c_str(), L"LocalSystem") == 0 ||
@@ -389,10 +376,11 @@ bool sameAccount(const std::wstring& registered, const std::wstring& wanted) {
 // An existing registration of this executable, brought to what its payload
 // says now. A user account keeps its stored password unless it changes or a
 // password is given through the payload's variable.
-int updateService(SC_HANDLE service, const InstallRequest& request, const ServiceSettings& settings) {
+int updateService(SC_HANDLE service, const Registered& registered, const InstallRequest& request,
+                  const ServiceSettings& settings) {
   const KeyValues before = keyValues(request.name);
   const Registration r = registrationOf(request, settings);
-  const bool accountChanges = !sameAccount(registeredAccount(service), r.account);
+  const bool accountChanges = !sameAccount(registered.account, r.account);
   const bool passwordGiven = !settings.passwordVariable.empty() &&
                              GetEnvironmentVariableW(toWide(settings.passwordVariable, CP_ACP).c_str(), nullptr, 0) > 0;
   std::wstring password;
@@ -444,15 +432,15 @@ int installService(const InstallRequest& request, const ServiceSettings& setting
   const UniqueServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
   if (!manager) return failInstall("Could not open SCManager.", GetLastError());
   if (const UniqueServiceHandle existing = openService(manager, request.name, SERVICE_ALL_ACCESS)) {
-    const std::optional<std::string> program = registeredProgram(existing.get());
-    if (!program) return failInstall("Could not read the registration of service.", GetLastError());
-    if (!isThisExecutable(program->c_str())) {
+    const std::optional<Registered> registered = registeredConfig(existing.get());
+    if (!registered) return failInstall("Could not read the registration of service.", GetLastError());
+    if (!isThisExecutable(registered->program.c_str())) {
       std::printf("Could not install service: '%s' is registered to %s, not to this executable %s; nothing was "
                   "changed. Uninstall it with its own executable first.\n",
-                  utf8InAnsi(request.name).c_str(), program->c_str(), modulePath().c_str());
+                  utf8InAnsi(request.name).c_str(), registered->program.c_str(), modulePath().c_str());
       return 1;
     }
-    return updateService(existing.get(), request, settings);
+    return updateService(existing.get(), *registered, request, settings);
   }
   std::wstring password;
   int exitCode = 0;
