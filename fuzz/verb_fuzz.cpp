@@ -25,6 +25,7 @@ Verb documentedVerb(std::string_view word) {
       {"stop", Verb::Stop},
       {"start", Verb::Start},
       {"status", Verb::Status},
+      {"restart", Verb::Restart},
   };
   for (const auto& [name, verb] : kVerbs) {
     if (word == name) return verb;
