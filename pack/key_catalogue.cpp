@@ -51,6 +51,9 @@ const std::array kCatalogue = {
     NamedKey{.table = "service", .field = "alive_failures", .key = kKeyAliveFailures, .kind = K::Integer},
     NamedKey{.table = "service", .field = "priority", .key = kKeyPriority},
     NamedKey{.table = "service", .field = "cpu_affinity", .key = kKeyCpuAffinity, .kind = K::Processors},
+    NamedKey{.table = "service", .field = "pre_start", .key = kKeyPreStartHook, .kind = K::Words},
+    NamedKey{.table = "service", .field = "post_stop", .key = kKeyPostStopHook, .kind = K::Words},
+    NamedKey{.table = "service", .field = "hook_timeout_seconds", .key = kKeyHookTimeoutSeconds, .kind = K::Integer},
 
     NamedKey{.table = "app", .field = "main_class", .key = kKeyMainClass, .required = true},
     NamedKey{.table = "app", .field = "classpath", .key = kKeyClassPath, .kind = K::ClassPath, .separator = ';'},

@@ -36,8 +36,8 @@ Expected<std::string> joinWordsForSplitter(const std::vector<std::string>& words
 }
 
 Status checkWordsText(const std::string& text) {
-  ArgumentVector words;
-  if (trySplitCommandLine(WideString(text.begin(), text.end()), words)) return Done{};
+  std::vector<std::string> words;
+  if (trySplitWords(text, words)) return Done{};
   return failure("a quote in <" + text + "> has no closing partner, so the launcher cannot split it into words; "
                  "close it, or give the words as an array of strings");
 }

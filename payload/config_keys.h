@@ -74,6 +74,12 @@ inline constexpr std::int32_t kKeyAliveFailures = 30025;
 // "above_normal" or "high") and the processors it may run on ("0,1").
 inline constexpr std::int32_t kKeyPriority = 30026;
 inline constexpr std::int32_t kKeyCpuAffinity = 30027;
+// 30028-30029 and 30033-30036: the rolling of the logs.
+// Programs run around each run of the application (words for the launcher's
+// splitter: the program, then its arguments), and how long each may take.
+inline constexpr std::int32_t kKeyPreStartHook = 30030;
+inline constexpr std::int32_t kKeyPostStopHook = 30031;
+inline constexpr std::int32_t kKeyHookTimeoutSeconds = 30032;
 
 // Numbered messages.
 inline constexpr std::int32_t kMsgJvmNotStartable = 1005;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "diag/log.h"
+#include "util/win_text.h"
 
 namespace runvo {
 
@@ -117,6 +118,49 @@ Outcome<ChildProcess> startChild(std::wstring commandLine, DWORD creationFlags, 
   child.process.reset(started.hProcess);
   child.processId = started.dwProcessId;
   return child;
+}
+
+Outcome<HelperProcess> startHelperProgram(std::wstring commandLine, const std::wstring& directory) {
+  HelperProcess helper;
+  UniqueHandle outputWrite, inputRead, inputWrite;
+  if (auto made = createChildPipe(helper.outputReadEnd, outputWrite, false, "CreatePipe error 3 (%d)",
+                                  "SetHandleInformation error 3 (%d)");
+      !made) {
+    return made.takeError();
+  }
+  // Its input ends at once: a program that asks a question gets no answer
+  // instead of waiting for one until its time-out.
+  if (auto made = createChildPipe(inputRead, inputWrite, true, "CreatePipe error 4 (%d)",
+                                  "SetHandleInformation error 4 (%d)");
+      !made) {
+    return made.takeError();
+  }
+  inputWrite.reset();
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = inputRead.get();
+  startup.hStdOutput = outputWrite.get();
+  startup.hStdError = outputWrite.get();
+  helper.job = createKillOnCloseJob();
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED,
+                      nullptr, directory.c_str(), &startup, &started)) {
+    return textFailure("", "starting " + toNarrow(commandLine), GetLastError());
+  }
+  if (helper.job && !AssignProcessToJobObject(helper.job.get(), started.hProcess)) {
+    writeLog("AssignProcessToJobObject failed with error %d", static_cast<int>(GetLastError()));
+    helper.job.reset();
+  }
+  ResumeThread(started.hThread);
+  CloseHandle(started.hThread);
+  helper.process.reset(started.hProcess);
+  return helper;
+}
+
+void endProcessTree(const HelperProcess& helper) {
+  if (helper.job) TerminateJobObject(helper.job.get(), 1);
+  TerminateProcess(helper.process.get(), 1);
 }
 
 void sendStopLine(UniqueHandle& stopLineWriteEnd) {

@@ -39,6 +39,21 @@ void endProcessTree(const ChildProcess& child);
 // only the child itself was ever tracked).
 bool treeHasEnded(const ChildProcess& child);
 
+// A program of the administrator's that the host runs and waits for.
+struct HelperProcess {
+  UniqueHandle process;
+  UniqueHandle outputReadEnd;  // its standard output and error
+  // What it starts is ended with it: at a time-out, and when the host is
+  // done with it (the job's last handle closes).
+  UniqueHandle job;
+};
+
+// Starts `commandLine` (found as CreateProcess finds a program: in this
+// executable's folder, the current one, the system's, then PATH) in
+// `directory`, with this process's environment and an empty input.
+Outcome<HelperProcess> startHelperProgram(std::wstring commandLine, const std::wstring& directory);
+void endProcessTree(const HelperProcess& helper);
+
 // Writes the stop line ("0") and closes the pipe, so that the child then
 // reads the end of its input.
 void sendStopLine(UniqueHandle& stopLineWriteEnd);

@@ -88,10 +88,11 @@ void advanceTreeEndCheckpoint(HostStatus& status);
 
 // The service-specific codes of ends that the host makes itself: the child
 // could not be started; the application did not become ready in time; it
-// stopped answering its liveness check.
+// stopped answering its liveness check; the pre-start hook failed.
 inline constexpr std::uint32_t kExitCodeStartFailed = 5000;
 inline constexpr std::uint32_t kExitCodeNotReady = 5001;
 inline constexpr std::uint32_t kExitCodeHung = 5002;
+inline constexpr std::uint32_t kExitCodePreStartFailed = 5003;
 
 // The child could not be started (or given its pipes).
 void markStartFailed(HostStatus& status);

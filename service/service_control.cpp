@@ -206,6 +206,9 @@ int reportStartOutcome(const std::string& name, StartOutcome outcome, const SERV
       if (specific && status.dwServiceSpecificExitCode == kExitCodeNotReady) {
         std::fprintf(stderr, "The application did not become ready in time (service-specific code %lu).\n",
                      static_cast<unsigned long>(kExitCodeNotReady));
+      } else if (specific && status.dwServiceSpecificExitCode == kExitCodePreStartFailed) {
+        std::fprintf(stderr, "The pre_start hook failed, so the application was not started (service-specific code %lu).\n",
+                     static_cast<unsigned long>(kExitCodePreStartFailed));
       } else if (specific) {
         std::fprintf(stderr, "The application ended with exit code %lu.\n",
                      static_cast<unsigned long>(status.dwServiceSpecificExitCode));

@@ -17,6 +17,7 @@
 #include "service/health_probe.h"
 #include "service/host_rules.h"
 #include "service/restart_rules.h"
+#include "service/service_hooks.h"
 #include "service/service_log.h"
 #include "util/unique_handle.h"
 #include "util/win_text.h"
@@ -126,11 +127,12 @@ DWORD WINAPI controlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
 
 enum class ChildEnd { ByItself, TreeEnded, Hung };
 
-// An end that the host made because the application did not serve: the
-// code the service reports, and what the event log says.
-struct NotServing {
-  DWORD code;
-  const char* what;
+// How a run ended: the code the service reports and, for an end that the
+// host made because the application did not serve (or was not started),
+// what the event log says; null for an end of the application's own.
+struct RunEnd {
+  DWORD code = 0;
+  const char* notServing = nullptr;
 };
 
 // The watchdog of a running application: a liveness check every interval,
@@ -498,26 +500,58 @@ bool startApplication(Host& h, const std::wstring& commandLine, ChildProcess& ch
   return true;
 }
 
+// While a hook runs, a pending start or stop goes on advancing, so that
+// the manager and whoever follows it keep waiting.
+void keepPendingStatusAdvancing(Host& h) {
+  std::lock_guard guard(h.lock);
+  if (h.status.state == kStateStartPending) {
+    if (advanceStartCheckpoint(h.status)) reportLocked(h);
+  } else if (h.status.state == kStateStopPending) {
+    advanceTreeEndCheckpoint(h.status);
+    reportLocked(h);
+  }
+}
+
+// True when the hook is not configured, or ran and succeeded.
+bool runConfiguredHook(Host& h, std::string_view name, const std::vector<std::string>& words) {
+  if (words.empty()) return true;
+  const Hook hook{.name = name, .words = words, .timeoutMs = h.context.settings.hookTimeoutMs};
+  return runHook(hook, h.context.launcherDirectory, *h.log, [&h] { keepPendingStatusAdvancing(h); });
+}
+
+// One run of the application between its hooks; none when the child could
+// not be started (reported).
+std::optional<RunEnd> runOnce(Host& h, const std::wstring& commandLine) {
+  if (!runConfiguredHook(h, "pre_start", h.context.settings.preStartHook)) {
+    h.log->line("the pre_start hook failed: the application is not started");
+    return RunEnd{kExitCodePreStartFailed, "the pre_start hook failed"};
+  }
+  ChildProcess child;
+  UniqueHandle pump;
+  if (!startApplication(h, commandLine, child, pump)) return std::nullopt;
+  std::optional<RunEnd> notServing;
+  ChildEnd end = ChildEnd::TreeEnded;
+  if (waitUntilReady(h, child) == StartEnd::NotReadyInTime) {
+    endProcessTree(child);
+    notServing = RunEnd{kExitCodeNotReady, "the application did not become ready in time"};
+  } else {
+    end = waitForChildEnd(h, child);
+    if (end == ChildEnd::Hung) notServing = RunEnd{kExitCodeHung, "the application stopped answering"};
+  }
+  const DWORD childExitCode = collectChild(h, child, pump, end);
+  // A failing post-stop hook is said in the log; the run's end stands as it is.
+  runConfiguredHook(h, "post_stop", h.context.settings.postStopHook);
+  return notServing.value_or(RunEnd{childExitCode});
+}
+
 // Runs the application, and again by the restart policy, until a stop, an
 // end that stands, or the give-up.
 void runApplication(Host& h, const std::wstring& commandLine) {
   RestartTracker tracker(h.context.settings.restart);
   for (;;) {
     tracker.runStarted(GetTickCount64());
-    ChildProcess child;
-    UniqueHandle pump;
-    if (!startApplication(h, commandLine, child, pump)) return;
-    std::optional<NotServing> notServing;
-    ChildEnd end = ChildEnd::TreeEnded;
-    if (waitUntilReady(h, child) == StartEnd::NotReadyInTime) {
-      endProcessTree(child);
-      notServing = NotServing{kExitCodeNotReady, "the application did not become ready in time"};
-    } else {
-      end = waitForChildEnd(h, child);
-      if (end == ChildEnd::Hung) notServing = NotServing{kExitCodeHung, "the application stopped answering"};
-    }
-    const DWORD childExitCode = collectChild(h, child, pump, end);
-    const DWORD exitCode = notServing ? notServing->code : childExitCode;
+    const std::optional<RunEnd> run = runOnce(h, commandLine);
+    if (!run) return;
     bool stopAsked = false;
     bool neverRan = false;
     {
@@ -527,12 +561,12 @@ void runApplication(Host& h, const std::wstring& commandLine) {
     }
     // A start that never got the application running fails as it is.
     const RestartDecision decision =
-        neverRan ? RestartDecision{} : tracker.runEnded(exitCode, stopAsked, GetTickCount64());
+        neverRan ? RestartDecision{} : tracker.runEnded(run->code, stopAsked, GetTickCount64());
     h.restarts = tracker.restarts();
     if (decision.action != RestartDecision::Action::Restart) {
-      reportEnd(h, exitCode, decision.action, notServing ? notServing->what : nullptr);
+      reportEnd(h, run->code, decision.action, run->notServing);
     }
-    announceRestart(h, exitCode, decision);
+    announceRestart(h, run->code, decision);
     if (!waitBeforeRestart(h, decision)) reportEnd(h, 0, RestartDecision::Action::Stop, nullptr);
   }
 }

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "payload/config_keys.h"
+#include "util/command_line.h"
 #include "util/text.h"
 
 namespace runvo {
@@ -133,6 +134,26 @@ bool readProcessSettings(const ConfigTable& table, ServiceSettings& settings, st
   return true;
 }
 
+bool readHook(const ConfigTable& table, std::int32_t key, const char* field, std::vector<std::string>& hook,
+              std::string& error) {
+  const std::string text = table.getString(key);
+  if (!trySplitWords(text, hook)) {
+    error = std::string(field) + " \"" + text + "\" has a quote without its closing partner";
+    return false;
+  }
+  if (!hook.empty() && hook.front().empty()) {
+    error = std::string(field) + " names no program";
+    return false;
+  }
+  return true;
+}
+
+bool readHooks(const ConfigTable& table, ServiceSettings& settings, std::string& error) {
+  return readHook(table, kKeyPreStartHook, "pre_start", settings.preStartHook, error) &&
+         readHook(table, kKeyPostStopHook, "post_stop", settings.postStopHook, error) &&
+         readSeconds(table, kKeyHookTimeoutSeconds, "the hook timeout", settings.hookTimeoutMs, error);
+}
+
 }  // namespace
 
 std::optional<RestartPolicy> parseRestartPolicy(std::string_view text) {
@@ -208,11 +229,15 @@ std::optional<ServiceSettings> readServiceSettings(const ConfigTable& table, std
   }
   if (table.narrow().contains(kKeyInteractive)) settings.interactive = table.getInt(kKeyInteractive) != 0;
   if (!readRestart(table, settings.restart, error) || !readHealth(table, settings, error) ||
-      !readProcessSettings(table, settings, error)) {
+      !readProcessSettings(table, settings, error) || !readHooks(table, settings, error)) {
     return std::nullopt;
   }
   if (settings.aliveIntervalMs == 0) {
     error = "the liveness interval must be at least 1 second";
+    return std::nullopt;
+  }
+  if (settings.hookTimeoutMs == 0) {
+    error = "the hook timeout must be at least 1 second";
     return std::nullopt;
   }
   return settings;

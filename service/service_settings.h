@@ -57,6 +57,11 @@ struct ServiceSettings {
   std::optional<std::uint32_t> priorityClass;
   // The processors the child may run on, one bit each; 0: all.
   std::uint64_t affinityMask = 0;
+  // Programs run before each start of the application and after each of its
+  // ends (the program, then its arguments; UTF-8); empty: none.
+  std::vector<std::string> preStartHook;
+  std::vector<std::string> postStopHook;
+  std::uint32_t hookTimeoutMs = 60000;
 };
 
 // "never", "on-failure" or "always" (any case); none for another text.

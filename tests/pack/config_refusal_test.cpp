@@ -219,6 +219,8 @@ const ServiceSettingCase kServiceSettingCases[] = {
     {"service.cpu_affinity = ['0']",
      "service.cpu_affinity must be an array of processor numbers from 0 to 63, not a string"},
     {"service.cpu_affinity = 1", "service.cpu_affinity must be an array of processor numbers from 0 to 63, not an integer"},
+    {"service.hook_timeout_seconds = 0", "service.hook_timeout_seconds: the hook timeout must be at least 1 second"},
+    {"service.post_stop = ['', '--all']", "service.post_stop: post_stop names no program"},
     {"raw.30016 = 'sometimes'", R"([raw] "30016": restart "sometimes" is not "never", "on-failure" or "always")"},
     // Fields the host read before: such a value used to build an executable
     // whose every verb ended with "The service settings cannot be used".
@@ -250,7 +252,7 @@ TEST_F(ConfigRefusalTest, EveryProblemIsReportedInLineOrder) {
             "failure_reset_seconds, failure_on_error_exit, delayed_start, display_name, account, password_variable, "
             "environment, interactive, restart, restart_delay_seconds, restart_delay_max_seconds, "
             "restart_reset_seconds, restart_limit, ready, ready_timeout_seconds, alive, alive_interval_seconds, "
-            "alive_failures, priority, cpu_affinity)\n"
+            "alive_failures, priority, cpu_affinity, pre_start, post_stop, hook_timeout_seconds)\n"
             "app.toml:5: app.main_class must be a string, not an integer\n"
             "app.toml:6: unknown table [extra] (known: service, app, output, jvm, launcher, messages, identity, "
             "raw, raw_wide, [[files]])");

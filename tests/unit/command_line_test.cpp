@@ -47,5 +47,37 @@ TEST(CommandLineSplitting, AnUnmatchedQuoteIsRefused) {
   }
 }
 
+TEST(CommandLineSplitting, ConfiguredWordsSplitByTheSameRuleInUtf8) {
+  std::vector<std::string> words;
+  ASSERT_TRUE(trySplitWords("cmd.exe /c \"C:\\Pr\xC3\xBC fung\\check.cmd\" 'it \"is\"'", words));
+  EXPECT_EQ(words, (std::vector<std::string>{"cmd.exe", "/c", "C:\\Pr\xC3\xBC fung\\check.cmd", "it \"is\""}));
+  words.clear();
+  EXPECT_FALSE(trySplitWords("check.cmd \"open", words));
+}
+
+// Each expected line is what the Microsoft C runtime splits back into the argument.
+TEST(ProgramCommandLine, ArgumentsComeBackUnchanged) {
+  struct Case {
+    std::u16string argument;
+    std::u16string quoted;
+  };
+  const Case cases[] = {
+      {u"plain", u"plain"},
+      {u"C:\\dir\\file", u"C:\\dir\\file"},
+      {u"", u"\"\""},
+      {u"two words", u"\"two words\""},
+      {u"tab\there", u"\"tab\there\""},
+      {u"say \"hi\"", u"\"say \\\"hi\\\"\""},
+      {u"C:\\with space\\", u"\"C:\\with space\\\\\""},
+      {u"a\\\"b", u"\"a\\\\\\\"b\""},
+      {u"back\\slash\\", u"back\\slash\\"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(quotedForProgram(c.argument), c.quoted) << std::string(c.argument.begin(), c.argument.end());
+  }
+  EXPECT_EQ(programCommandLine({u"C:\\Program Files\\tool.exe", u"--name", u"my service", u""}),
+            u"\"C:\\Program Files\\tool.exe\" --name \"my service\" \"\"");
+}
+
 }  // namespace
 }  // namespace runvo

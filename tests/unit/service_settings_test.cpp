@@ -36,6 +36,9 @@ TEST(ServiceSettings, DefaultsKeepTodaysBehaviour) {
   EXPECT_FALSE(settings->alive);
   EXPECT_EQ(settings->aliveIntervalMs, 30000u);
   EXPECT_EQ(settings->aliveFailures, 3u);
+  EXPECT_TRUE(settings->preStartHook.empty());
+  EXPECT_TRUE(settings->postStopHook.empty());
+  EXPECT_EQ(settings->hookTimeoutMs, 60000u);
 }
 
 TEST(ServiceSettings, RestartReadinessAndLivenessFromTheirKeys) {
@@ -75,6 +78,18 @@ TEST(ServiceSettings, PriorityAndProcessors) {
   settings = readServiceSettings(ConfigTable{}, error);
   EXPECT_FALSE(settings->priorityClass) << "the registry's value, else normal";
   EXPECT_EQ(settings->affinityMask, 0u) << "every processor";
+}
+
+TEST(ServiceSettings, HooksAreAProgramAndItsArguments) {
+  std::string error;
+  const auto settings = readServiceSettings(tableOf({{kKeyPreStartHook, "cmd.exe /c \"prepare data.cmd\" ''"},
+                                                     {kKeyPostStopHook, "C:\\tools\\clean.exe"},
+                                                     {kKeyHookTimeoutSeconds, "5"}}),
+                                            error);
+  ASSERT_TRUE(settings) << error;
+  EXPECT_EQ(settings->preStartHook, (std::vector<std::string>{"cmd.exe", "/c", "prepare data.cmd", ""}));
+  EXPECT_EQ(settings->postStopHook, (std::vector<std::string>{"C:\\tools\\clean.exe"}));
+  EXPECT_EQ(settings->hookTimeoutMs, 5000u);
 }
 
 TEST(ServiceSettings, EverySettingFromItsKey) {
@@ -134,6 +149,10 @@ TEST(ServiceSettings, UnusableValuesAreRefusedWithWhatIsAccepted) {
       {kKeyPriority, "realtime", "priority \"realtime\" is not \"idle\", \"below_normal\""},
       {kKeyCpuAffinity, "0,64", "the processor \"64\" of cpu_affinity is not a number from 0 to 63"},
       {kKeyCpuAffinity, "one", "the processor \"one\" of cpu_affinity"},
+      {kKeyPreStartHook, "check.cmd \"open", "pre_start \"check.cmd \"open\" has a quote without its closing partner"},
+      {kKeyPostStopHook, "'' arg", "post_stop names no program"},
+      {kKeyHookTimeoutSeconds, "0", "the hook timeout must be at least 1 second"},
+      {kKeyHookTimeoutSeconds, "-5", "the hook timeout must be a number of seconds from 0 on"},
   };
   for (const Case& c : cases) {
     std::string error;
