@@ -773,6 +773,98 @@ TEST_F(ServiceHost, TheApplicationRunsWithTheConfiguredPriorityAndProcessors) {
   EXPECT_EQ(processMask, 1u);
 }
 
+// The hook stand-in beside the executable, where the host finds a program first.
+class Hooks : public RestartInTheHost {
+ protected:
+  void SetUp() override {
+    RestartInTheHost::SetUp();
+    fs::copy_file(fixtureDirectory() / "hook.exe", dir_ / "hook.exe", fs::copy_options::overwrite_existing);
+  }
+  std::vector<std::string> recorded() const { return splitLines(readFile(dir_ / "hooks.txt")); }
+  std::string inFolder(const std::string& text) const {
+    std::string folder = dir_.string();
+    if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    return text + " in " + folder;
+  }
+};
+
+TEST_F(Hooks, RunAroundEveryRunInTheExecutablesFolderWithTheirOutputInTheLog) {
+  // Each run serves a moment and crashes; one restart, then the host gives up.
+  script("main: sleep-ms 700\nmain: exit 3\n");
+  const std::string name = spacedServiceName("hooks");
+  TestService service(name, launcherWith({{30016, "on-failure"}, {30017, "0"}, {30020, "1"},
+                                          {30030, "hook.exe 'say:preparing data' record:hooks.txt:pre \"\" warn:ready"},
+                                          {30031, "hook.exe record:hooks.txt:post exit:2"}},
+                                         "hooked.exe"));
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 30s));
+  EXPECT_EQ(recorded(), (std::vector<std::string>{inFolder("pre") + " args=4", inFolder("post") + " args=2",
+                                                  inFolder("pre") + " args=4", inFolder("post") + " args=2"}))
+      << "an empty argument arrives as one";
+  const std::string log = serviceLog(name);
+  EXPECT_EQ(count(log, "pre_start: preparing data"), 2) << log;
+  EXPECT_EQ(count(log, "pre_start: ready"), 2) << "standard error too";
+  EXPECT_EQ(count(log, "the pre_start hook ended with exit code 0"), 2) << log;
+  // A failing post-stop hook is said, and the run's end stands as it was.
+  EXPECT_EQ(count(log, "the post_stop hook ended with exit code 2"), 2) << log;
+  EXPECT_LT(log.find("the pre_start hook ended"), log.find("child process id ")) << "before the application";
+  EXPECT_LT(log.find("child exited with code 3"), log.find("the post_stop hook ended")) << "after its end";
+  EXPECT_EQ(service.status().dwServiceSpecificExitCode, 3u);
+}
+
+TEST_F(Hooks, AFailingPreStartHookFailsTheStartWithItsOutputAsTheReason) {
+  struct Case {
+    const char* label;
+    std::string hook;
+    Entries extra;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"exit code", "hook.exe 'say:database db1 not reachable' exit:4", {}, "pre_start: database db1 not reachable"},
+      {"time-out", "hook.exe say:waiting sleep:2500 record:hooks.txt:finished", {{30032, "1"}},
+       "the pre_start hook did not end within 1 s: ended it"},
+      {"no such program", "no-such-hook.exe", {}, "the pre_start hook could not be started: "},
+  };
+  script("main: read-stdin\n");
+  int index = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::string name = spacedServiceName("pre-start");
+    Entries entries{{30030, c.hook}};
+    entries.insert(entries.end(), c.extra.begin(), c.extra.end());
+    const fs::path exe = launcherWith(entries, "pre" + std::to_string(index++) + ".exe");
+    TestService service(name, exe);
+    Verbs verbs = verbsOf(exe, name);
+    const LauncherRun start = verbs("/start");
+    EXPECT_EQ(start.exitCode, 1u) << start.out << start.err;
+    EXPECT_EQ(start.out, "Starting service '" + name + "'.\r\nService '" + name + "' stopped while starting.\r\n");
+    EXPECT_NE(start.err.find("The pre_start hook failed, so the application was not started (service-specific code "
+                             "5003)."),
+              std::string::npos)
+        << start.err;
+    EXPECT_NE(start.err.find(c.reason), std::string::npos) << start.err;
+    EXPECT_EQ(service.status().dwServiceSpecificExitCode, 5003u);
+    const std::string log = serviceLog(name);
+    EXPECT_EQ(log.find("child process id "), std::string::npos) << "the application never started:\n" << log;
+  }
+  // The timed-out hook was ended, not left to finish its sleep.
+  std::this_thread::sleep_for(3s);
+  EXPECT_FALSE(fs::exists(dir_ / "hooks.txt"));
+}
+
+TEST_F(Hooks, AStopWaitsForThePostStopHook) {
+  script("main: read-stdin\n");
+  const std::string name = spacedServiceName("post-stop");
+  const fs::path exe = launcherWith({{30031, "hook.exe sleep:3000 record:hooks.txt:cleaned"}}, "post.exe");
+  TestService service(name, exe);
+  Verbs verbs = verbsOf(exe, name);
+  ASSERT_EQ(verbs("/start").exitCode, 0u);
+  const LauncherRun stop = verbs("/stop");
+  EXPECT_EQ(stop.out, "Stopping service '" + name + "'.\r\nService stopped\r\n") << stop.err;
+  EXPECT_EQ(recorded(), std::vector<std::string>{inFolder("cleaned") + " args=2"}) << "stopped only after the hook";
+  EXPECT_EQ(service.status().dwWin32ExitCode, 0u);
+}
+
 TEST_F(ServiceHost, RunRunsTheApplicationAsTheServiceDoesWithItsExitCode) {
   // What the console event does is tested in-process (console_run_test):
   // Wine 8 does not deliver GenerateConsoleCtrlEvent to a process group.
