@@ -74,6 +74,15 @@ inline constexpr std::int32_t kKeyAliveFailures = 30025;
 // "above_normal" or "high") and the processors it may run on ("0,1").
 inline constexpr std::int32_t kKeyPriority = 30026;
 inline constexpr std::int32_t kKeyCpuAffinity = 30027;
+// The service log also rolls at midnight ("1"), and rolled files older than
+// so many days go (besides those beyond the count).
+inline constexpr std::int32_t kKeyServiceLogRollDaily = 30028;
+inline constexpr std::int32_t kKeyServiceLogKeptDays = 30029;
+// The [output] files roll as the service log does; left out, they never roll.
+inline constexpr std::int32_t kKeyOutputRollBytes = 30033;
+inline constexpr std::int32_t kKeyOutputRollDaily = 30034;
+inline constexpr std::int32_t kKeyOutputKeptFiles = 30035;
+inline constexpr std::int32_t kKeyOutputKeptDays = 30036;
 
 // Numbered messages.
 inline constexpr std::int32_t kMsgJvmNotStartable = 1005;
