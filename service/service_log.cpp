@@ -7,10 +7,14 @@
 
 namespace runvo {
 
+namespace {
+LogTime logTimeOf(const SYSTEMTIME& t) { return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds}; }
+}  // namespace
+
 LogTime localTimeNow() {
   SYSTEMTIME t{};
   GetLocalTime(&t);
-  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+  return logTimeOf(t);
 }
 
 namespace {
@@ -22,13 +26,12 @@ void createFolders(const std::string& filePath) {
   }
 }
 
-
 // The local time of a file time, as the log's lines are stamped.
 LogTime localTimeOf(const FILETIME& fileTime) {
   FILETIME local{};
   SYSTEMTIME t{};
   if (!FileTimeToLocalFileTime(&fileTime, &local) || !FileTimeToSystemTime(&local, &t)) return localTimeNow();
-  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+  return logTimeOf(t);
 }
 
 // The folder of a path, with its separator; empty for a bare name.
@@ -43,24 +46,17 @@ ServiceLog::ServiceLog(std::string path, const ServiceLogSettings& settings)
 
 void ServiceLog::line(std::string_view text) {
   std::lock_guard guard(lock_);
-  const LogTime now = localTimeNow();
-  writeLocked(now, timestampedLine(now, text));
+  writeLocked(text);
 }
 
 void ServiceLog::output(std::string_view chunk) {
   std::lock_guard guard(lock_);
-  for (const std::string& text : outputLines_.append(chunk)) {
-    const LogTime now = localTimeNow();
-    writeLocked(now, timestampedLine(now, text));
-  }
+  for (const std::string& text : outputLines_.append(chunk)) writeLocked(text);
 }
 
 void ServiceLog::finishOutput() {
   std::lock_guard guard(lock_);
-  for (const std::string& text : outputLines_.finish()) {
-    const LogTime now = localTimeNow();
-    writeLocked(now, timestampedLine(now, text));
-  }
+  for (const std::string& text : outputLines_.finish()) writeLocked(text);
 }
 
 bool ServiceLog::openLocked() {
@@ -155,8 +151,9 @@ void ServiceLog::appendLocked(const std::string& record) {
   }
 }
 
-void ServiceLog::writeLocked(const LogTime& now, std::string_view text) {
-  const std::string record = std::string(text) + "\r\n";
+void ServiceLog::writeLocked(std::string_view text) {
+  const LogTime now = localTimeNow();
+  const std::string record = timestampedLine(now, text) + "\r\n";
   if (!openLocked()) return;
   if (!expiredFilesChecked_) {
     // Files that aged while the service was stopped go when it starts.

@@ -27,7 +27,8 @@ class ServiceLog {
   void finishOutput();
 
  private:
-  void writeLocked(const LogTime& now, std::string_view text);
+  // Stamps the line with the time, which also decides a roll.
+  void writeLocked(std::string_view text);
   bool openLocked();
   void rollLocked(const LogTime& now);
   // Moves the file aside (or deletes it when no rolled file is kept); the

@@ -68,7 +68,7 @@ bool isRolledLogName(std::string_view logName, std::string_view name) {
 
 void LogRollState::opened(std::uint64_t size, const LogTime& lastWrite) {
   size_ = size;
-  fileDay_ = dateOf(lastWrite);
+  if (!fileDay_) fileDay_ = dateOf(lastWrite);
 }
 
 RollReason LogRollState::before(std::size_t recordBytes, const LogTime& now) const {
@@ -77,7 +77,7 @@ RollReason LogRollState::before(std::size_t recordBytes, const LogTime& now) con
     const std::int64_t since = secondsBetween(*failedAt_, now);
     if (since >= 0 && since < kRetrySeconds) return RollReason::None;
   }
-  if (rollDaily_ && dateOf(now) > fileDay_) return RollReason::Day;
+  if (rollDaily_ && dateOf(now) > fileDay()) return RollReason::Day;
   if (size_ + recordBytes > rollBytes_) return RollReason::Size;
   return RollReason::None;
 }

@@ -63,7 +63,8 @@ class LogRollState {
 
   LogRollState(std::uint64_t rollBytes, bool rollDaily) : rollBytes_(rollBytes), rollDaily_(rollDaily) {}
 
-  // The file was opened holding `size` bytes, last written at `lastWrite`.
+  // The file was opened holding `size` bytes, last written at `lastWrite`;
+  // opened again (after a roll that failed), it keeps the day it began with.
   void opened(std::uint64_t size, const LogTime& lastWrite);
   RollReason before(std::size_t recordBytes, const LogTime& now) const;
   void wrote(std::size_t bytes) { size_ += bytes; }
@@ -73,13 +74,13 @@ class LogRollState {
   void rollFailed(const LogTime& now);
 
   // The day whose lines the file holds, which names its daily roll.
-  const LogDate& fileDay() const { return fileDay_; }
+  LogDate fileDay() const { return fileDay_.value_or(LogDate{}); }
 
  private:
   std::uint64_t rollBytes_;
   bool rollDaily_;
   std::uint64_t size_ = 0;
-  LogDate fileDay_{};
+  std::optional<LogDate> fileDay_;
   std::optional<LogTime> failedAt_;
 };
 

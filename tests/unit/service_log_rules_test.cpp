@@ -91,7 +91,8 @@ TEST(ServiceLogRolling, AFailedRollIsTriedAgainAMinuteLater) {
   state.opened(100, at(10, 23, 59, 30));
   ASSERT_EQ(state.before(10, at(11, 0, 0, 0)), RollReason::Day);
   state.rollFailed(at(11, 0, 0, 0));
-  state.wrote(10);  // written on into the same file
+  state.opened(100, at(11, 0, 0, 0));  // opened again, and written on
+  state.wrote(10);
   EXPECT_EQ(state.before(10, at(11, 0, 0, 59)), RollReason::None);
   EXPECT_EQ(state.fileDay(), (LogDate{2026, 12, 10})) << "the lines still belong to the day they started on";
   EXPECT_EQ(state.before(10, at(11, 0, 1, 0)), RollReason::Day);
