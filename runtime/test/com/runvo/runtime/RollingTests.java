@@ -64,20 +64,8 @@ public final class RollingTests {
         }
     }
 
-    /** One write each; "|" in a write splits it into separate writes of the same PrintStream. */
-    public static final class SizeCase {
-        final String name;
-        final long rollBytes;
-        final List<String> writes;
-        final List<String> files; // the current file first, then .1, .2 ...
-
-        public SizeCase(String name, long rollBytes, List<String> writes, List<String> files) {
-            this.name = name;
-            this.rollBytes = rollBytes;
-            this.writes = writes;
-            this.files = files;
-        }
-
+    /** Each write is one print of the PrintStream; files: the current file first, then .1, .2 ... */
+    public record SizeCase(String name, long rollBytes, List<String> writes, List<String> files) {
         @Override
         public String toString() {
             return name;
@@ -149,19 +137,7 @@ public final class RollingTests {
         Check.equal(expected, contents(folder), "the files");
     }
 
-    public static final class RetentionCase {
-        final String name;
-        final int keptFiles;
-        final int keptDays;
-        final List<String> remaining;
-
-        public RetentionCase(String name, int keptFiles, int keptDays, List<String> remaining) {
-            this.name = name;
-            this.keptFiles = keptFiles;
-            this.keptDays = keptDays;
-            this.remaining = remaining;
-        }
-
+    public record RetentionCase(String name, int keptFiles, int keptDays, List<String> remaining) {
         @Override
         public String toString() {
             return name;
