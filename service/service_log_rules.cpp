@@ -68,7 +68,7 @@ bool isRolledLogName(std::string_view logName, std::string_view name) {
 
 void LogRollState::opened(std::uint64_t size, const LogTime& lastWrite) {
   size_ = size;
-  if (!fileDay_) fileDay_ = dateOf(lastWrite);
+  if (!fileDay_ || size == 0) fileDay_ = dateOf(lastWrite);
 }
 
 RollReason LogRollState::before(std::size_t recordBytes, const LogTime& now) const {

@@ -64,7 +64,8 @@ class LogRollState {
   LogRollState(std::uint64_t rollBytes, bool rollDaily) : rollBytes_(rollBytes), rollDaily_(rollDaily) {}
 
   // The file was opened holding `size` bytes, last written at `lastWrite`;
-  // opened again (after a roll that failed), it keeps the day it began with.
+  // opened again with lines in it (after a roll that failed), it keeps the
+  // day it began with.
   void opened(std::uint64_t size, const LogTime& lastWrite);
   RollReason before(std::size_t recordBytes, const LogTime& now) const;
   void wrote(std::size_t bytes) { size_ += bytes; }

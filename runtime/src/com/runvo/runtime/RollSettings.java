@@ -7,12 +7,12 @@ package com.runvo.runtime;
  */
 final class RollSettings {
 
-    static final String ROLL_BYTES_PROPERTY = "runvo.outputRollBytes";
-    static final String ROLL_DAILY_PROPERTY = "runvo.outputRollDaily";
-    static final String KEPT_FILES_PROPERTY = "runvo.outputKeptFiles";
-    static final String KEPT_DAYS_PROPERTY = "runvo.outputKeptDays";
+    private static final String ROLL_BYTES_PROPERTY = "runvo.outputRollBytes";
+    private static final String ROLL_DAILY_PROPERTY = "runvo.outputRollDaily";
+    private static final String KEPT_FILES_PROPERTY = "runvo.outputKeptFiles";
+    private static final String KEPT_DAYS_PROPERTY = "runvo.outputKeptDays";
 
-    static final RollSettings NONE = new RollSettings(0, false, 5, 0);
+    private static final RollSettings DEFAULTS = new RollSettings(0, false, 5, 0);
 
     /** The size at which a file rolls over; 0: never by size. */
     final long rollBytes;
@@ -36,10 +36,10 @@ final class RollSettings {
 
     static RollSettings fromSystemProperties() {
         return new RollSettings(
-                number(ROLL_BYTES_PROPERTY, 1, NONE.rollBytes),
+                number(ROLL_BYTES_PROPERTY, 1, DEFAULTS.rollBytes),
                 "true".equals(System.getProperty(ROLL_DAILY_PROPERTY)),
-                (int) number(KEPT_FILES_PROPERTY, 0, NONE.keptFiles),
-                (int) number(KEPT_DAYS_PROPERTY, 1, NONE.keptDays));
+                (int) number(KEPT_FILES_PROPERTY, 0, DEFAULTS.keptFiles),
+                (int) number(KEPT_DAYS_PROPERTY, 1, DEFAULTS.keptDays));
     }
 
     private static long number(String property, long least, long fallback) {
