@@ -23,6 +23,13 @@ std::vector<std::string> propertyOptions(const LaunchSettings& settings, const P
   if (!values.manpathSet) {
     options.push_back(property("runvo.consoleCodepage", "cp" + std::to_string(values.consoleCodePage)));
   }
+  // Properties rather than more elements of the argument array, whose tail
+  // belongs to the application: a runtime jar that does not know them ignores them.
+  const OutputRolling& rolling = settings.outputRolling;
+  if (rolling.rollBytes) options.push_back(property("runvo.outputRollBytes", std::to_string(*rolling.rollBytes)));
+  if (rolling.daily) options.push_back(property("runvo.outputRollDaily", "true"));
+  if (rolling.keptFiles) options.push_back(property("runvo.outputKeptFiles", std::to_string(*rolling.keptFiles)));
+  if (rolling.keptDays) options.push_back(property("runvo.outputKeptDays", std::to_string(*rolling.keptDays)));
   return options;
 }
 

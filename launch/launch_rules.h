@@ -10,7 +10,8 @@
 
 namespace runvo {
 
-// The "-D" options the launcher sets itself, in their fixed order.
+// The "-D" options the launcher sets itself, in their fixed order; the
+// rolling of the output files last, each only when configured.
 std::vector<std::string> propertyOptions(const LaunchSettings& settings, const ProcessValues& values);
 
 // The texts of the argument array that the Windows side prepares: converted

@@ -4,6 +4,13 @@
 
 namespace runvo {
 
+namespace {
+std::optional<int> numberIfSet(const ConfigTable& table, std::int32_t key) {
+  if (!table.narrow().contains(key)) return std::nullopt;
+  return table.getInt(key);
+}
+}  // namespace
+
 LaunchSettings readLaunchSettings(const ConfigTable& table) {
   const std::string flavour = table.getString(kKeyFlavour, 2);
   return {
@@ -20,6 +27,10 @@ LaunchSettings readLaunchSettings(const ConfigTable& table) {
       .standardError = {table.getInt(kKeyRedirectStderr) != 0, table.getString(kKeyStderrFile)},
       .standardOutput = {table.getInt(kKeyRedirectStdout) != 0, table.getString(kKeyStdoutFile)},
       .appendOutput = table.getInt(kKeyAppendOutput) != 0,
+      .outputRolling = {.rollBytes = numberIfSet(table, kKeyOutputRollBytes),
+                        .daily = table.getInt(kKeyOutputRollDaily) != 0,
+                        .keptFiles = numberIfSet(table, kKeyOutputKeptFiles),
+                        .keptDays = numberIfSet(table, kKeyOutputKeptDays)},
   };
 }
 

@@ -3,6 +3,7 @@
 // values the run itself found out (paths, the chosen runtime, the environment).
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,15 @@ namespace runvo {
 struct OutputRedirection {
   bool enabled = false;
   std::string file;  // unexpanded
+};
+
+// How the Java side rolls the redirection files over; what is left out
+// stays the Java side's default (no rolling at all when nothing is set).
+struct OutputRolling {
+  std::optional<int> rollBytes;
+  bool daily = false;
+  std::optional<int> keptFiles;
+  std::optional<int> keptDays;
 };
 
 struct LaunchSettings {
@@ -30,6 +40,7 @@ struct LaunchSettings {
   OutputRedirection standardError;
   OutputRedirection standardOutput;
   bool appendOutput = false;
+  OutputRolling outputRolling;
 
   bool installerFlavour() const { return flavour == 'i'; }
 };

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -40,6 +41,9 @@ struct NamedKey {
   std::size_t capacity = kTextCapacity;
   // Written when the config leaves the field out (and no raw entry sets the key).
   std::string_view defaultText = {};
+  // The smallest value an Integer field takes; the launcher would silently
+  // take its default for a smaller one, so the builder refuses it.
+  std::optional<std::int32_t> atLeast = {};
   bool required = false;
   // The text is read as lines (a message shown on several lines, a list of
   // lines): a line feed in it is meant. Every other control character, in

@@ -382,6 +382,11 @@ std::optional<std::string> ConfigLoader::fieldText(const NamedKey& entry, const 
         report(lineOf(value), name + " must fit in 32 bits");
         return std::nullopt;
       }
+      if (entry.atLeast && number->get() < *entry.atLeast) {
+        report(lineOf(value), name + " must be " + std::to_string(*entry.atLeast) + " or more, not " +
+                                  std::to_string(number->get()));
+        return std::nullopt;
+      }
       return std::to_string(number->get());
     }
     case ValueKind::Flavour: {

@@ -74,12 +74,20 @@ inline constexpr std::int32_t kKeyAliveFailures = 30025;
 // "above_normal" or "high") and the processors it may run on ("0,1").
 inline constexpr std::int32_t kKeyPriority = 30026;
 inline constexpr std::int32_t kKeyCpuAffinity = 30027;
-// 30028-30029 and 30033-30036: the rolling of the logs.
+// The service log also rolls at midnight ("1"), and rolled files older than
+// so many days go (besides those beyond the count).
+inline constexpr std::int32_t kKeyServiceLogRollDaily = 30028;
+inline constexpr std::int32_t kKeyServiceLogKeptDays = 30029;
 // Programs run around each run of the application (words for the launcher's
 // splitter: the program, then its arguments), and how long each may take.
 inline constexpr std::int32_t kKeyPreStartHook = 30030;
 inline constexpr std::int32_t kKeyPostStopHook = 30031;
 inline constexpr std::int32_t kKeyHookTimeoutSeconds = 30032;
+// The [output] files roll as the service log does; left out, they never roll.
+inline constexpr std::int32_t kKeyOutputRollBytes = 30033;
+inline constexpr std::int32_t kKeyOutputRollDaily = 30034;
+inline constexpr std::int32_t kKeyOutputKeptFiles = 30035;
+inline constexpr std::int32_t kKeyOutputKeptDays = 30036;
 
 // Numbered messages.
 inline constexpr std::int32_t kMsgJvmNotStartable = 1005;

@@ -7,10 +7,14 @@
 
 namespace runvo {
 
+namespace {
+LogTime logTimeOf(const SYSTEMTIME& t) { return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds}; }
+}  // namespace
+
 LogTime localTimeNow() {
   SYSTEMTIME t{};
   GetLocalTime(&t);
-  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+  return logTimeOf(t);
 }
 
 namespace {
@@ -21,24 +25,38 @@ void createFolders(const std::string& filePath) {
     CreateDirectoryA(filePath.substr(0, at).c_str(), nullptr);
   }
 }
+
+// The local time of a file time, as the log's lines are stamped.
+LogTime localTimeOf(const FILETIME& fileTime) {
+  FILETIME local{};
+  SYSTEMTIME t{};
+  if (!FileTimeToLocalFileTime(&fileTime, &local) || !FileTimeToSystemTime(&local, &t)) return localTimeNow();
+  return logTimeOf(t);
+}
+
+// The folder of a path, with its separator; empty for a bare name.
+std::string folderOf(const std::string& path) {
+  const std::size_t at = path.find_last_of("\\/");
+  return at == std::string::npos ? std::string() : path.substr(0, at + 1);
+}
 }  // namespace
 
 ServiceLog::ServiceLog(std::string path, const ServiceLogSettings& settings)
-    : path_(std::move(path)), settings_(settings) {}
+    : path_(std::move(path)), settings_(settings), roll_(settings.rollBytes, settings.rollDaily) {}
 
 void ServiceLog::line(std::string_view text) {
   std::lock_guard guard(lock_);
-  writeLocked(timestampedLine(localTimeNow(), text));
+  writeLocked(text);
 }
 
 void ServiceLog::output(std::string_view chunk) {
   std::lock_guard guard(lock_);
-  for (const std::string& text : outputLines_.append(chunk)) writeLocked(timestampedLine(localTimeNow(), text));
+  for (const std::string& text : outputLines_.append(chunk)) writeLocked(text);
 }
 
 void ServiceLog::finishOutput() {
   std::lock_guard guard(lock_);
-  for (const std::string& text : outputLines_.finish()) writeLocked(timestampedLine(localTimeNow(), text));
+  for (const std::string& text : outputLines_.finish()) writeLocked(text);
 }
 
 bool ServiceLog::openLocked() {
@@ -55,37 +73,98 @@ bool ServiceLog::openLocked() {
     return false;
   }
   LARGE_INTEGER size{};
-  size_ = GetFileSizeEx(file_.get(), &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+  FILETIME lastWrite{};
+  const std::uint64_t bytes = GetFileSizeEx(file_.get(), &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+  // An empty file holds today's lines whenever it was made.
+  const bool written = bytes > 0 && GetFileTime(file_.get(), nullptr, nullptr, &lastWrite);
+  roll_.opened(bytes, written ? localTimeOf(lastWrite) : localTimeNow());
   return true;
 }
 
-void ServiceLog::rollLocked() {
-  file_.reset();
+std::optional<DWORD> ServiceLog::moveAsideLocked() {
   const int kept = settings_.keptFiles;
-  if (kept > 0) {
-    DeleteFileA(rolledLogName(path_, kept).c_str());
-    for (int index = kept - 1; index >= 1; --index) {
-      MoveFileA(rolledLogName(path_, index).c_str(), rolledLogName(path_, index + 1).c_str());
-    }
-    MoveFileA(path_.c_str(), rolledLogName(path_, 1).c_str());
+  if (kept == 0) {
+    if (DeleteFileA(path_.c_str())) return std::nullopt;
+    return GetLastError();
   }
-  DeleteFileA(path_.c_str());
-  size_ = 0;
+  if (settings_.rollDaily) {
+    // A name already taken (a second roll that day) moves on to the next one.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+      if (MoveFileA(path_.c_str(), dailyLogName(path_, roll_.fileDay(), attempt).c_str())) return std::nullopt;
+      const DWORD error = GetLastError();
+      if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return error;
+    }
+    return static_cast<DWORD>(ERROR_ALREADY_EXISTS);
+  }
+  DeleteFileA(rolledLogName(path_, kept).c_str());
+  for (int index = kept - 1; index >= 1; --index) {
+    MoveFileA(rolledLogName(path_, index).c_str(), rolledLogName(path_, index + 1).c_str());
+  }
+  // Never replaces: a rolled file that stayed (held open) keeps its lines,
+  // and so does the current file, which is then written on.
+  if (MoveFileA(path_.c_str(), rolledLogName(path_, 1).c_str())) return std::nullopt;
+  return GetLastError();
 }
 
-void ServiceLog::writeLocked(std::string_view text) {
-  const std::string record = std::string(text) + "\r\n";
+void ServiceLog::rollLocked(const LogTime& now) {
+  file_.reset();
+  const std::optional<DWORD> error = moveAsideLocked();
   if (!openLocked()) return;
-  if (size_ > 0 && size_ + record.size() > settings_.rollBytes) {
-    rollLocked();
-    if (!openLocked()) return;
+  if (error) {
+    roll_.rollFailed(now);
+    if (!rollFailureReported_) {
+      rollFailureReported_ = true;
+      appendLocked(timestampedLine(now, "the service log could not be rolled over (error " + std::to_string(*error) +
+                                            "); it is written on and rolled over when it can be") +
+                   "\r\n");
+    }
+    return;
   }
+  rollFailureReported_ = false;
+  roll_.rolled(now);
+  removeExpiredRolledFiles(now);
+}
+
+void ServiceLog::removeExpiredRolledFiles(const LogTime& now) const {
+  const std::string folder = folderOf(path_);
+  const std::string logName = path_.substr(folder.size());
+  std::vector<RolledFile> rolled;
+  WIN32_FIND_DATAA entry{};
+  UniqueFindHandle find(FindFirstFileA((path_ + ".*").c_str(), &entry));
+  if (!find) return;
+  do {
+    // Only files this log made: no folders, no links someone planted.
+    if ((entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) continue;
+    if (isRolledLogName(logName, entry.cFileName)) rolled.push_back({entry.cFileName, localTimeOf(entry.ftLastWriteTime)});
+  } while (FindNextFileA(find.get(), &entry));
+  for (const std::string& name : rolledFilesToRemove(std::move(rolled), settings_.keptFiles, settings_.keptDays, now)) {
+    DeleteFileA((folder + name).c_str());
+  }
+}
+
+void ServiceLog::appendLocked(const std::string& record) {
   DWORD written = 0;
   if (WriteFile(file_.get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr)) {
-    size_ += written;
+    roll_.wrote(written);
   } else {
     file_.reset();  // tried again with the next line
   }
+}
+
+void ServiceLog::writeLocked(std::string_view text) {
+  const LogTime now = localTimeNow();
+  const std::string record = timestampedLine(now, text) + "\r\n";
+  if (!openLocked()) return;
+  if (!expiredFilesChecked_) {
+    // Files that aged while the service was stopped go when it starts.
+    expiredFilesChecked_ = true;
+    removeExpiredRolledFiles(now);
+  }
+  if (roll_.before(record.size(), now) != RollReason::None) {
+    rollLocked(now);
+    if (!file_) return;
+  }
+  appendLocked(record);
 }
 
 namespace {

@@ -1,10 +1,12 @@
 // The service log: the host's own lines and everything its child writes, in
-// one file per service that rolls over at a size. Writing it never stops the
-// service: a file that cannot be written is said once in the launcher log,
-// and the lines are dropped.
+// one file per service that rolls over at a size and, if configured, daily.
+// Writing it never stops the service: a file that cannot be written is said
+// once in the launcher log, and the lines are dropped; a file that cannot be
+// rolled over (held open elsewhere) is written on, and said once in itself.
 #pragma once
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,16 +27,24 @@ class ServiceLog {
   void finishOutput();
 
  private:
+  // Stamps the line with the time, which also decides a roll.
   void writeLocked(std::string_view text);
   bool openLocked();
-  void rollLocked();
+  void rollLocked(const LogTime& now);
+  // Moves the file aside (or deletes it when no rolled file is kept); the
+  // system's error when that failed.
+  std::optional<DWORD> moveAsideLocked();
+  void removeExpiredRolledFiles(const LogTime& now) const;
+  void appendLocked(const std::string& record);
 
   const std::string path_;
   const ServiceLogSettings settings_;
   std::mutex lock_;
   UniqueHandle file_;
-  std::uint64_t size_ = 0;
+  LogRollState roll_;
   bool failureReported_ = false;
+  bool rollFailureReported_ = false;
+  bool expiredFilesChecked_ = false;
   OutputLines outputLines_;
 };
 

@@ -1,5 +1,6 @@
 #include "service/service_log_rules.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include <cstdio>
@@ -16,6 +17,8 @@ ServiceLogSettings readServiceLogSettings(const ConfigTable& table) {
   if (table.narrow().contains(kKeyServiceLogKeptFiles)) {
     if (const int kept = table.getInt(kKeyServiceLogKeptFiles); kept >= 0) settings.keptFiles = kept;
   }
+  settings.rollDaily = table.getInt(kKeyServiceLogRollDaily) != 0;
+  if (const int days = table.getInt(kKeyServiceLogKeptDays); days > 0) settings.keptDays = days;
   return settings;
 }
 
@@ -31,6 +34,76 @@ std::string serviceLogPath(std::string_view launcherDirectory, std::string_view 
 }
 
 std::string rolledLogName(std::string_view path, int index) { return std::string(path) + "." + std::to_string(index); }
+
+std::string dailyLogName(std::string_view path, const LogDate& day, int attempt) {
+  char date[16];
+  std::snprintf(date, sizeof date, ".%04d-%02d-%02d", day.year, day.month, day.day);
+  std::string name = std::string(path) + date;
+  if (attempt > 0) name += "." + std::to_string(attempt);
+  return name;
+}
+
+namespace {
+bool allDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// "2026-12-10"
+bool isDate(std::string_view text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  return allDigits(text.substr(0, 4)) && allDigits(text.substr(5, 2)) && allDigits(text.substr(8, 2));
+}
+}  // namespace
+
+bool isRolledLogName(std::string_view logName, std::string_view name) {
+  if (logName.empty() || name.size() <= logName.size() + 1 || !name.starts_with(logName) ||
+      name[logName.size()] != '.') {
+    return false;
+  }
+  const std::string_view suffix = name.substr(logName.size() + 1);
+  if (allDigits(suffix)) return true;
+  const std::string_view date = suffix.substr(0, 10);
+  return isDate(date) && (suffix.size() == 10 || (suffix[10] == '.' && allDigits(suffix.substr(11))));
+}
+
+void LogRollState::opened(std::uint64_t size, const LogTime& lastWrite) {
+  size_ = size;
+  if (!fileDay_ || size == 0) fileDay_ = dateOf(lastWrite);
+}
+
+RollReason LogRollState::before(std::size_t recordBytes, const LogTime& now) const {
+  if (size_ == 0) return RollReason::None;
+  if (failedAt_) {
+    const std::int64_t since = secondsBetween(*failedAt_, now);
+    if (since >= 0 && since < kRetrySeconds) return RollReason::None;
+  }
+  if (rollDaily_ && dateOf(now) > fileDay()) return RollReason::Day;
+  if (size_ + recordBytes > rollBytes_) return RollReason::Size;
+  return RollReason::None;
+}
+
+void LogRollState::rolled(const LogTime& now) {
+  size_ = 0;
+  fileDay_ = dateOf(now);
+  failedAt_.reset();
+}
+
+void LogRollState::rollFailed(const LogTime& now) { failedAt_ = now; }
+
+std::vector<std::string> rolledFilesToRemove(std::vector<RolledFile> files, int keptFiles, int keptDays,
+                                             const LogTime& now) {
+  // Newest first; the name only keeps the order of equal times fixed.
+  std::ranges::sort(files, [](const RolledFile& a, const RolledFile& b) {
+    return a.lastWrite != b.lastWrite ? a.lastWrite > b.lastWrite : a.name > b.name;
+  });
+  std::vector<std::string> removed;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const bool beyondCount = i >= static_cast<std::size_t>(std::max(keptFiles, 0));
+    const bool tooOld = keptDays > 0 && secondsBetween(files[i].lastWrite, now) > std::int64_t{keptDays} * 86400;
+    if (beyondCount || tooOld) removed.push_back(std::move(files[i].name));
+  }
+  return removed;
+}
 
 std::string timestampedLine(const LogTime& t, std::string_view text) {
   char stamp[32];

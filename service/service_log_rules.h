@@ -15,6 +15,8 @@ struct ServiceLogSettings {
   std::string folder = "logs";                      // relative to the executable's folder
   std::uint64_t rollBytes = 10ull * 1024 * 1024;    // the size at which the log rolls over
   int keptFiles = 5;                                // rolled files kept: name.log.1 ... name.log.N
+  bool rollDaily = false;                           // also rolls with the first line of a new day
+  int keptDays = 0;                                 // rolled files older than this go; 0: no age limit
 };
 
 // Missing or unusable values keep the defaults.
@@ -25,12 +27,73 @@ ServiceLogSettings readServiceLogSettings(const ConfigTable& table);
 // Windows file names cannot hold become "_".
 std::string serviceLogPath(std::string_view launcherDirectory, std::string_view folder, std::string_view serviceName);
 
-// "<path>.<index>": the index-th older file.
-std::string rolledLogName(std::string_view path, int index);
-
 struct LogTime {
   int year, month, day, hour, minute, second, millisecond;
+
+  auto operator<=>(const LogTime&) const = default;
 };
+
+struct LogDate {
+  int year, month, day;
+
+  auto operator<=>(const LogDate&) const = default;
+};
+
+inline LogDate dateOf(const LogTime& time) { return {time.year, time.month, time.day}; }
+
+// "<path>.<index>": the index-th older file, as a roll by size names it.
+std::string rolledLogName(std::string_view path, int index);
+// "<path>.2026-12-10", then "<path>.2026-12-10.1", ".2" ... when that name is
+// taken: a roll of a daily log is named after the day its lines belong to,
+// so the rolled files sort by date and then in the order they were rolled.
+std::string dailyLogName(std::string_view path, const LogDate& day, int attempt);
+// Whether `name` is a rolled file of the log file named `logName` (both
+// names without their folder), in either form above.
+bool isRolledLogName(std::string_view logName, std::string_view name);
+
+enum class RollReason { None, Size, Day };
+
+// When the file being written rolls over: before the record that would take
+// it past its size, and with the first record of a later day. A roll that
+// failed (the file held open elsewhere) is tried again a minute later, not
+// before every record, so that a stuck file costs no time.
+class LogRollState {
+ public:
+  static constexpr std::int64_t kRetrySeconds = 60;
+
+  LogRollState(std::uint64_t rollBytes, bool rollDaily) : rollBytes_(rollBytes), rollDaily_(rollDaily) {}
+
+  // The file was opened holding `size` bytes, last written at `lastWrite`;
+  // opened again with lines in it (after a roll that failed), it keeps the
+  // day it began with.
+  void opened(std::uint64_t size, const LogTime& lastWrite);
+  RollReason before(std::size_t recordBytes, const LogTime& now) const;
+  void wrote(std::size_t bytes) { size_ += bytes; }
+  // The file was rolled over; an empty one holds today's lines from now on.
+  void rolled(const LogTime& now);
+  // The file could not be rolled over and is written on.
+  void rollFailed(const LogTime& now);
+
+  // The day whose lines the file holds, which names its daily roll.
+  LogDate fileDay() const { return fileDay_.value_or(LogDate{}); }
+
+ private:
+  std::uint64_t rollBytes_;
+  bool rollDaily_;
+  std::uint64_t size_ = 0;
+  std::optional<LogDate> fileDay_;
+  std::optional<LogTime> failedAt_;
+};
+
+struct RolledFile {
+  std::string name;
+  LogTime lastWrite;
+};
+
+// The rolled files to remove: beyond the newest `keptFiles`, and those last
+// written more than `keptDays` days (0: no limit) before `now`.
+std::vector<std::string> rolledFilesToRemove(std::vector<RolledFile> files, int keptFiles, int keptDays,
+                                             const LogTime& now);
 
 // "2026-12-10 17:05:45.123 text"
 std::string timestampedLine(const LogTime& time, std::string_view text);

@@ -296,6 +296,90 @@ TEST_F(ServiceHost, TheChildsOutputGoesToTheServiceLogWhichRollsOver) {
   EXPECT_NE(last.find("state: stopped"), std::string::npos) << last;
 }
 
+// A file time `days` before now, and the local date it falls on, as the
+// service log names a daily roll.
+struct DaysAgo {
+  FILETIME time;
+  std::string date;
+};
+DaysAgo daysAgo(int days) {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER value{{now.dwLowDateTime, now.dwHighDateTime}};
+  value.QuadPart -= static_cast<ULONGLONG>(days) * 86400ull * 10000000ull;
+  const FILETIME then{value.LowPart, value.HighPart};
+  FILETIME local{};
+  SYSTEMTIME t{};
+  FileTimeToLocalFileTime(&then, &local);
+  FileTimeToSystemTime(&local, &t);
+  char date[16];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", t.wYear, t.wMonth, t.wDay);
+  return {then, date};
+}
+
+void writeFileLastWritten(const fs::path& path, const std::string& text, const FILETIME& lastWrite) {
+  std::ofstream(path, std::ios::binary) << text;
+  UniqueHandle file(CreateFileW(path.wstring().c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(file && SetFileTime(file.get(), nullptr, nullptr, &lastWrite)) << path << " " << GetLastError();
+}
+
+TEST_F(ServiceHost, ADailyLogRollsTheLinesOfAnEarlierDayAndDropsRolledFilesPastTheirAge) {
+  script("main: print-bytes 10\n");
+  const std::string name = spacedServiceName("daily");
+  const fs::path exe = launcherWith({{30001, "daily logs"}, {30028, "1"}, {30029, "7"}}, "daily.exe");
+  const fs::path folder = dir_ / "daily logs";
+  const fs::path log = folder / (name + ".log");
+  fs::create_directories(folder);
+  // The log of the service's last run, three days ago, and two rolled ones.
+  const DaysAgo lastRun = daysAgo(3), recent = daysAgo(5), expired = daysAgo(20);
+  writeFileLastWritten(log, "a line of the last run\r\n", lastRun.time);
+  const fs::path recentFile = log.string() + "." + recent.date, expiredFile = log.string() + "." + expired.date;
+  writeFileLastWritten(recentFile, "recent\r\n", recent.time);
+  writeFileLastWritten(expiredFile, "expired\r\n", expired.time);
+  fs::create_directory(log.string() + ".1");  // named like a rolled file, but no file of the log's
+
+  TestService service(name, exe);
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 10s));
+  const std::string rolled = readFile(log.string() + "." + lastRun.date);
+  EXPECT_EQ(rolled, "a line of the last run\r\n");
+  const std::string current = readFile(log);
+  EXPECT_EQ(current.find("a line of the last run"), std::string::npos) << current;
+  EXPECT_NE(current.find("state: stopped"), std::string::npos) << current;
+  EXPECT_TRUE(fs::exists(recentFile));
+  EXPECT_FALSE(fs::exists(expiredFile)) << "older than log_kept_days";
+  EXPECT_TRUE(fs::is_directory(log.string() + ".1"));
+}
+
+TEST_F(ServiceHost, ALogHeldOpenElsewhereIsWrittenOnAndSaysSoOnce) {
+  script("main: print-bytes 300000\n");
+  const std::string name = spacedServiceName("held");
+  const fs::path exe = launcherWith({{30001, "held logs"}, {30002, "100000"}, {30003, "2"}}, "held.exe");
+  const fs::path log = dir_ / "held logs" / (name + ".log");
+  fs::create_directories(log.parent_path());
+  std::ofstream(log, std::ios::binary) << "before\r\n";
+  // Open without FILE_SHARE_DELETE, as an editor or a log shipper may hold it: no rename.
+  UniqueHandle holder(CreateFileW(log.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder) << GetLastError();
+
+  TestService service(name, exe);
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 10s));
+  holder.reset();
+  EXPECT_FALSE(fs::exists(log.string() + ".1"));
+  const std::string text = readFile(log);
+  std::size_t notices = 0, output = 0;
+  for (const std::string& line : splitLines(text)) {
+    if (line.find("the service log could not be rolled over") != std::string::npos) ++notices;
+    if (line.size() > 24 && line.find_first_not_of('o', 24) == std::string::npos) output += line.size() - 24;
+  }
+  EXPECT_EQ(notices, 1u) << "said once, however often the roll was due";
+  EXPECT_EQ(output, 300000u) << "no byte of the output lost";
+  EXPECT_EQ(text.rfind("before\r\n", 0), 0u);
+  EXPECT_NE(text.find("state: stopped"), std::string::npos);
+}
+
 TEST_F(ServiceHost, TheVerbsOnARunningService) {
   script("main: read-stdin\n");
   ServiceScope services;

@@ -29,6 +29,15 @@ const RefusalCase kRefusalCases[] = {
      "app.type must be an integer, not a string"},
     {"integer too large", "service.name = 'S'\napp.main_class = 'M'\napp.type = 4294967296\n", 3,
      "app.type must fit in 32 bits"},
+    // The launcher would take its default for these, which is not what was asked.
+    {"roll size of 0", "service.name = 'S'\napp.main_class = 'M'\noutput.roll_bytes = 0\n", 3,
+     "output.roll_bytes must be 1 or more, not 0"},
+    {"negative count of kept files", "service.name = 'S'\napp.main_class = 'M'\nservice.log_kept_files = -1\n", 3,
+     "service.log_kept_files must be 0 or more, not -1"},
+    {"negative age of kept files", "service.name = 'S'\napp.main_class = 'M'\noutput.kept_days = -7\n", 3,
+     "output.kept_days must be 0 or more, not -7"},
+    {"daily roll given a string", "service.name = 'S'\napp.main_class = 'M'\nservice.log_roll_daily = 'yes'\n", 3,
+     "service.log_roll_daily must be a boolean"},
     {"flag given a string", "service.name = 'S'\napp.main_class = 'M'\n\njvm.require_jdk = 'yes'\n", 4,
      "jvm.require_jdk must be a boolean"},
     {"list holding a number", "service.name = 'S'\napp.main_class = 'M'\njvm.options = [\n'-Xmx1g',\n2]\n", 5,
@@ -248,7 +257,7 @@ TEST_F(ConfigRefusalTest, EveryProblemIsReportedInLineOrder) {
   ASSERT_FALSE(plan.ok());
   EXPECT_EQ(plan.error().message,
             "app.toml:3: unknown field \"colour\" in [service] (known: name, description, dependencies, log_folder, log_roll_bytes, "
-            "log_kept_files, start_watch_seconds, stop_timeout_seconds, preshutdown_seconds, failure_actions, "
+            "log_kept_files, log_roll_daily, log_kept_days, start_watch_seconds, stop_timeout_seconds, preshutdown_seconds, failure_actions, "
             "failure_reset_seconds, failure_on_error_exit, delayed_start, display_name, account, password_variable, "
             "environment, interactive, restart, restart_delay_seconds, restart_delay_max_seconds, "
             "restart_reset_seconds, restart_limit, ready, ready_timeout_seconds, alive, alive_interval_seconds, "

@@ -35,6 +35,10 @@ TEST(LaunchSettings, FlagsAndRedirectionsComeFromTheirKeys) {
   EXPECT_FALSE(settings.standardOutput.enabled);
   EXPECT_TRUE(settings.jOptionsToVm);
   EXPECT_FALSE(settings.appendOutput);
+  EXPECT_FALSE(settings.outputRolling.rollBytes) << "left out: no rolling";
+  EXPECT_FALSE(settings.outputRolling.daily);
+  EXPECT_FALSE(settings.outputRolling.keptFiles);
+  EXPECT_FALSE(settings.outputRolling.keptDays);
 }
 
 TEST(JvmSettings, BoundsRulesAndTheVariantCutToItsBuffer) {
@@ -87,6 +91,31 @@ TEST(PropertyOptions, FixedOrderWithTheOptionalOnes) {
     ProcessValues values = sampleValues();
     values.manpathSet = c.manpathSet;
     EXPECT_EQ(propertyOptions(settings, values), c.expected) << c.label;
+  }
+}
+
+TEST(PropertyOptions, TheOutputRollingOnlyAsConfigured) {
+  struct Case {
+    const char* label;
+    std::vector<std::pair<std::int32_t, std::string>> entries;
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      {"nothing configured", {}, {}},
+      {"all four",
+       {{kKeyOutputRollBytes, "1048576"}, {kKeyOutputRollDaily, "1"}, {kKeyOutputKeptFiles, "0"}, {kKeyOutputKeptDays, "7"}},
+       {"-Drunvo.outputRollBytes=1048576", "-Drunvo.outputRollDaily=true", "-Drunvo.outputKeptFiles=0",
+        "-Drunvo.outputKeptDays=7"}},
+      {"daily off, only the count", {{kKeyOutputRollDaily, "0"}, {kKeyOutputKeptFiles, "3"}},
+       {"-Drunvo.outputKeptFiles=3"}},
+  };
+  const std::vector<std::string> fixed = propertyOptions(LaunchSettings{}, sampleValues());
+  for (const Case& c : cases) {
+    ConfigTable table;
+    for (const auto& [key, text] : c.entries) table.setNarrow(key, text);
+    std::vector<std::string> expected = fixed;
+    expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+    EXPECT_EQ(propertyOptions(readLaunchSettings(table), sampleValues()), expected) << c.label;
   }
 }
 

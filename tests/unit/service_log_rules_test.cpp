@@ -18,14 +18,22 @@ TEST(ServiceLogRules, SettingsKeepTheirDefaultsUnlessConfigured) {
     std::string folder;
     std::uint64_t rollBytes;
     int keptFiles;
+    bool rollDaily = false;
+    int keptDays = 0;
   };
   const Case cases[] = {
       {"nothing configured", {}, "logs", 10u * 1024 * 1024, 5},
-      {"all three", {{kKeyServiceLogFolder, "D:\\l"}, {kKeyServiceLogRollBytes, "4096"}, {kKeyServiceLogKeptFiles, "0"}},
-       "D:\\l", 4096, 0},
-      {"unusable numbers", {{kKeyServiceLogRollBytes, "-5"}, {kKeyServiceLogKeptFiles, "-1"}}, "logs",
+      {"all five",
+       {{kKeyServiceLogFolder, "D:\\l"},
+        {kKeyServiceLogRollBytes, "4096"},
+        {kKeyServiceLogKeptFiles, "0"},
+        {kKeyServiceLogRollDaily, "1"},
+        {kKeyServiceLogKeptDays, "14"}},
+       "D:\\l", 4096, 0, true, 14},
+      {"unusable numbers", {{kKeyServiceLogRollBytes, "-5"}, {kKeyServiceLogKeptFiles, "-1"}, {kKeyServiceLogKeptDays, "-3"}},
+       "logs", 10u * 1024 * 1024, 5},
+      {"text where a number belongs", {{kKeyServiceLogRollBytes, "big"}, {kKeyServiceLogRollDaily, "yes"}}, "logs",
        10u * 1024 * 1024, 5},
-      {"text where a number belongs", {{kKeyServiceLogRollBytes, "big"}}, "logs", 10u * 1024 * 1024, 5},
   };
   for (const Case& c : cases) {
     ConfigTable table;
@@ -34,7 +42,108 @@ TEST(ServiceLogRules, SettingsKeepTheirDefaultsUnlessConfigured) {
     EXPECT_EQ(settings.folder, c.folder) << c.label;
     EXPECT_EQ(settings.rollBytes, c.rollBytes) << c.label;
     EXPECT_EQ(settings.keptFiles, c.keptFiles) << c.label;
+    EXPECT_EQ(settings.rollDaily, c.rollDaily) << c.label;
+    EXPECT_EQ(settings.keptDays, c.keptDays) << c.label;
   }
+}
+
+constexpr LogTime at(int day, int hour, int minute = 0, int second = 0) { return {2026, 12, day, hour, minute, second, 0}; }
+
+TEST(ServiceLogRolling, RollsBeforeTheRecordThatWouldPassTheSize) {
+  LogRollState state(100, /*rollDaily=*/false);
+  state.opened(0, at(10, 9));
+  EXPECT_EQ(state.before(150, at(10, 9)), RollReason::None) << "an empty file takes a record of any size";
+  state.wrote(150);
+  EXPECT_EQ(state.before(1, at(10, 9)), RollReason::Size);
+  state.rolled(at(10, 9));
+  state.wrote(60);
+  EXPECT_EQ(state.before(40, at(10, 9)), RollReason::None) << "exactly the size";
+  EXPECT_EQ(state.before(41, at(10, 9)), RollReason::Size);
+  EXPECT_EQ(state.before(10, at(11, 0)), RollReason::None) << "a new day alone rolls only a daily log";
+}
+
+TEST(ServiceLogRolling, ADailyLogRollsWithTheFirstRecordOfALaterDay) {
+  struct Case {
+    const char* label;
+    LogTime lastWrite;
+    LogTime now;
+    RollReason reason;
+  };
+  const Case cases[] = {
+      {"the same day, one millisecond before midnight", at(10, 0), {2026, 12, 10, 23, 59, 59, 999}, RollReason::None},
+      {"midnight", at(10, 23, 59, 59), at(11, 0), RollReason::Day},
+      {"a file left from days before the service started", at(3, 12), at(11, 8), RollReason::Day},
+      {"the turn of the year", {2026, 12, 31, 23, 0, 0, 0}, {2027, 1, 1, 0, 0, 1, 0}, RollReason::Day},
+      {"a clock set back a day", at(11, 1), at(10, 23), RollReason::None},
+  };
+  for (const Case& c : cases) {
+    LogRollState state(1u << 20, /*rollDaily=*/true);
+    state.opened(10, c.lastWrite);
+    EXPECT_EQ(state.before(10, c.now), c.reason) << c.label;
+  }
+  LogRollState empty(1u << 20, /*rollDaily=*/true);
+  empty.opened(0, at(10, 12));
+  EXPECT_EQ(empty.before(10, at(11, 0)), RollReason::None) << "an empty file has no lines to roll away";
+}
+
+TEST(ServiceLogRolling, AFailedRollIsTriedAgainAMinuteLater) {
+  LogRollState state(100, /*rollDaily=*/true);
+  state.opened(100, at(10, 23, 59, 30));
+  ASSERT_EQ(state.before(10, at(11, 0, 0, 0)), RollReason::Day);
+  state.rollFailed(at(11, 0, 0, 0));
+  state.opened(100, at(11, 0, 0, 0));  // opened again, and written on
+  state.wrote(10);
+  EXPECT_EQ(state.before(10, at(11, 0, 0, 59)), RollReason::None);
+  EXPECT_EQ(state.fileDay(), (LogDate{2026, 12, 10})) << "the lines still belong to the day they started on";
+  EXPECT_EQ(state.before(10, at(11, 0, 1, 0)), RollReason::Day);
+  state.rollFailed(at(11, 0, 1, 0));
+  EXPECT_EQ(state.before(10, at(11, 0, 1, 30)), RollReason::None);
+  state.rolled(at(11, 0, 2, 0));
+  EXPECT_EQ(state.fileDay(), (LogDate{2026, 12, 11}));
+  EXPECT_EQ(state.before(10, at(11, 0, 2, 1)), RollReason::None);
+}
+
+TEST(ServiceLogRolling, RolledNamesSortAndAreRecognised) {
+  EXPECT_EQ(rolledLogName("C:\\app\\logs\\svc.log", 2), "C:\\app\\logs\\svc.log.2");
+  EXPECT_EQ(dailyLogName("C:\\logs\\svc.log", {2026, 3, 9}, 0), "C:\\logs\\svc.log.2026-03-09");
+  EXPECT_EQ(dailyLogName("C:\\logs\\svc.log", {2026, 3, 9}, 2), "C:\\logs\\svc.log.2026-03-09.2");
+  EXPECT_LT(dailyLogName("s.log", {2026, 3, 9}, 0), dailyLogName("s.log", {2026, 3, 9}, 1));
+  EXPECT_LT(dailyLogName("s.log", {2026, 3, 9}, 1), dailyLogName("s.log", {2026, 3, 10}, 0));
+
+  for (const char* rolled : {"svc.log.1", "svc.log.12", "svc.log.2026-12-10", "svc.log.2026-12-10.3"}) {
+    EXPECT_TRUE(isRolledLogName("svc.log", rolled)) << rolled;
+  }
+  for (const char* other : {"svc.log", "svc.log.", "svc.log.x", "svc.log.1a", "svc.log.2026-12-1", "svc.log.2026-12-10.",
+                            "svc.log.2026-12-10.x", "svc.log.2026-12-10x", "svc.log.1.log", "other.log.1", "svc.logs.1",
+                            "svc.log.2026-12-10.log"}) {
+    EXPECT_FALSE(isRolledLogName("svc.log", other)) << other;
+  }
+}
+
+TEST(ServiceLogRolling, RetentionByCountAndByAge) {
+  const std::vector<RolledFile> files = {
+      {"s.log.2026-12-08", at(8, 23, 59)}, {"s.log.2026-12-10", at(10, 23, 59)},
+      {"s.log.2026-12-09", at(9, 23, 59)}, {"s.log.2026-12-10.1", at(11, 0, 0, 1)},
+      {"s.log.3", at(1, 12)},
+  };
+  struct Case {
+    const char* label;
+    int keptFiles;
+    int keptDays;
+    std::vector<std::string> removed;
+  };
+  const Case cases[] = {
+      {"everything kept", 5, 0, {}},
+      {"the oldest beyond the count", 3, 0, {"s.log.2026-12-08", "s.log.3"}},
+      {"none kept", 0, 0, {"s.log.2026-12-10.1", "s.log.2026-12-10", "s.log.2026-12-09", "s.log.2026-12-08", "s.log.3"}},
+      {"older than two days", 10, 2, {"s.log.2026-12-08", "s.log.3"}},
+      {"the count keeps four, the age three", 4, 2, {"s.log.2026-12-08", "s.log.3"}},
+  };
+  const LogTime now = at(11, 12);
+  for (const Case& c : cases) EXPECT_EQ(rolledFilesToRemove(files, c.keptFiles, c.keptDays, now), c.removed) << c.label;
+  // Exactly the age limit is not yet older than it.
+  EXPECT_TRUE(rolledFilesToRemove({{"s.log.1", at(9, 12)}}, 5, 2, now).empty());
+  EXPECT_EQ(rolledFilesToRemove({{"s.log.1", at(9, 11, 59, 59)}}, 5, 2, now), std::vector<std::string>{"s.log.1"});
 }
 
 TEST(ServiceLogRules, ThePathIsTheFolderAndTheServiceName) {

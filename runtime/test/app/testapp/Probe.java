@@ -6,7 +6,8 @@ import java.util.concurrent.CountDownLatch;
  * The application the runtime tests launch. The system property probe.mode
  * picks what it does: "report" (the default) prints its arguments and the
  * service name, "wait" registers a shutdown hook and waits to be stopped,
- * "throw" fails in main.
+ * "throw" fails in main, "lines" prints probe.lines numbered lines, the odd
+ * ones to standard output and the even ones to standard error.
  */
 public final class Probe {
 
@@ -19,6 +20,11 @@ public final class Probe {
                 break;
             case "throw":
                 throw new IllegalStateException("probe failure");
+            case "lines":
+                for (int i = 1; i <= Integer.getInteger("probe.lines", 0); i++) {
+                    (i % 2 == 1 ? System.out : System.err).println("line " + i + " of the probe");
+                }
+                break;
             default:
                 System.out.println("args=" + String.join("|", args));
                 System.out.println("serviceName=" + System.getProperty("runvo.serviceName"));

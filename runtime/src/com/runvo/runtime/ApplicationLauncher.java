@@ -1,5 +1,7 @@
 package com.runvo.runtime;
 
+import java.time.Clock;
+
 /**
  * The launch sequence that the runtime launcher classes of both flavours
  * share; see {@link WinLauncher} for the argument array and its rules.
@@ -20,7 +22,8 @@ public final class ApplicationLauncher {
         try {
             arguments = LaunchArguments.parse(launcherArguments, isService);
             // Redirect first, so that a later failure lands where the user looks.
-            OutputRedirection.apply(arguments.standardErrorFile, arguments.standardOutputFile, arguments.append);
+            OutputRedirection.apply(arguments.standardErrorFile, arguments.standardOutputFile, arguments.append,
+                    RollSettings.fromSystemProperties(), Clock.systemDefaultZone());
         } catch (LaunchFailure failure) {
             exitWith(failure, processError);
             return;

@@ -1,6 +1,7 @@
 package com.runvo.runtime.test;
 
 import com.kestrelix.runtime.launcher.FirstRun;
+import com.runvo.runtime.RollingTests;
 import java.io.File;
 import java.io.IOException;
 import java.nio.charset.Charset;
@@ -86,6 +87,21 @@ public final class RuntimeTests {
             runner.test("standard error redirected: " + c.name, () -> checkRedirectedFailure(c));
         }
         runner.test("a public main of a class that is not public runs", this::checkPackagePrivateMainClass);
+        for (RollingTests.SizeCase c : RollingTests.SIZE_CASES) {
+            runner.test("rolling by size: " + c, () -> RollingTests.checkSizeRoll(c, freshDirectory()));
+        }
+        runner.test("rolling daily: named after the day of its lines, further rolls of a day numbered",
+                () -> RollingTests.checkDailyRoll(freshDirectory()));
+        runner.test("rolling daily: a file of an earlier day rolls with the first line",
+                () -> RollingTests.checkFileOfAnEarlierDay(freshDirectory()));
+        for (RollingTests.RetentionCase c : RollingTests.RETENTION_CASES) {
+            runner.test("rolled files kept: " + c, () -> RollingTests.checkRetention(c, freshDirectory()));
+        }
+        runner.test("rolling: a name that cannot be taken: written on, said once, nothing lost",
+                () -> RollingTests.checkFailedRename(freshDirectory()));
+        for (RolledOutputCase c : ROLLED_OUTPUT_CASES) {
+            runner.test("rolled output of the launched application: " + c.name, () -> checkRolledOutput(c));
+        }
         for (FirstRunCase c : FIRST_RUN_CASES) {
             runner.testAlone("first run: " + c.name, () -> checkFirstRun(c));
         }
@@ -165,6 +181,49 @@ public final class RuntimeTests {
             }
             Check.equal("", process.output(), "standard output: the application must not run");
         }
+    }
+
+    // ---- rolling of the output files in a launched application ----
+
+    private static final int PROBE_LINES = 400;
+
+    /** files: how many files the lines are expected in (the file and its rolled files). */
+    private record RolledOutputCase(String name, List<String> properties, String errorFile, String outputFile,
+            int files) {
+    }
+
+    private static final List<RolledOutputCase> ROLLED_OUTPUT_CASES = List.of(
+            new RolledOutputCase("one file for both, rolled by size", List.of("runvo.outputRollBytes=2000",
+                    "runvo.outputKeptFiles=100"), "{dir}/both.txt", "{dir}/both.txt", 5),
+            new RolledOutputCase("no roll settings: one growing file, as before", List.of(), "{dir}/both.txt",
+                    "{dir}/both.txt", 1),
+            new RolledOutputCase("unusable roll settings are left out", List.of("runvo.outputRollBytes=-1",
+                    "runvo.outputRollDaily=yes"), "{dir}/both.txt", "{dir}/both.txt", 1));
+
+    private void checkRolledOutput(RolledOutputCase c) throws Exception {
+        final Path directory = freshDirectory();
+        final List<String> properties = new ArrayList<>(c.properties);
+        properties.addAll(List.of("probe.mode=lines", "probe.lines=" + PROBE_LINES));
+        try (LaunchedProcess process = LaunchedProcess.start(classPath, directory, properties, RUNVO_LAUNCHER,
+                launcherArguments(PROBE, inCase(c.errorFile, directory), inCase(c.outputFile, directory), false))) {
+            Check.equal(0, process.awaitExit(), "exit code; " + process.describe());
+        }
+        final List<String> lines = new ArrayList<>();
+        final List<Path> files;
+        try (Stream<Path> listed = Files.list(directory)) {
+            files = listed.sorted(Comparator.reverseOrder()).toList(); // both.txt.4 ... both.txt.1, both.txt
+        }
+        for (Path file : files) {
+            final String text = read(file);
+            Check.isTrue(text.length() <= 2000 || c.files == 1, file.getFileName() + " holds " + text.length() + " bytes");
+            lines.addAll(text.lines().toList());
+        }
+        Check.equal(c.files, files.size(), "files " + files);
+        final List<String> expected = new ArrayList<>();
+        for (int i = 1; i <= PROBE_LINES; i++) {
+            expected.add("line " + i + " of the probe");
+        }
+        Check.equal(expected, lines, "every line, whole and in order, across the files");
     }
 
     // ---- arguments and the service name ----
