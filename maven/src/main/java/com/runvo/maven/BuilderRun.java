@@ -1,5 +1,6 @@
 package com.runvo.maven;
 
+import java.io.File;
 import java.io.IOException;
 import java.io.InputStream;
 import java.nio.charset.StandardCharsets;
@@ -37,7 +38,7 @@ final class BuilderRun {
     }
   }
 
-  private static java.io.File nullInput() {
-    return new java.io.File(System.getProperty("os.name").startsWith("Windows") ? "NUL" : "/dev/null");
+  private static File nullInput() {
+    return new File(System.getProperty("os.name").startsWith("Windows") ? "NUL" : "/dev/null");
   }
 }

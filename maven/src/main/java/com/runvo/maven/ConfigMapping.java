@@ -2,6 +2,8 @@ package com.runvo.maven;
 
 import java.nio.file.Path;
 import java.util.ArrayList;
+import java.util.HashSet;
+import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
 import java.util.Set;
@@ -75,7 +77,7 @@ final class ConfigMapping {
   private final Path projectFolder;
   private final StringBuilder text = new StringBuilder();
   private final List<String> origins = new ArrayList<>();
-  private final Map<String, String> elementsOfFields = new java.util.LinkedHashMap<>();
+  private final Map<String, String> elementsOfFields = new LinkedHashMap<>();
 
   ConfigMapping(Path projectFolder) {
     this.projectFolder = projectFolder;
@@ -89,7 +91,7 @@ final class ConfigMapping {
   ConfigMapping section(String name, PlexusConfiguration section, Map<String, Default> defaults) {
     List<String> lines = new ArrayList<>();
     List<String> lineOrigins = new ArrayList<>();
-    Set<String> given = new java.util.HashSet<>();
+    Set<String> given = new HashSet<>();
     if (section != null) {
       for (PlexusConfiguration element : section.getChildren()) {
         String field = snakeCase(element.getName());

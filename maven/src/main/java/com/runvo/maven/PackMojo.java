@@ -6,6 +6,7 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
+import java.util.HashMap;
 import java.util.HashSet;
 import java.util.LinkedHashMap;
 import java.util.List;
@@ -138,7 +139,7 @@ public class PackMojo extends ToolsMojo {
   private ConfigMapping.Toml mappedConfig() throws MojoExecutionException, MojoFailureException {
     Path application = applicationJar();
     ConfigMapping mapping = new ConfigMapping(project.getBasedir().toPath());
-    Map<String, PlexusConfiguration> sections = new java.util.HashMap<>();
+    Map<String, PlexusConfiguration> sections = new HashMap<>();
     sections.put("service", service);
     sections.put("app", app);
     sections.put("output", output);
