@@ -15,6 +15,8 @@ import java.util.regex.Pattern;
  */
 final class BuilderMessages {
   private static final String PREFIX = "runvo-pack: ";
+  private static final Pattern FIELD =
+      Pattern.compile("(?<![\\w.])(?:" + String.join("|", ConfigMapping.SECTIONS) + ")\\.[a-z0-9_]+(?![\\w])");
   private static final Pattern TABLE = Pattern.compile("\\[(" + String.join("|", ConfigMapping.SECTIONS) + ")\\]");
   private static final Pattern KNOWN_LIST = Pattern.compile("\\(known: ([a-z0-9_, ]+)\\)");
   private static final Pattern UNKNOWN_FIELD = Pattern.compile("unknown field \"([a-z0-9_]+)\"");
@@ -48,7 +50,7 @@ final class BuilderMessages {
     if (origin == null) return "the configuration: " + rest;
     // "jvm.min_version: ..." at the line of <jvm><minVersion> needs the name once.
     for (Map.Entry<String, String> field : toml.elementsOfFields().entrySet()) {
-      if (!origin.startsWith(field.getValue())) continue;
+      if (!origin.equals(field.getValue()) && !origin.startsWith(field.getValue() + " (")) continue;
       for (String named : List.of(field.getKey() + ": ", field.getKey() + " ")) {
         if (rest.startsWith(named)) rest = rest.substring(named.length());
       }
@@ -57,13 +59,15 @@ final class BuilderMessages {
   }
 
   private static String fieldsAsElements(String line, ConfigMapping.Toml toml) {
-    for (Map.Entry<String, String> field : toml.elementsOfFields().entrySet()) {
-      line = line.replace(field.getKey(), field.getValue());
+    // Whole names only: service.restart must not eat into service.restart_limit.
+    Matcher field = FIELD.matcher(line);
+    StringBuilder named = new StringBuilder();
+    while (field.find()) {
+      String element = toml.elementsOfFields().getOrDefault(field.group(), REQUIRED.get(field.group()));
+      field.appendReplacement(named, Matcher.quoteReplacement(element != null ? element : field.group()));
     }
-    for (Map.Entry<String, String> field : REQUIRED.entrySet()) {
-      line = line.replace(field.getKey(), field.getValue());
-    }
-    line = TABLE.matcher(line).replaceAll("<$1>");
+    field.appendTail(named);
+    line = TABLE.matcher(named.toString()).replaceAll("<$1>");
     Matcher unknown = UNKNOWN_FIELD.matcher(line);
     if (unknown.find()) {
       line = line.substring(0, unknown.start()) + "unknown element <" + ConfigMapping.camelCase(unknown.group(1)) + ">"
