@@ -17,8 +17,8 @@
 #include <set>
 
 #include "fuzz/fuzz_support.h"
-#include "pack/key_catalogue.h"
-#include "pack/pack_config.h"
+#include "pack/config/key_catalogue.h"
+#include "pack/config/pack_config.h"
 #include "payload/config_keys.h"
 #include "payload/embedded_name_rules.h"
 #include "service/service_settings.h"

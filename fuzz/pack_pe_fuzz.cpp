@@ -7,11 +7,11 @@
 #include <cstdint>
 
 #include "fuzz/fuzz_support.h"
-#include "pack/authenticode.h"
-#include "pack/identity.h"
-#include "pack/inspector.h"
-#include "pack/pe_image.h"
-#include "pack/resource_section.h"
+#include "pack/image/authenticode.h"
+#include "pack/image/identity.h"
+#include "pack/build/inspector.h"
+#include "pack/image/pe_image.h"
+#include "pack/image/resource_section.h"
 
 namespace {
 

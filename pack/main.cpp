@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "pack/builder.h"
-#include "pack/file_io.h"
-#include "pack/inspector.h"
-#include "pack/platform.h"
-#include "pack/quick_pack.h"
-#include "pack/signing.h"
-#include "pack/text_encoding.h"
+#include "pack/build/builder.h"
+#include "pack/common/file_io.h"
+#include "pack/build/inspector.h"
+#include "pack/common/platform.h"
+#include "pack/config/quick_pack.h"
+#include "pack/image/signing.h"
+#include "pack/common/text_encoding.h"
 
 #ifdef _WIN32
 #include <windows.h>

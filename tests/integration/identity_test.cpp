@@ -5,8 +5,8 @@
 
 #include "jvm_double_fixture.h"
 #include "launcher_fixture.h"
-#include "pack/pe_image.h"
-#include "pack/resource_section.h"
+#include "pack/image/pe_image.h"
+#include "pack/image/resource_section.h"
 #include "support/icon_bytes.h"
 #include "util/unique_handle.h"
 

@@ -2,10 +2,10 @@
 #include <functional>
 #include <set>
 
-#include "pack/builder.h"
-#include "pack/byte_fields.h"
-#include "pack/key_catalogue.h"
-#include "pack/pe_image.h"
+#include "pack/build/builder.h"
+#include "pack/common/byte_fields.h"
+#include "pack/config/key_catalogue.h"
+#include "pack/image/pe_image.h"
 #include "pack_test_support.h"
 #include "payload/byte_source.h"
 

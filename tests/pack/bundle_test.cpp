@@ -2,8 +2,8 @@
 // "jre\", at any depth, and the search that looks there first.
 #include <fstream>
 
-#include "pack/builder.h"
-#include "pack/inspector.h"
+#include "pack/build/builder.h"
+#include "pack/build/inspector.h"
 #include "pack_test_support.h"
 
 namespace runvo::pack::testing {

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "pack/builder.h"
-#include "pack/inspector.h"
+#include "pack/build/builder.h"
+#include "pack/build/inspector.h"
 #include "pack_test_support.h"
 
 namespace runvo::pack::testing {

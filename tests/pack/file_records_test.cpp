@@ -1,8 +1,8 @@
 #include <sstream>
 #include <streambuf>
 
-#include "pack/byte_fields.h"
-#include "pack/file_records.h"
+#include "pack/common/byte_fields.h"
+#include "pack/build/file_records.h"
 #include "pack_test_support.h"
 
 namespace runvo::pack::testing {

@@ -1,10 +1,10 @@
 // [identity]: the version resource and icon written into the stub's rebuilt
 // resource section, read back with icoutils' wrestool and icotool; the
 // headers that follow from the new section; and what is refused.
-#include "pack/builder.h"
-#include "pack/byte_fields.h"
-#include "pack/pe_image.h"
-#include "pack/resource_section.h"
+#include "pack/build/builder.h"
+#include "pack/common/byte_fields.h"
+#include "pack/image/pe_image.h"
+#include "pack/image/resource_section.h"
 #include "pack_test_support.h"
 #include "support/icon_bytes.h"
 

@@ -1,8 +1,8 @@
 #include <sstream>
 #include <vector>
 
-#include "pack/builder.h"
-#include "pack/inspector.h"
+#include "pack/build/builder.h"
+#include "pack/build/inspector.h"
 #include "pack_test_support.h"
 #include "payload/byte_source.h"
 

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <zlib.h>
 
-#include "pack/resource_section.h"
+#include "pack/image/resource_section.h"
 #include "payload/byte_source.h"
 
 namespace runvo::pack::testing {

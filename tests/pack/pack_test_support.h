@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "pack/pack_config.h"
+#include "pack/config/pack_config.h"
 #include "payload/payload_writer.h"
 
 namespace runvo::pack::testing {

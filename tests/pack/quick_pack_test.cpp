@@ -1,13 +1,13 @@
 // Packing a jar without a config: the manifest's main class and Class-Path,
 // the library folder, the main class and arguments of the command line, and
 // the config `init` writes for the same jar.
-#include "pack/quick_pack.h"
+#include "pack/config/quick_pack.h"
 
 #include <fstream>
 #include <optional>
 
-#include "pack/file_io.h"
-#include "pack/jar_manifest.h"
+#include "pack/common/file_io.h"
+#include "pack/jar/jar_manifest.h"
 #include "pack_test_support.h"
 #include "util/command_line.h"
 

@@ -2,7 +2,7 @@
 // the config turns it off.
 #include <optional>
 
-#include "pack/builder.h"
+#include "pack/build/builder.h"
 #include "pack_test_support.h"
 
 namespace runvo::pack::testing {

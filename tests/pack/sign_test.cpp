@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <regex>
 
-#include "pack/authenticode.h"
-#include "pack/byte_fields.h"
-#include "pack/digest.h"
-#include "pack/pe_image.h"
-#include "pack/signing.h"
+#include "pack/image/authenticode.h"
+#include "pack/common/byte_fields.h"
+#include "pack/image/digest.h"
+#include "pack/image/pe_image.h"
+#include "pack/image/signing.h"
 #include "pack_test_support.h"
 
 namespace runvo::pack::testing {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "pack/embedded_names.h"
-#include "pack/text_encoding.h"
-#include "pack/word_quoting.h"
+#include "pack/config/embedded_names.h"
+#include "pack/common/text_encoding.h"
+#include "pack/config/word_quoting.h"
 
 namespace runvo::pack::testing {
 namespace {

@@ -1,6 +1,6 @@
 // The zip reader reads the user's jars: what a writer may legitimately do is
 // read, and every damage is refused with a reason, never read past the end.
-#include "pack/zip_reader.h"
+#include "pack/jar/zip_reader.h"
 
 #include "pack_test_support.h"
 

@@ -1,0 +1,5 @@
+package probe;
+
+public final class Probe {
+  public static void main(String[] args) {}
+}
