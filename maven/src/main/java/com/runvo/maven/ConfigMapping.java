@@ -30,17 +30,18 @@ final class ConfigMapping {
    * words.
    */
   static final Set<String> FLAGS = Set.of(
-      "service.failure_on_error_exit", "service.delayed_start", "service.interactive",
+      "service.log_roll_daily", "service.failure_on_error_exit", "service.delayed_start", "service.interactive",
       "app.process_comm_file", "app.j_options",
-      "output.redirect_stderr", "output.redirect_stdout", "output.append",
+      "output.redirect_stderr", "output.redirect_stdout", "output.append", "output.roll_daily",
       "jvm.allow_prerelease", "jvm.require_jdk",
       "launcher.runtime_jar");
   static final Set<String> INTEGERS = Set.of(
-      "service.log_roll_bytes", "service.log_kept_files", "service.start_watch_seconds",
+      "service.log_roll_bytes", "service.log_kept_files", "service.log_kept_days", "service.start_watch_seconds",
       "service.stop_timeout_seconds", "service.preshutdown_seconds", "service.failure_reset_seconds",
       "service.restart_delay_seconds", "service.restart_delay_max_seconds", "service.restart_reset_seconds",
       "service.restart_limit", "service.ready_timeout_seconds", "service.alive_interval_seconds",
-      "service.alive_failures", "app.type");
+      "service.alive_failures", "service.hook_timeout_seconds", "app.type",
+      "output.roll_bytes", "output.kept_files", "output.kept_days");
   static final Set<String> INTEGER_LISTS = Set.of("service.cpu_affinity");
   /**
    * Files read on the build machine. runvo-pack takes them from the config
