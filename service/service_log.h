@@ -4,10 +4,12 @@
 // and the lines are dropped.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
 
+#include "service/log_place_rules.h"
 #include "service/service_log_rules.h"
 #include "util/unique_handle.h"
 
@@ -17,7 +19,12 @@ class ServiceLog {
  public:
   ServiceLog(std::string path, const ServiceLogSettings& settings);
 
+  // The file written now: the configured one, or the fallback once taken.
   const std::string& path() const { return path_; }
+  // Where the log goes when the configured file cannot be opened, and who
+  // hears of it (once, with the path or with both reasons).
+  using Notice = std::function<void(const std::string&)>;
+  void fallBackTo(std::string fallbackPath, Notice notice);
   // One timestamped line; safe from any thread.
   void line(std::string_view text);
   // The child's output as it arrives.
@@ -27,9 +34,12 @@ class ServiceLog {
  private:
   void writeLocked(std::string_view text);
   bool openLocked();
+  bool openFallbackLocked(DWORD configuredError);
   void rollLocked();
 
-  const std::string path_;
+  std::string path_;
+  std::string fallbackPath_;
+  Notice notice_;
   const ServiceLogSettings settings_;
   std::mutex lock_;
   UniqueHandle file_;
@@ -37,6 +47,15 @@ class ServiceLog {
   bool failureReported_ = false;
   OutputLines outputLines_;
 };
+
+// Where the log of a service goes: "<folder>\<service>.log" (the folder
+// taken against the launcher directory), else the fallback under the
+// ProgramData folder. The host and the verbs take it from here alike.
+ServiceLogPlaces serviceLogPlaces(std::string_view launcherDirectory, std::string_view folder,
+                                  std::string_view serviceName);
+
+// The one of the two places that holds the latest run, by placeToRead.
+std::string serviceLogToRead(const ServiceLogPlaces& places);
 
 // The last lines of the latest run in a service log; empty when it cannot be read.
 std::vector<std::string> lastServiceLogLines(const std::string& path, std::size_t count);
