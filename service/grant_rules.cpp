@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "util/path_rules.h"
+#include "util/text.h"
 
 #include "util/sha1.h"
 
@@ -51,24 +52,21 @@ std::string aceText(const FolderGrant& grant) {
 }
 
 namespace {
-std::string withoutTrailingSlash(std::string_view path) {
-  while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.remove_suffix(1);
-  return std::string(path);
+// One form of a folder's path: backslashes, none at the end but a root's.
+std::string normalFolder(std::string_view path) {
+  std::string normal(path);
+  for (char& c : normal) c = c == '/' ? '\\' : c;
+  while (normal.size() > 3 && normal.back() == '\\') normal.pop_back();
+  return normal;
 }
 
 bool sameFolder(std::string_view a, std::string_view b) {
-  const std::string left = withoutTrailingSlash(a), right = withoutTrailingSlash(b);
-  if (left.size() != right.size()) return false;
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    const auto fold = [](char c) { return c == '/' ? '\\' : c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (fold(left[i]) != fold(right[i])) return false;
-  }
-  return true;
+  return equalsIgnoringAsciiCase(normalFolder(a), normalFolder(b));
 }
 
 // "C:\", "C:" or "\\server\share": where nothing below is the service's own.
 bool isRoot(std::string_view folder) {
-  const std::string path = withoutTrailingSlash(folder);
+  const std::string path = normalFolder(folder);
   if (path.size() <= 3 && path.size() >= 2 && path[1] == ':') return true;
   if (path.rfind("\\\\", 0) != 0) return false;
   const std::size_t share = path.find('\\', 2);
@@ -84,7 +82,7 @@ FolderChoice foldersToPrepare(const std::vector<std::string>& files, std::string
       choice.passedOver.push_back({file, "its place is known only when the application runs"});
       continue;
     }
-    const std::string folder = withoutTrailingSlash(file.substr(0, slash + 1));
+    const std::string folder = normalFolder(file.substr(0, slash + 1));
     if (sameFolder(folder, executableFolder)) {
       choice.passedOver.push_back({file, "it lies in the executable's own folder, which stays read-only to the account"});
     } else if (isRoot(folder)) {

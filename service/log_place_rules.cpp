@@ -4,11 +4,21 @@
 
 namespace runvo {
 
+namespace {
+// A folder named only with dots and blanks would be the folder above (or,
+// as Windows drops them at a name's end, the same one): never the service's.
+std::string serviceFolderName(std::string_view serviceName) {
+  std::string name = serviceFileStem(serviceName);
+  if (name.find_first_not_of(". ") == std::string::npos) name.assign(name.size(), '_');
+  return name;
+}
+}  // namespace
+
 std::string fallbackServiceLogPath(std::string_view programData, std::string_view serviceName) {
   if (programData.empty()) return {};
   std::string folder(programData);
   if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
-  folder += "runvo\\" + serviceFileStem(serviceName) + "\\logs";
+  folder += "runvo\\" + serviceFolderName(serviceName) + "\\logs";
   return serviceLogPath("", folder, serviceName);
 }
 

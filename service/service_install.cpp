@@ -365,10 +365,27 @@ bool preparePassword(const ServiceSettings& settings, std::wstring& password, in
   return true;
 }
 
+// Makes the folder and grants the account its entry: "Granted ..." on
+// standard output, or what failed on standard error.
+void prepareFolder(const std::string& folder, const FolderGrant& grant, const std::string& account) {
+  const char* step = "creating";
+  DWORD error = createFolderTree(folder);
+  if (error == 0) {
+    step = "granting the right to modify";
+    error = grantOnFolder(folder, grant);
+  }
+  if (error != 0) {
+    std::fprintf(stderr, "Could not prepare %s for %s: %s it failed: %s\n", folder.c_str(), account.c_str(), step,
+                 systemErrorText(error).c_str());
+    return;
+  }
+  std::printf("Granted %s the right to modify %s and what it holds.\n", account.c_str(), folder.c_str());
+}
+
 // The folders the service writes, made and opened to an account that is not
-// LocalSystem, each said on its own line. What could not be done is said on
-// standard error and leaves the registration as it is: the service then
-// writes its log to the fallback folder.
+// LocalSystem. What could not be done is said on standard error and leaves
+// the registration as it is: the service then writes its log to the
+// fallback folder.
 void prepareWrittenFolders(const InstallRequest& request, const ServiceSettings& settings) {
   if (settings.account.kind == AccountKind::LocalSystem) return;
   const std::string account = utf8InAnsi(accountName(settings.account, request.name));
@@ -380,25 +397,14 @@ void prepareWrittenFolders(const InstallRequest& request, const ServiceSettings&
   DWORD error = 0;
   const std::optional<std::string> sid = serviceAccountSid(settings.account, request.name, error);
   if (!sid) {
+    std::string folders;
+    for (const std::string& folder : choice.prepared) folders += (folders.empty() ? "" : ", ") + folder;
     std::fprintf(stderr, "Could not find the account %s (%s): grant it the right to modify %s yourself.\n",
-                 account.c_str(), systemErrorText(error).c_str(), choice.prepared.front().c_str());
+                 account.c_str(), systemErrorText(error).c_str(), folders.c_str());
     return;
   }
   const FolderGrant grant = *folderGrantFor(settings.account.kind, *sid);
-  for (const std::string& folder : choice.prepared) {
-    const char* step = "creating";
-    error = createFolderTree(folder);
-    if (error == 0) {
-      step = "granting the right to modify";
-      error = grantOnFolder(folder, grant);
-    }
-    if (error != 0) {
-      std::fprintf(stderr, "Could not prepare %s for %s: %s it failed: %s\n", folder.c_str(), account.c_str(), step,
-                   systemErrorText(error).c_str());
-      continue;
-    }
-    std::printf("Granted %s the right to modify %s and what it holds.\n", account.c_str(), folder.c_str());
-  }
+  for (const std::string& folder : choice.prepared) prepareFolder(folder, grant, account);
 }
 
 bool sameAccount(const std::wstring& registered, const std::wstring& wanted) {

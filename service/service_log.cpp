@@ -32,9 +32,9 @@ DWORD createPrivateServiceFolder(const std::string& logFolder) {
   if (const DWORD error = createFolderTree(folderOf(serviceFolder))) return error;
   PrivateFolderSecurity security;
   SECURITY_ATTRIBUTES attributes{sizeof attributes, security.descriptor(), FALSE};
-  if (!CreateDirectoryA(serviceFolder.c_str(), security.valid() ? &attributes : nullptr) &&
-      GetLastError() != ERROR_ALREADY_EXISTS) {
-    return GetLastError();
+  if (!CreateDirectoryA(serviceFolder.c_str(), security.valid() ? &attributes : nullptr)) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS) return error;
   }
   return createFolderTree(logFolder);
 }
@@ -87,8 +87,8 @@ bool ServiceLog::openLocked() {
   return true;
 }
 
-// Taken once, at the first time the configured file cannot be opened; from
-// then on the log (and its rolling) lives there.
+// Taken when the configured file cannot be opened before the log has ever
+// been written there; from then on the log (and its rolling) lives there.
 bool ServiceLog::openFallbackLocked(DWORD configuredError) {
   if (fallbackPath_.empty() || failureReported_) return false;
   const std::string configured = path_;
@@ -158,9 +158,7 @@ std::optional<std::uint64_t> lastWritten(const std::string& path) {
   if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
   return static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
 }
-}  // namespace
 
-namespace {
 // The machine's ProgramData folder as Windows records it: a service's
 // environment need not agree with an administrator's console (Wine's
 // service manager hands its services another one), and the host and the

@@ -1,7 +1,8 @@
 // The service log: the host's own lines and everything its child writes, in
 // one file per service that rolls over at a size. Writing it never stops the
-// service: a file that cannot be written is said once in the launcher log,
-// and the lines are dropped.
+// service: a log that cannot be started where it is configured goes to the
+// fallback folder; one that cannot be written at all is said once in the
+// launcher log, and the lines are dropped.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -19,7 +20,8 @@ class ServiceLog {
  public:
   ServiceLog(std::string path, const ServiceLogSettings& settings);
 
-  // The file written now: the configured one, or the fallback once taken.
+  // The file written now: the configured one, or the fallback once taken
+  // (which happens at the first line, before other threads write).
   const std::string& path() const { return path_; }
   // Where the log goes when the configured file cannot be opened, and who
   // hears of it (once, with the path or with both reasons).

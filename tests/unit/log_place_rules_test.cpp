@@ -18,6 +18,8 @@ TEST(LogPlaceRules, TheFallbackLiesUnderProgramDataNamedAfterTheService) {
       {"C:\\ProgramData\\", "svc", "C:\\ProgramData\\runvo\\svc\\logs\\svc.log"},
       {"C:\\ProgramData", "a/b:c", "C:\\ProgramData\\runvo\\a_b_c\\logs\\a_b_c.log"},
       {"C:\\ProgramData", "..\\up", "C:\\ProgramData\\runvo\\.._up\\logs\\.._up.log"},
+      {"C:\\ProgramData", "..", "C:\\ProgramData\\runvo\\__\\logs\\...log"},
+      {"C:\\ProgramData", ". .", "C:\\ProgramData\\runvo\\___\\logs\\. ..log"},
       {"", "svc", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(fallbackServiceLogPath(c.programData, c.name), c.path) << c.name;
