@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "util/path_rules.h"
 #include "util/text.h"
 
 #include "util/sha1.h"
@@ -64,6 +63,14 @@ bool sameFolder(std::string_view a, std::string_view b) {
   return equalsIgnoringAsciiCase(normalFolder(a), normalFolder(b));
 }
 
+// "X:\..." or "\\server\...": a path that names its drive or share, and
+// nothing else (no quotes).
+bool isFullPath(std::string_view path) {
+  const bool drive = path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                     path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+  return drive || path.starts_with("\\\\");
+}
+
 // "C:\", "C:" or "\\server\share": where nothing below is the service's own.
 bool isRoot(std::string_view folder) {
   const std::string path = normalFolder(folder);
@@ -77,11 +84,15 @@ bool isRoot(std::string_view folder) {
 FolderChoice foldersToPrepare(const std::vector<std::string>& files, std::string_view executableFolder) {
   FolderChoice choice;
   for (const std::string& file : files) {
-    const std::size_t slash = file.find_last_of("\\/");
-    if (isRelativePath(file) || slash == std::string::npos) {
+    if (file.starts_with('$')) {
       choice.passedOver.push_back({file, "its place is known only when the application runs"});
       continue;
     }
+    if (!isFullPath(file)) {
+      choice.passedOver.push_back({file, "it is not a full path"});
+      continue;
+    }
+    const std::size_t slash = file.find_last_of("\\/");
     const std::string folder = normalFolder(file.substr(0, slash + 1));
     if (sameFolder(folder, executableFolder)) {
       choice.passedOver.push_back({file, "it lies in the executable's own folder, which stays read-only to the account"});

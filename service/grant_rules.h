@@ -49,8 +49,9 @@ struct FolderChoice {
   };
   std::vector<PassedOver> passedOver;
 };
-// Files are full paths unless their place is known only at run time. The
-// executable's own folder and a drive's root are never opened to the account.
+// Files are full paths ("X:\..." or "\\server\share\..."); one that starts
+// with "$" is placed only at run time. The executable's own folder and a
+// drive's root are never opened to the account.
 FolderChoice foldersToPrepare(const std::vector<std::string>& files, std::string_view executableFolder);
 
 }  // namespace runvo

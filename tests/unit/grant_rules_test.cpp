@@ -94,8 +94,9 @@ TEST(GrantRules, TheFoldersOfTheFilesTheServiceWritesOnceEachButNeverTheExecutab
        {"C:\\Program Files\\App\\svc.log", "C:\\Program Files\\App\\\\x.log"}},
       {"roots", {"C:\\out.txt", "\\\\server\\share\\out.txt", "\\\\server\\share\\logs\\out.txt"},
        {"\\\\server\\share\\logs"}, {"C:\\out.txt", "\\\\server\\share\\out.txt"}},
-      {"known only at run time", {"out.txt", "logs\\out.txt", "$APPDATA/out.txt"}, {},
-       {"out.txt", "logs\\out.txt", "$APPDATA/out.txt"}},
+      {"not a full path, or known only at run time",
+       {"out.txt", "logs\\out.txt", "\"C:\\x\\out.txt\"", "1:\\x\\out.txt", "$APPDATA/out.txt"}, {},
+       {"out.txt", "logs\\out.txt", "\"C:\\x\\out.txt\"", "1:\\x\\out.txt", "$APPDATA/out.txt"}},
   };
   for (const Case& c : cases) {
     const FolderChoice choice = foldersToPrepare(c.files, exe);
