@@ -1,8 +1,12 @@
 #include "jvm/java_check.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include "diag/log.h"
 #include "payload/temp_dirs.h"
@@ -27,9 +31,14 @@ std::string shortPath(const std::string& path) {
   return shortForm.empty() ? path : shortForm;
 }
 
-UniqueHandle createInheritableOutput(const std::string& path) {
-  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+// The probe's output file goes when its last handle closes, whoever holds it:
+// a probed process may keep its copy for a moment after it ended, and a file
+// removed by name after the wait would then stay behind. Opened for deletion
+// on close and shared for it, it is read through this handle.
+UniqueHandle createSelfDeletingOutput(const std::string& path) {
+  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   UniqueHandle inheritable;
   if (file) {
     DuplicateHandle(GetCurrentProcess(), file.get(), GetCurrentProcess(), inheritable.put(), 0, TRUE,
@@ -38,10 +47,25 @@ UniqueHandle createInheritableOutput(const std::string& path) {
   return inheritable;
 }
 
-std::vector<std::string> firstLines(const std::string& path) {
+// The first lines the probe wrote, read from the start of the file it shares
+// with the probe.
+std::vector<std::string> firstLines(HANDLE output) {
   std::vector<std::string> lines;
-  FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) return lines;
+  HANDLE reader = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), output, GetCurrentProcess(), &reader, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    return lines;
+  }
+  SetFilePointer(reader, 0, nullptr, FILE_BEGIN);
+  const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(reader), _O_RDONLY);
+  if (descriptor == -1) {
+    CloseHandle(reader);
+    return lines;
+  }
+  FILE* file = _fdopen(descriptor, "r");
+  if (file == nullptr) {
+    _close(descriptor);
+    return lines;
+  }
   char line[kLineCapacity];
   while (lines.size() < kVersionLinesRead && std::fgets(line, sizeof line, file)) {
     std::string text(line);
@@ -118,7 +142,9 @@ Outcome<std::optional<std::string>> probeJavaVersion(const std::string& javaExe,
   std::string commandLine = "\"" + program + "\" -version";
   const auto outputPath = createTempFileName();
   if (!outputPath) return outputPath.error();
-  UniqueHandle output = createInheritableOutput(*outputPath);
+  UniqueHandle output = createSelfDeletingOutput(*outputPath);
+  // GetTempFileName made the file; without a handle of ours it is removed by name.
+  if (!output) DeleteFileA(outputPath->c_str());
 
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -130,8 +156,6 @@ Outcome<std::optional<std::string>> probeJavaVersion(const std::string& javaExe,
                       nullptr, &startup, &process)) {
     writeLog("Could not create process %s > %s (error %d)", commandLine.c_str(), outputPath->c_str(),
              static_cast<int>(GetLastError()));
-    output.reset();
-    DeleteFileA(outputPath->c_str());
     return std::optional<std::string>();
   }
   UniqueHandle processHandle(process.hProcess);
@@ -143,20 +167,16 @@ Outcome<std::optional<std::string>> probeJavaVersion(const std::string& javaExe,
   if (exitCode == kStillActive) {
     writeLog("Terminating process");
     TerminateProcess(processHandle.get(), 1);
-    // Let it go before its output file is deleted.
     WaitForSingleObject(processHandle.get(), kProbeTimeoutMs);
   } else if (exitCode != 0) {
     // Remembered, so that a broken runtime is not started again until it changes.
     writeVersionCache(javaExe, lastWrite, "1.0.0");
   }
-  output.reset();
-
   std::optional<std::string> version;
-  if (exitCode == 0) {
-    version = parseVersionOutput(firstLines(*outputPath));
+  if (exitCode == 0 && output) {
+    version = parseVersionOutput(firstLines(output.get()));
     if (version) writeLog("Java version: %s", version->c_str());
   }
-  DeleteFileA(outputPath->c_str());
   return version;
 }
 

@@ -123,14 +123,8 @@ Status createVm(const LaunchSettings& settings, const ProcessValues& values, con
   return done();
 }
 
-// A redirection file of the runtime launcher class: expanded, and made a full
-// path unless it starts with '$' (left for the Java side to resolve).
-WideString redirectionFile(const OutputRedirection& redirection, const LauncherValues& values) {
-  if (!redirection.enabled) return {};
-  std::string file = redirection.file;
-  expandVariablesInPlace(file, values);
-  if (!file.starts_with('$')) file = fullPath(file, /*keepCase=*/true);
-  return WideString(asPortable(toWide(file, fileCodePage())));
+WideString wideRedirectionFile(const OutputRedirection& redirection, const LauncherValues& values) {
+  return WideString(asPortable(toWide(redirectionFile(redirection, values), fileCodePage())));
 }
 
 LaunchTexts launchTexts(const LaunchSettings& settings, const LauncherValues& values) {
@@ -138,8 +132,8 @@ LaunchTexts launchTexts(const LaunchSettings& settings, const LauncherValues& va
   expandVariablesInPlace(configured, values);
   return {
       .mainClass = WideString(asPortable(toWide(settings.mainClass, CP_ACP))),
-      .standardErrorFile = redirectionFile(settings.standardError, values),
-      .standardOutputFile = redirectionFile(settings.standardOutput, values),
+      .standardErrorFile = wideRedirectionFile(settings.standardError, values),
+      .standardOutputFile = wideRedirectionFile(settings.standardOutput, values),
       .configuredArguments = WideString(asPortable(toWide(configured, CP_ACP))),
   };
 }
@@ -226,6 +220,13 @@ Status invokeMain(const LaunchSettings& settings, const ProcessValues& values, c
   return done();
 }
 }  // namespace
+
+std::string redirectionFile(const OutputRedirection& redirection, const LauncherValues& values) {
+  if (!redirection.enabled) return {};
+  std::string file = redirection.file;
+  expandVariablesInPlace(file, values);
+  return file.starts_with('$') ? file : fullPath(file, /*keepCase=*/true);
+}
 
 Status launchJavaApplication(const LaunchSettings& settings, const ProcessValues& values, const LoadedJvm& jvm,
                              const ArgumentVector& arguments, void (*onMainCalled)()) {

@@ -15,6 +15,11 @@ namespace runvo {
 // a missing launcher class or method fails with its message.
 // `onMainCalled` runs right before main is called: the VM exists and the
 // runtime launcher class was found.
+// A redirection file as the run names it: expanded, and made a full path
+// unless it starts with '$' (left for the Java side to resolve); empty when
+// not redirected. /install prepares its folder from the same text.
+std::string redirectionFile(const OutputRedirection& redirection, const LauncherValues& values);
+
 Status launchJavaApplication(const LaunchSettings& settings, const ProcessValues& values, const LoadedJvm& jvm,
                              const ArgumentVector& arguments, void (*onMainCalled)());
 

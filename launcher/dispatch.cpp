@@ -8,6 +8,7 @@
 #include "launcher/process_exit.h"
 #include "launcher/startup.h"
 #include "launcher/usage.h"
+#include "launch/java_vm_launcher.h"
 #include "payload/config.h"
 #include "service/console_run.h"
 #include "service/host_rules.h"
@@ -15,6 +16,7 @@
 #include "service/service_control.h"
 #include "service/service_host.h"
 #include "service/service_install.h"
+#include "service/service_log.h"
 #include "util/paths.h"
 #include "util/win.h"
 #include "util/win_text.h"
@@ -24,16 +26,28 @@ namespace runvo {
 namespace {
 constexpr unsigned kDefaultStartWatchSeconds = 3;
 
-std::string serviceLogPathFor(const std::string& name) {
+ServiceLogPlaces serviceLogPlacesFor(const std::string& name) {
   // The file functions take ANSI; a character it lacks becomes "_" in the name.
-  return serviceLogPath(launcherDirectory(), readServiceLogSettings(configTable()).folder, utf8InAnsi(name));
+  return serviceLogPlaces(launcherDirectory(), readServiceLogSettings(configTable()).folder, utf8InAnsi(name));
+}
+
+// What the service writes: its log and the application's [output] files.
+std::vector<std::string> filesTheServiceWrites(const std::string& name) {
+  std::vector<std::string> files{serviceLogPlacesFor(name).configured};
+  const LaunchSettings launch = readLaunchSettings(configTable());
+  for (const OutputRedirection* output : {&launch.standardOutput, &launch.standardError}) {
+    if (output->enabled && !output->file.empty()) {
+      files.push_back(redirectionFile(*output, LauncherValues{launcherDirectory(), "", ""}));
+    }
+  }
+  return files;
 }
 
 StartWatch startWatch(const std::string& name) {
   const int configured = getConfigInt(kKeyStartWatchSeconds);
   const bool present = configTable().narrow().contains(kKeyStartWatchSeconds);
   return {present && configured >= 0 ? static_cast<unsigned>(configured) : kDefaultStartWatchSeconds,
-          serviceLogPathFor(name), !getConfigString(kKeyReady).empty()};
+          serviceLogPlacesFor(name), !getConfigString(kKeyReady).empty()};
 }
 
 // The service's settings; a payload whose settings cannot be used ends the verb.
@@ -46,7 +60,7 @@ ServiceSettings serviceSettings() {
 
 int install(const VerbRequest& request, const std::string& name) {
   const ServiceSettings settings = serviceSettings();
-  InstallRequest install{name, kDemandStart, false, request.interactive};
+  InstallRequest install{name, kDemandStart, false, request.interactive, filesTheServiceWrites(name)};
   switch (request.verb) {
     case Verb::InstallAuto: install.startType = kAutoStart; break;
     case Verb::InstallDelayed:
@@ -74,7 +88,7 @@ int runVerb(const VerbRequest& request, const std::string& name) {
     case Verb::Stop: return stopService(name, /*verbose=*/true);
     case Verb::Start: return startService(name, startWatch(name));
     case Verb::Restart: return restartService(name, startWatch(name));
-    case Verb::Status: return queryServiceStatus(name, serviceLogPathFor(name));
+    case Verb::Status: return queryServiceStatus(name, serviceLogPlacesFor(name));
     default: break;
   }
   return 1;
@@ -87,7 +101,7 @@ bool isServiceVerb(Verb verb) {
 int showUsage(const ArgumentVector& arguments, const std::string& name) {
   std::string program = arguments.empty() ? std::string("runvo.exe") : toNarrow(asWin(arguments.front()));
   program = program.substr(program.find_last_of("\\/") + 1);
-  std::fputs(usageText(program, utf8InAnsi(name), serviceLogPathFor(name)).c_str(), stderr);
+  std::fputs(usageText(program, utf8InAnsi(name), serviceLogPlacesFor(name).configured).c_str(), stderr);
   std::fflush(stderr);
   return kUsageExitCode;
 }

@@ -174,7 +174,15 @@ StartOutcome followStart(SC_HANDLE service, unsigned watchSeconds, SERVICE_STATU
   return status.dwCurrentState == SERVICE_RUNNING ? StartOutcome::Running : StartOutcome::Ended;
 }
 
-void printServiceLogReason(const std::string& logPath) {
+// Said when the service's log is not where its configuration puts it.
+std::string fallbackNote(const ServiceLogPlaces& places, const std::string& read) {
+  if (read == places.configured) return {};
+  return "The service log is in the fallback folder: " + read + " (" + places.configured + " could not be written).";
+}
+
+void printServiceLogReason(const ServiceLogPlaces& places) {
+  const std::string logPath = serviceLogToRead(places);
+  if (const std::string note = fallbackNote(places, logPath); !note.empty()) std::fprintf(stderr, "%s\n", note.c_str());
   const std::vector<std::string> lines = lastServiceLogLines(logPath, kReasonLines);
   if (lines.empty()) {
     std::fprintf(stderr, "The service log %s holds nothing about it.\n", logPath.c_str());
@@ -218,7 +226,7 @@ int reportStartOutcome(const std::string& name, StartOutcome outcome, const SERV
       break;
   }
   std::fflush(stdout);
-  printServiceLogReason(watch.serviceLogPath);
+  printServiceLogReason(watch.serviceLog);
   std::fflush(stderr);
   return 1;
 }
@@ -327,7 +335,7 @@ int restartService(const std::string& name, const StartWatch& watch) {
   return startService(name, watch);
 }
 
-int queryServiceStatus(const std::string& name, const std::string& serviceLogPath) {
+int queryServiceStatus(const std::string& name, const ServiceLogPlaces& serviceLog) {
   const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
   if (!manager) {
     const DWORD error = GetLastError();
@@ -345,7 +353,9 @@ int queryServiceStatus(const std::string& name, const std::string& serviceLogPat
   }
   const bool running = status.dwCurrentState == SERVICE_RUNNING;
   std::fputs(running ? "Running.\n" : "Not running.\n", stdout);
-  printRunFacts(serviceRunFacts(serviceLogPath), running);
+  const std::string logPath = serviceLogToRead(serviceLog);
+  printRunFacts(serviceRunFacts(logPath), running);
+  if (const std::string note = fallbackNote(serviceLog, logPath); !note.empty()) std::printf("%s\n", note.c_str());
   return reportConfiguration(service.get(), running ? 0 : 3);
 }
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "service/log_place_rules.h"
+
 namespace runvo {
 
 int uninstallService(const std::string& name, bool verbose);
@@ -12,7 +14,7 @@ struct StartWatch {
   // How long a service that reached RUNNING is watched before /start is content.
   unsigned seconds = 3;
   // Where the service's reasons are, shown when it does not run.
-  std::string serviceLogPath;
+  ServiceLogPlaces serviceLog;
   // The service reports running only once its readiness check succeeds:
   // running means ready, and no watch is needed.
   bool readinessChecked = false;
@@ -27,7 +29,8 @@ int stopService(const std::string& name, bool verbose);
 // simply started. A stop that fails is the restart's failure: no start.
 int restartService(const std::string& name, const StartWatch& watch);
 // "Running." or "Not running.", how often the host restarted the application
-// (from the service log), and whether it starts with Windows.
-int queryServiceStatus(const std::string& name, const std::string& serviceLogPath);
+// (from the service log), where the log is when it is in the fallback
+// folder, and whether the service starts with Windows.
+int queryServiceStatus(const std::string& name, const ServiceLogPlaces& serviceLog);
 
 }  // namespace runvo

@@ -570,6 +570,18 @@ void runApplication(Host& h, const std::wstring& commandLine) {
     if (!waitBeforeRestart(h, decision)) reportEnd(h, 0, RestartDecision::Action::Stop, nullptr);
   }
 }
+
+// A log that cannot be written where it is configured (an account that may
+// not write beside the executable) goes to the fallback, and the event log,
+// where administrators look first, says where, or why there is none.
+void startServiceLog(Host& h) {
+  const ServiceLogPlaces places =
+      serviceLogPlaces(h.context.launcherDirectory, h.context.serviceLog.folder, utf8InAnsi(h.serviceName));
+  h.log = std::make_unique<ServiceLog>(places.configured, h.context.serviceLog);
+  h.log->fallBackTo(places.fallback, [name = h.serviceName](const std::string& text) {
+    writeEventLogError(name, "Service '" + utf8InAnsi(name) + "': " + text + ".");
+  });
+}
 }  // namespace
 
 void prepareServiceHost(HostContext context) { host().context = std::move(context); }
@@ -580,9 +592,7 @@ void WINAPI serviceMain(DWORD argc, LPWSTR* argv) {
   h.status = startingStatus();
   h.serviceName = toUtf8(asWin(serviceNameArgument(argc, reinterpret_cast<const char16_t* const*>(argv))));
   writeLog("service name is '%s'", h.serviceName.c_str());
-  h.log = std::make_unique<ServiceLog>(
-      serviceLogPath(h.context.launcherDirectory, h.context.serviceLog.folder, utf8InAnsi(h.serviceName)),
-      h.context.serviceLog);
+  startServiceLog(h);
   h.log->line(std::string(kServiceStartMarker) + ": " + utf8InAnsi(h.serviceName));
   h.statusHandle = RegisterServiceCtrlHandlerExW(fromUtf8(h.serviceName).c_str(), controlHandler, nullptr);
   if (h.statusHandle == nullptr) {

@@ -17,6 +17,7 @@
 
 #include "payload/config.h"
 #include "service/event_log.h"
+#include "service/folder_access.h"
 #include "service/host_rules.h"
 #include "service/scm_access.h"
 #include "service/service_control.h"
@@ -364,6 +365,48 @@ bool preparePassword(const ServiceSettings& settings, std::wstring& password, in
   return true;
 }
 
+// Makes the folder and grants the account its entry: "Granted ..." on
+// standard output, or what failed on standard error.
+void prepareFolder(const std::string& folder, const FolderGrant& grant, const std::string& account) {
+  const char* step = "creating";
+  DWORD error = createFolderTree(folder);
+  if (error == 0) {
+    step = "granting the right to modify";
+    error = grantOnFolder(folder, grant);
+  }
+  if (error != 0) {
+    std::fprintf(stderr, "Could not prepare %s for %s: %s it failed: %s\n", folder.c_str(), account.c_str(), step,
+                 systemErrorText(error).c_str());
+    return;
+  }
+  std::printf("Granted %s the right to modify %s and what it holds.\n", account.c_str(), folder.c_str());
+}
+
+// The folders the service writes, made and opened to an account that is not
+// LocalSystem. What could not be done is said on standard error and leaves
+// the registration as it is: the service then writes its log to the
+// fallback folder.
+void prepareWrittenFolders(const InstallRequest& request, const ServiceSettings& settings) {
+  if (settings.account.kind == AccountKind::LocalSystem) return;
+  const std::string account = utf8InAnsi(accountName(settings.account, request.name));
+  const FolderChoice choice = foldersToPrepare(request.writtenFiles, launcherDirectory());
+  for (const FolderChoice::PassedOver& file : choice.passedOver) {
+    std::fprintf(stderr, "Not prepared for %s: %s: %s.\n", account.c_str(), file.file.c_str(), file.reason.c_str());
+  }
+  if (choice.prepared.empty()) return;
+  DWORD error = 0;
+  const std::optional<std::string> sid = serviceAccountSid(settings.account, request.name, error);
+  if (!sid) {
+    std::string folders;
+    for (const std::string& folder : choice.prepared) folders += (folders.empty() ? "" : ", ") + folder;
+    std::fprintf(stderr, "Could not find the account %s (%s): grant it the right to modify %s yourself.\n",
+                 account.c_str(), systemErrorText(error).c_str(), folders.c_str());
+    return;
+  }
+  const FolderGrant grant = *folderGrantFor(settings.account.kind, *sid);
+  for (const std::string& folder : choice.prepared) prepareFolder(folder, grant, account);
+}
+
 bool sameAccount(const std::wstring& registered, const std::wstring& wanted) {
   const auto isLocalSystem = [](const std::wstring& account) {
     return account.empty() || _wcsicmp(account.c_str(), L"LocalSystem") == 0 ||
@@ -410,9 +453,11 @@ int updateService(SC_HANDLE service, const Registered& registered, const Install
   const std::string quoted = "'" + utf8InAnsi(request.name) + "'";
   if (keyValues(request.name) == before) {
     std::printf("Service %s is up to date: nothing changed.\n", quoted.c_str());
+    prepareWrittenFolders(request, settings);
     return 0;
   }
   std::printf("Updated service %s.\n", quoted.c_str());
+  prepareWrittenFolders(request, settings);
   SERVICE_STATUS status{};
   if (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED) {
     std::printf("The service runs on: its registration changed now; the application gets this executable's payload "
@@ -464,6 +509,7 @@ int installService(const InstallRequest& request, const ServiceSettings& setting
     std::fprintf(stderr, "The event log source '%s' could not be registered.\n", utf8InAnsi(request.name).c_str());
   }
   std::printf("Installed service '%s'.\n", utf8InAnsi(request.name).c_str());
+  prepareWrittenFolders(request, settings);
   return 0;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "service/service_settings.h"
 
@@ -16,6 +17,9 @@ struct InstallRequest {
   std::uint32_t startType = kDemandStart;
   bool delayedStart = false;  // with kAutoStart: some time after the other automatic services
   bool interactive = true;    // what the command line says
+  // Full paths of the files the service writes (its log, the application's
+  // output files): their folders are made and opened to its account.
+  std::vector<std::string> writtenFiles;
 };
 
 // The process exit code.

@@ -4,6 +4,10 @@
 #include <sstream>
 
 #include "diag/log.h"
+#include "payload/temp_dirs.h"
+#include "service/folder_access.h"
+#include "util/filled_buffer.h"
+#include "util/win_text.h"
 
 namespace runvo {
 
@@ -18,12 +22,26 @@ LogTime localTimeNow() {
 }
 
 namespace {
-// Creates each missing folder of the path's directory.
-void createFolders(const std::string& filePath) {
-  for (std::size_t at = filePath.find_first_of("\\/", 3); at != std::string::npos;
-       at = filePath.find_first_of("\\/", at + 1)) {
-    CreateDirectoryA(filePath.substr(0, at).c_str(), nullptr);
+// The folder of a full path, without its separator.
+std::string folderOf(const std::string& filePath) { return filePath.substr(0, filePath.find_last_of("\\/")); }
+
+UniqueHandle openForAppending(const std::string& path) {
+  return UniqueHandle(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// "<ProgramData>\runvo\<service>" is the account's alone (SYSTEM and the
+// administrators aside); "runvo" above it is shared by every service.
+DWORD createPrivateServiceFolder(const std::string& logFolder) {
+  const std::string serviceFolder = folderOf(logFolder);
+  if (const DWORD error = createFolderTree(folderOf(serviceFolder))) return error;
+  PrivateFolderSecurity security;
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, security.descriptor(), FALSE};
+  if (!CreateDirectoryA(serviceFolder.c_str(), security.valid() ? &attributes : nullptr)) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS) return error;
   }
+  return createFolderTree(logFolder);
 }
 
 // The local time of a file time, as the log's lines are stamped.
@@ -35,7 +53,7 @@ LogTime localTimeOf(const FILETIME& fileTime) {
 }
 
 // The folder of a path, with its separator; empty for a bare name.
-std::string folderOf(const std::string& path) {
+std::string folderWithSeparator(const std::string& path) {
   const std::size_t at = path.find_last_of("\\/");
   return at == std::string::npos ? std::string() : path.substr(0, at + 1);
 }
@@ -59,15 +77,26 @@ void ServiceLog::finishOutput() {
   for (const std::string& text : outputLines_.finish()) writeLocked(text);
 }
 
+void ServiceLog::fallBackTo(std::string fallbackPath, Notice notice) {
+  std::lock_guard guard(lock_);
+  fallbackPath_ = std::move(fallbackPath);
+  notice_ = std::move(notice);
+}
+
 bool ServiceLog::openLocked() {
   if (file_) return true;
-  createFolders(path_);
-  file_.reset(CreateFileA(path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file_) {
+  DWORD error = createFolderTree(folderOf(path_));
+  if (error == 0) {
+    file_ = openForAppending(path_);
+    error = file_ ? 0 : GetLastError();
+  }
+  // Once the log has started in its place, a failure later (a roll-over, a
+  // scanner holding the file) is tried again there, not moved elsewhere.
+  if (file_) fallbackPath_.clear();
+  if (!file_ && !openFallbackLocked(error)) {
     if (!failureReported_) {
       writeErrorLog("service log %s cannot be written (error %d); its lines are dropped", path_.c_str(),
-                    static_cast<int>(GetLastError()));
+                    static_cast<int>(error));
       failureReported_ = true;
     }
     return false;
@@ -78,6 +107,33 @@ bool ServiceLog::openLocked() {
   // An empty file holds today's lines whenever it was made.
   const bool written = bytes > 0 && GetFileTime(file_.get(), nullptr, nullptr, &lastWrite);
   roll_.opened(bytes, written ? localTimeOf(lastWrite) : localTimeNow());
+  return true;
+}
+
+// Taken when the configured file cannot be opened before the log has ever
+// been written there; from then on the log (and its rolling) lives there.
+bool ServiceLog::openFallbackLocked(DWORD configuredError) {
+  if (fallbackPath_.empty() || failureReported_) return false;
+  const std::string configured = path_;
+  DWORD error = createPrivateServiceFolder(folderOf(fallbackPath_));
+  if (error == 0) {
+    file_ = openForAppending(fallbackPath_);
+    error = file_ ? 0 : GetLastError();
+  }
+  const std::string configuredReason = configured + " cannot be written (" + systemErrorText(configuredError) + ")";
+  if (!file_) {
+    if (notice_) {
+      notice_("the service log " + configuredReason + ", nor can " + fallbackPath_ + " (" + systemErrorText(error) +
+              "); its lines are dropped");
+    }
+    return false;
+  }
+  path_ = fallbackPath_;
+  fallbackPath_.clear();
+  const std::string note = timestampedLine(localTimeNow(), "the service log " + configuredReason + "; written here") + "\r\n";
+  DWORD written = 0;
+  WriteFile(file_.get(), note.data(), static_cast<DWORD>(note.size()), &written, nullptr);
+  if (notice_) notice_("the service log " + configuredReason + "; it is written to " + path_);
   return true;
 }
 
@@ -126,7 +182,7 @@ void ServiceLog::rollLocked(const LogTime& now) {
 }
 
 void ServiceLog::removeExpiredRolledFiles(const LogTime& now) const {
-  const std::string folder = folderOf(path_);
+  const std::string folder = folderWithSeparator(path_);
   const std::string logName = path_.substr(folder.size());
   std::vector<RolledFile> rolled;
   WIN32_FIND_DATAA entry{};
@@ -175,6 +231,42 @@ std::string wholeFile(const std::string& path) {
   return text.str();
 }
 }  // namespace
+
+namespace {
+std::optional<std::uint64_t> lastWritten(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  return static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+}
+
+// The machine's ProgramData folder as Windows records it: a service's
+// environment need not agree with an administrator's console (Wine's
+// service manager hands its services another one), and the host and the
+// verbs must find the same fallback.
+std::string programDataFolder() {
+  // Taken as REG_SZ, a REG_EXPAND_SZ value comes expanded.
+  char folder[MAX_PATH] = {};
+  DWORD size = sizeof folder;
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", "ProgramData",
+                   RRF_RT_REG_SZ, nullptr, folder, &size) == ERROR_SUCCESS) {
+    return folder;
+  }
+  return filledBuffer<char>(
+      [](char* buffer, DWORD capacity) { return GetEnvironmentVariableA("ProgramData", buffer, capacity); });
+}
+}  // namespace
+
+ServiceLogPlaces serviceLogPlaces(std::string_view launcherDirectory, std::string_view folder,
+                                  std::string_view serviceName) {
+  return {serviceLogPath(launcherDirectory, folder, serviceName),
+          fallbackServiceLogPath(programDataFolder(), serviceName)};
+}
+
+std::string serviceLogToRead(const ServiceLogPlaces& places) {
+  return placeToRead(lastWritten(places.configured), lastWritten(places.fallback)) == LogPlace::Fallback
+             ? places.fallback
+             : places.configured;
+}
 
 std::vector<std::string> lastServiceLogLines(const std::string& path, std::size_t count) {
   return lastLinesSince(wholeFile(path), kServiceStartMarker, count);

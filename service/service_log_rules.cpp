@@ -26,11 +26,15 @@ std::string serviceLogPath(std::string_view launcherDirectory, std::string_view 
   std::string path = isRelativePath(folder) ? std::string(launcherDirectory) : std::string();
   path += folder;
   if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
+  return path + serviceFileStem(serviceName) + ".log";
+}
+
+std::string serviceFileStem(std::string_view serviceName) {
   std::string file(serviceName);
   for (char& c : file) {
     if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) c = '_';
   }
-  return path + (file.empty() ? "service" : file) + ".log";
+  return file.empty() ? "service" : file;
 }
 
 std::string rolledLogName(std::string_view path, int index) { return std::string(path) + "." + std::to_string(index); }

@@ -26,6 +26,8 @@ ServiceLogSettings readServiceLogSettings(const ConfigTable& table);
 // directory (ending with a backslash) unless absolute, and characters that
 // Windows file names cannot hold become "_".
 std::string serviceLogPath(std::string_view launcherDirectory, std::string_view folder, std::string_view serviceName);
+// The service name as a file name: "_" for what Windows file names cannot hold.
+std::string serviceFileStem(std::string_view serviceName);
 
 struct LogTime {
   int year, month, day, hour, minute, second, millisecond;

@@ -76,6 +76,13 @@ struct Module {
   static bool isValid(Type h) { return h != nullptr; }
   static void close(Type h) { FreeLibrary(h); }
 };
+// Memory the system handed out with LocalAlloc (SIDs, ACLs, security descriptors).
+struct LocalMemory {
+  using Type = HLOCAL;
+  static Type invalid() { return nullptr; }
+  static bool isValid(Type h) { return h != nullptr; }
+  static void close(Type h) { LocalFree(h); }
+};
 }  // namespace handle_traits
 
 using UniqueHandle = UniqueResource<handle_traits::Kernel>;
@@ -83,5 +90,6 @@ using UniqueFindHandle = UniqueResource<handle_traits::Find>;
 using UniqueHKey = UniqueResource<handle_traits::RegistryKey>;
 using UniqueServiceHandle = UniqueResource<handle_traits::ServiceHandle>;
 using UniqueModule = UniqueResource<handle_traits::Module>;
+using UniqueLocalMemory = UniqueResource<handle_traits::LocalMemory>;
 
 }  // namespace runvo

@@ -3,6 +3,7 @@
 // running service and its status "Running." need a working service host and
 // are tested with it.
 #include <cctype>
+#include <fstream>
 
 #include "launcher_fixture.h"
 #include "service_scope.h"
@@ -415,6 +416,44 @@ TEST_F(ServiceControl, AGroupManagedAccountInstallsWithoutAPassword) {
   ASSERT_TRUE(config);
   EXPECT_EQ(config->account, "CORP\\web$");
   EXPECT_EQ(config->serviceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+}
+
+TEST_F(ServiceControl, InstallPreparesTheFoldersALeastPrivilegeAccountWritesAndSaysWhatItGranted) {
+  const std::string name = services_.fresh();
+  const fs::path folder = dir_ / "grants";
+  fs::create_directories(folder);
+  const std::string outputFile = (folder / "out" / "app.out").string();
+  const auto launcher = launcherFor(name, {{30012, "virtual"}, {104, "1"}, {105, outputFile}, {102, "1"}, {103, "err.txt"}},
+                                    {}, "grants\\svc.exe");
+  const std::string account = "NT SERVICE\\" + name;
+  const LauncherRun install = verb(launcher, L"/install");
+  EXPECT_EQ(install.out, "Installed service '" + name + "'.\r\nGranted " + account + " the right to modify " +
+                             (folder / "logs").string() + " and what it holds.\r\nGranted " + account +
+                             " the right to modify " + (folder / "out").string() + " and what it holds.\r\n")
+      << install.err;
+  EXPECT_EQ(install.err, "Not prepared for " + account + ": " + (folder / "err.txt").string() +
+                             ": it lies in the executable's own folder, which stays read-only to the account.\r\n");
+  EXPECT_EQ(install.exitCode, 0u);
+  EXPECT_TRUE(fs::is_directory(folder / "logs"));
+  EXPECT_TRUE(fs::is_directory(folder / "out"));
+
+  // Updated in place with another log folder, one whose path names a file:
+  // said, and the file left as it was; the registration stands.
+  std::ofstream(folder / "blocker") << "keep";
+  const auto rebuilt = launcherFor(name, {{30012, "virtual"}, {30001, "blocker\\logs"}}, {}, "grants\\svc.exe");
+  const LauncherRun update = verb(rebuilt, L"/install");
+  EXPECT_EQ(update.exitCode, 0u);
+  EXPECT_EQ(update.out, "Service '" + name + "' is up to date: nothing changed.\r\n");
+  EXPECT_NE(update.err.find("Could not prepare " + (folder / "blocker" / "logs").string() + " for " + account +
+                            ": creating it failed: "),
+            std::string::npos)
+      << update.err;
+  EXPECT_EQ(readFile(folder / "blocker"), "keep");
+
+  // LocalSystem may write anywhere: nothing is granted.
+  const auto asSystem = launcherFor(name, {}, {}, "grants\\svc.exe");
+  const LauncherRun system = verb(asSystem, L"/install");
+  EXPECT_EQ(system.out, "Updated service '" + name + "'.\r\n") << system.err;
 }
 
 TEST_F(ServiceControl, UnusableServiceSettingsFailTheInstall) {

@@ -88,6 +88,21 @@ class TestService {
   UniqueServiceHandle service_;
 };
 
+// Where a service's log goes when its folder cannot take it; removed at the
+// end, as the service never removes it.
+struct FallbackFolder {
+  explicit FallbackFolder(const std::string& serviceName) {
+    char programData[MAX_PATH] = {};
+    EXPECT_GT(GetEnvironmentVariableA("ProgramData", programData, MAX_PATH), 0u);
+    path = fs::path(programData) / "runvo" / serviceName;
+  }
+  ~FallbackFolder() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+  fs::path path;
+};
+
 // The process id the service log names for the latest child.
 DWORD childProcessId(const fs::path& serviceLog) {
   DWORD id = 0;
@@ -1245,11 +1260,68 @@ TEST_F(ServiceHost, AStopRightAfterTheStartIsNeverLost) {
   }
 }
 
+TEST_F(ServiceHost, TheVersionProbeLeavesNoFileWhenItsProcessHoldsItPastItsEnd) {
+  constexpr auto kLinger = 1500ms;
+  const fs::path javaExe = dir_ / "jre" / "bin" / "java.exe";
+  std::ofstream(javaExe.parent_path() / "java.script", std::ios::app) << "linger-ms: " << kLinger.count() << "\n";
+  script("main: read-stdin\n");
+  const fs::path exe = launcherWith({}, "probe.exe");
+  TestService service(spacedServiceName("probe"), exe);
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
+  ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP));
+  ASSERT_TRUE(service.waitForState(SERVICE_STOPPED, 15s));
+  // The probe's own process records the file it held: "\\?\C:\...\rvxNNNN.tmp".
+  // Wine may start the probe's own process a moment after the probe ended.
+  const fs::path linger = javaExe.string() + ".linger";
+  ASSERT_TRUE(waitUntil([&] { return !recordedRuns(linger).empty(); }, 10s));
+  const std::vector<std::string> held = recordedRuns(linger);
+  ASSERT_EQ(held.size(), 1u) << "the version probe ran once, in the service's child";
+  std::string path = held[0];
+  if (path.starts_with("\\\\?\\")) path.erase(0, 4);
+  EXPECT_TRUE(fs::path(path).filename().string().starts_with("rvx")) << path;
+  EXPECT_TRUE(waitUntil([&] { return !fs::exists(path); }, kLinger + 5s)) << path << " is left behind";
+}
+
+TEST_F(ServiceHost, ALogFolderThatCannotBeMadeFallsBackUnderProgramDataWhichTheVerbsName) {
+  script("main: print-bytes 100\nmain: throw\n");
+  ServiceScope services;
+  const std::string name = services.fresh();
+  // Its folder would lie below the executable file itself.
+  const fs::path exe = launcherWith({{30001, "fallback.exe\\logs"}}, "fallback.exe");
+  const std::string configured = exe.string() + "\\logs\\" + name + ".log";
+  const FallbackFolder fallbackFolder(name);
+  const std::string fallback = (fallbackFolder.path / "logs" / (name + ".log")).string();
+  auto verb = [&](const std::string& text) {
+    return run(exe, {.arguments = std::wstring(text.begin(), text.end()) + L" " + std::wstring(name.begin(), name.end())});
+  };
+  ASSERT_EQ(verb("/install").exitCode, 0u);
+
+  const LauncherRun start = verb("/start");
+  EXPECT_EQ(start.exitCode, 1u);
+  EXPECT_NE(start.err.find("The service log is in the fallback folder: " + fallback + " (" + configured +
+                           " could not be written)."),
+            std::string::npos)
+      << start.err;
+  EXPECT_NE(start.err.find("The last lines of the service log " + fallback + ":"), std::string::npos) << start.err;
+  const std::string log = readFile(fallback);
+  EXPECT_NE(log.find("the service log " + configured + " cannot be written ("), std::string::npos) << log;
+  EXPECT_NE(log.find("; written here"), std::string::npos) << log;
+  EXPECT_NE(log.find("service starting: " + name), std::string::npos) << log;
+  EXPECT_TRUE(fs::is_regular_file(exe)) << "the file in the way is left as it was";
+
+  const LauncherRun status = verb("/status");
+  EXPECT_EQ(status.out, "Not running.\r\nLast exit code: 1\r\nThe service log is in the fallback folder: " + fallback +
+                            " (" + configured + " could not be written).\r\n");
+  EXPECT_EQ(status.exitCode, 3u);
+}
+
 TEST_F(ServiceHost, AServiceLogThatCannotBeWrittenNeverStopsTheService) {
   // Its folder would lie below the executable file itself: it cannot be made.
   script("main: print-bytes 100000\nmain: read-stdin\n");
   const fs::path exe = launcherWith({{30001, "nolog.exe\\logs"}}, "nolog.exe");
   TestService service(spacedServiceName("no log"), exe);
+  const FallbackFolder fallbackFolder(service.name());
   ASSERT_TRUE(service.start());
   ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
   ASSERT_TRUE(traced("printed 100000")) << joined(trace());
