@@ -22,6 +22,10 @@ LogTime localTimeNow() {
 }
 
 namespace {
+// How far /status looks back for the latest start: a start further back
+// than this many rolled files is not shown.
+constexpr std::size_t kRolledFilesReadForFacts = 3;
+
 // The folder of a full path, without its separator.
 std::string folderOf(const std::string& filePath) { return filePath.substr(0, filePath.find_last_of("\\/")); }
 
@@ -181,19 +185,26 @@ void ServiceLog::rollLocked(const LogTime& now) {
   removeExpiredRolledFiles(now);
 }
 
-void ServiceLog::removeExpiredRolledFiles(const LogTime& now) const {
-  const std::string folder = folderWithSeparator(path_);
-  const std::string logName = path_.substr(folder.size());
+namespace {
+// The rolled files of the log at `path`, by name (without the folder).
+std::vector<RolledFile> listRolledFiles(const std::string& path) {
+  const std::string logName = path.substr(folderWithSeparator(path).size());
   std::vector<RolledFile> rolled;
   WIN32_FIND_DATAA entry{};
-  UniqueFindHandle find(FindFirstFileA((path_ + ".*").c_str(), &entry));
-  if (!find) return;
+  UniqueFindHandle find(FindFirstFileA((path + ".*").c_str(), &entry));
+  if (!find) return rolled;
   do {
     // Only files this log made: no folders, no links someone planted.
     if ((entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) continue;
     if (isRolledLogName(logName, entry.cFileName)) rolled.push_back({entry.cFileName, localTimeOf(entry.ftLastWriteTime)});
   } while (FindNextFileA(find.get(), &entry));
-  for (const std::string& name : rolledFilesToRemove(std::move(rolled), settings_.keptFiles, settings_.keptDays, now)) {
+  return rolled;
+}
+}  // namespace
+
+void ServiceLog::removeExpiredRolledFiles(const LogTime& now) const {
+  const std::string folder = folderWithSeparator(path_);
+  for (const std::string& name : rolledFilesToRemove(listRolledFiles(path_), settings_.keptFiles, settings_.keptDays, now)) {
     DeleteFileA((folder + name).c_str());
   }
 }
@@ -272,6 +283,17 @@ std::vector<std::string> lastServiceLogLines(const std::string& path, std::size_
   return lastLinesSince(wholeFile(path), kServiceStartMarker, count);
 }
 
-RunFacts serviceRunFacts(const std::string& path) { return latestRunFacts(wholeFile(path), kServiceStartMarker); }
+RunFacts serviceRunFacts(const std::string& path) {
+  std::string text = wholeFile(path);
+  // A log that rolled over since the latest start holds that start, and the
+  // restarts after it, in its newest rolled files.
+  const std::string folder = folderWithSeparator(path);
+  std::size_t read = 0;
+  for (const RolledFile& rolled : newestFirst(listRolledFiles(path))) {
+    if (text.find(kServiceStartMarker) != std::string::npos || read++ == kRolledFilesReadForFacts) break;
+    text = wholeFile(folder + rolled.name) + text;
+  }
+  return latestRunFacts(text, kServiceStartMarker);
+}
 
 }  // namespace runvo

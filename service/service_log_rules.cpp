@@ -94,12 +94,47 @@ void LogRollState::rolled(const LogTime& now) {
 
 void LogRollState::rollFailed(const LogTime& now) { failedAt_ = now; }
 
+namespace {
+// A rolled file's name as the stem before its last dot and the number after it.
+struct NumberedName {
+  std::string_view stem;
+  unsigned long number = 0;
+};
+std::optional<NumberedName> numberedName(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || !allDigits(name.substr(dot + 1))) return std::nullopt;
+  NumberedName numbered{name.substr(0, dot)};
+  const auto [end, problem] = std::from_chars(name.data() + dot + 1, name.data() + name.size(), numbered.number);
+  if (problem != std::errc()) return std::nullopt;
+  return numbered;
+}
+
+// For files written within the same millisecond, the names tell: a size
+// roll shifts the older files up, so ".1" is newer than ".2"; a day's later
+// rolls count up, so ".2026-12-10.2" is newer than ".2026-12-10.1", which
+// is newer than ".2026-12-10".
+bool namedNewer(std::string_view a, std::string_view b) {
+  const auto numberedA = numberedName(a);
+  const auto numberedB = numberedName(b);
+  if (numberedA && numberedB && numberedA->stem == numberedB->stem && numberedA->number != numberedB->number) {
+    const std::string_view stem = numberedA->stem;
+    const bool dayRoll = stem.size() >= 10 && isDate(stem.substr(stem.size() - 10));
+    return dayRoll ? numberedA->number > numberedB->number : numberedA->number < numberedB->number;
+  }
+  return a > b;
+}
+}  // namespace
+
+std::vector<RolledFile> newestFirst(std::vector<RolledFile> files) {
+  std::ranges::sort(files, [](const RolledFile& a, const RolledFile& b) {
+    return a.lastWrite != b.lastWrite ? a.lastWrite > b.lastWrite : namedNewer(a.name, b.name);
+  });
+  return files;
+}
+
 std::vector<std::string> rolledFilesToRemove(std::vector<RolledFile> files, int keptFiles, int keptDays,
                                              const LogTime& now) {
-  // Newest first; the name only keeps the order of equal times fixed.
-  std::ranges::sort(files, [](const RolledFile& a, const RolledFile& b) {
-    return a.lastWrite != b.lastWrite ? a.lastWrite > b.lastWrite : a.name > b.name;
-  });
+  files = newestFirst(std::move(files));
   std::vector<std::string> removed;
   for (std::size_t i = 0; i < files.size(); ++i) {
     const bool beyondCount = i >= static_cast<std::size_t>(std::max(keptFiles, 0));

@@ -92,6 +92,9 @@ struct RolledFile {
   LogTime lastWrite;
 };
 
+// By last write, the newest first.
+std::vector<RolledFile> newestFirst(std::vector<RolledFile> files);
+
 // The rolled files to remove: beyond the newest `keptFiles`, and those last
 // written more than `keptDays` days (0: no limit) before `now`.
 std::vector<std::string> rolledFilesToRemove(std::vector<RolledFile> files, int keptFiles, int keptDays,

@@ -6,8 +6,9 @@ namespace runvo {
 
 namespace {
 std::uint32_t rotateLeft(std::uint32_t value, int bits) { return (value << bits) | (value >> (32 - bits)); }
+}  // namespace
 
-void compress(std::uint32_t state[5], const unsigned char* chunk) {
+void sha1Block(std::uint32_t (&state)[5], const std::uint8_t* chunk) {
   std::uint32_t w[80];
   for (int i = 0; i < 16; ++i) {
     w[i] = static_cast<std::uint32_t>(chunk[4 * i]) << 24 | static_cast<std::uint32_t>(chunk[4 * i + 1]) << 16 |
@@ -23,7 +24,6 @@ void compress(std::uint32_t state[5], const unsigned char* chunk) {
   }
   state[0] += a, state[1] += b, state[2] += c, state[3] += d, state[4] += e;
 }
-}  // namespace
 
 std::array<std::uint8_t, 20> sha1(std::string_view bytes) {
   std::uint32_t state[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
@@ -34,7 +34,7 @@ std::array<std::uint8_t, 20> sha1(std::string_view bytes) {
   const std::uint64_t bits = static_cast<std::uint64_t>(bytes.size()) * 8;
   for (int shift = 56; shift >= 0; shift -= 8) padded.push_back(static_cast<char>(bits >> shift));
   for (std::size_t at = 0; at < padded.size(); at += 64) {
-    compress(state, reinterpret_cast<const unsigned char*>(padded.data() + at));
+    sha1Block(state, reinterpret_cast<const std::uint8_t*>(padded.data() + at));
   }
   std::array<std::uint8_t, 20> digest{};
   for (int i = 0; i < 20; ++i) digest[i] = static_cast<std::uint8_t>(state[i / 4] >> (24 - 8 * (i % 4)));

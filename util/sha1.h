@@ -9,4 +9,8 @@ namespace runvo {
 
 std::array<std::uint8_t, 20> sha1(std::string_view bytes);
 
+// One 64-byte block into the five words of the state, for a digest that is
+// fed in pieces (the builder's, over a whole executable).
+void sha1Block(std::uint32_t (&state)[5], const std::uint8_t* block);
+
 }  // namespace runvo

@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "util/sha1.h"
+
 namespace runvo::pack {
 
 namespace {
 
-std::uint32_t rotateLeft(std::uint32_t value, int bits) { return (value << bits) | (value >> (32 - bits)); }
 std::uint32_t rotateRight(std::uint32_t value, int bits) { return (value >> bits) | (value << (32 - bits)); }
 
 std::uint32_t bigEndianWord(const std::uint8_t* at) {
@@ -68,27 +69,7 @@ constexpr std::uint32_t kSha256Rounds[64] = {
 
 }  // namespace
 
-void Sha1::block(const std::uint8_t* chunk) {
-  std::uint32_t w[80];
-  for (int i = 0; i < 16; ++i) w[i] = bigEndianWord(chunk + 4 * i);
-  for (int i = 16; i < 80; ++i) w[i] = rotateLeft(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
-  std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3], e = state_[4];
-  for (int i = 0; i < 80; ++i) {
-    std::uint32_t f, k;
-    if (i < 20) {
-      f = (b & c) | (~b & d), k = 0x5A827999;
-    } else if (i < 40) {
-      f = b ^ c ^ d, k = 0x6ED9EBA1;
-    } else if (i < 60) {
-      f = (b & c) | (b & d) | (c & d), k = 0x8F1BBCDC;
-    } else {
-      f = b ^ c ^ d, k = 0xCA62C1D6;
-    }
-    const std::uint32_t next = rotateLeft(a, 5) + f + e + k + w[i];
-    e = d, d = c, c = rotateLeft(b, 30), b = a, a = next;
-  }
-  state_[0] += a, state_[1] += b, state_[2] += c, state_[3] += d, state_[4] += e;
-}
+void Sha1::block(const std::uint8_t* chunk) { sha1Block(state_, chunk); }
 
 void Sha1::update(const std::uint8_t* data, std::size_t size) {
   feed(buffer_, buffered_, length_, data, size, [this](const std::uint8_t* chunk) { block(chunk); });

@@ -311,6 +311,24 @@ TEST_F(ServiceHost, TheChildsOutputGoesToTheServiceLogWhichRollsOver) {
   EXPECT_NE(last.find("state: stopped"), std::string::npos) << last;
 }
 
+TEST_F(ServiceHost, StatusFindsTheLatestStartInARolledOverLog) {
+  // The start's lines roll away under the output that follows them: three
+  // pieces of 64 KiB (one line without an end) roll the log three times.
+  script("main: print-bytes 200000\nmain: read-stdin\n");
+  const std::string name = spacedServiceName("rolled status");
+  const fs::path exe = launcherWith({{30002, "30000"}, {30003, "5"}}, "rolled-status.exe");
+  TestService service(name, exe);
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(service.waitForState(SERVICE_RUNNING, 10s));
+  const fs::path log = dir_ / "logs" / (name + ".log");
+  ASSERT_TRUE(waitUntil([&] { return fs::exists(log.string() + ".3"); }, 10s));
+  ASSERT_EQ(readFile(log).find("service starting"), std::string::npos) << "the start is in a rolled file";
+  const LauncherRun status = verbsOf(exe, name)("/status");
+  EXPECT_EQ(status.exitCode, 0u);
+  EXPECT_NE(status.out.find("\r\nApplication process id: "), std::string::npos) << status.out;
+  EXPECT_NE(status.out.find("\r\nRunning for: "), std::string::npos) << status.out;
+}
+
 // A file time `days` before now, and the local date it falls on, as the
 // service log names a daily roll.
 struct DaysAgo {

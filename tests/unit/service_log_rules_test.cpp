@@ -146,6 +146,22 @@ TEST(ServiceLogRolling, RetentionByCountAndByAge) {
   EXPECT_EQ(rolledFilesToRemove({{"s.log.1", at(9, 11, 59, 59)}}, 5, 2, now), std::vector<std::string>{"s.log.1"});
 }
 
+TEST(ServiceLogRolling, NewestFirstByTimeThenByWhatTheNamesSay) {
+  const LogTime same = at(10, 12);
+  auto names = [](const std::vector<RolledFile>& files) {
+    std::vector<std::string> out;
+    for (const RolledFile& file : files) out.push_back(file.name);
+    return out;
+  };
+  // Written within one millisecond, as quick rolls are.
+  EXPECT_EQ(names(newestFirst({{"s.log.10", same}, {"s.log.2", same}, {"s.log.1", same}, {"s.log.3", same}})),
+            (std::vector<std::string>{"s.log.1", "s.log.2", "s.log.3", "s.log.10"}));
+  EXPECT_EQ(names(newestFirst({{"s.log.2026-12-10", same}, {"s.log.2026-12-10.10", same}, {"s.log.2026-12-10.2", same}})),
+            (std::vector<std::string>{"s.log.2026-12-10.10", "s.log.2026-12-10.2", "s.log.2026-12-10"}));
+  // A later write wins over any name.
+  EXPECT_EQ(names(newestFirst({{"s.log.1", at(9, 12)}, {"s.log.3", same}})), (std::vector<std::string>{"s.log.3", "s.log.1"}));
+}
+
 TEST(ServiceLogRules, ThePathIsTheFolderAndTheServiceName) {
   struct Case {
     const char* folder;
