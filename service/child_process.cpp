@@ -44,12 +44,23 @@ UniqueHandle createKillOnCloseJob() {
   }
   return job;
 }
+
+// In the job before it runs, so that nothing it starts escapes it; without
+// the job (it could not be made or joined) only the process is tracked.
+void joinJob(UniqueHandle& job, HANDLE process) {
+  if (job && !AssignProcessToJobObject(job.get(), process)) {
+    writeLog("AssignProcessToJobObject failed with error %d", static_cast<int>(GetLastError()));
+    job.reset();
+  }
+}
+
+void endJobAndProcess(const UniqueHandle& job, const UniqueHandle& process) {
+  if (job) TerminateJobObject(job.get(), 1);
+  TerminateProcess(process.get(), 1);
+}
 }  // namespace
 
-void endProcessTree(const ChildProcess& child) {
-  if (child.job) TerminateJobObject(child.job.get(), 1);
-  TerminateProcess(child.process.get(), 1);
-}
+void endProcessTree(const ChildProcess& child) { endJobAndProcess(child.job, child.process); }
 
 bool treeHasEnded(const ChildProcess& child) {
   if (child.job) {
@@ -101,11 +112,7 @@ Outcome<ChildProcess> startChild(std::wstring commandLine, DWORD creationFlags, 
     writeLog("could not start process %S (%d)", commandLine.c_str(), static_cast<int>(error));
     return textFailure("", "starting the child", error);
   }
-  // In the job before it runs, so that nothing it starts escapes it.
-  if (child.job && !AssignProcessToJobObject(child.job.get(), started.hProcess)) {
-    writeLog("AssignProcessToJobObject failed with error %d", static_cast<int>(GetLastError()));
-    child.job.reset();
-  }
+  joinJob(child.job, started.hProcess);
   // Also set on its own: Wine takes no priority class from the creation flags.
   if (const DWORD priority = creationFlags & kPriorityClassFlags; priority != 0) {
     SetPriorityClass(started.hProcess, priority);
@@ -148,20 +155,14 @@ Outcome<HelperProcess> startHelperProgram(std::wstring commandLine, const std::w
                       nullptr, directory.c_str(), &startup, &started)) {
     return textFailure("", "starting " + toNarrow(commandLine), GetLastError());
   }
-  if (helper.job && !AssignProcessToJobObject(helper.job.get(), started.hProcess)) {
-    writeLog("AssignProcessToJobObject failed with error %d", static_cast<int>(GetLastError()));
-    helper.job.reset();
-  }
+  joinJob(helper.job, started.hProcess);
   ResumeThread(started.hThread);
   CloseHandle(started.hThread);
   helper.process.reset(started.hProcess);
   return helper;
 }
 
-void endProcessTree(const HelperProcess& helper) {
-  if (helper.job) TerminateJobObject(helper.job.get(), 1);
-  TerminateProcess(helper.process.get(), 1);
-}
+void endProcessTree(const HelperProcess& helper) { endJobAndProcess(helper.job, helper.process); }
 
 void sendStopLine(UniqueHandle& stopLineWriteEnd) {
   if (!stopLineWriteEnd) return;

@@ -451,13 +451,11 @@ int updateService(SC_HANDLE service, const Registered& registered, const Install
   }
   registerEventSource(request.name);
   const std::string quoted = "'" + utf8InAnsi(request.name) + "'";
-  if (keyValues(request.name) == before) {
-    std::printf("Service %s is up to date: nothing changed.\n", quoted.c_str());
-    prepareWrittenFolders(request, settings);
-    return 0;
-  }
-  std::printf("Updated service %s.\n", quoted.c_str());
+  const bool unchanged = keyValues(request.name) == before;
+  std::printf(unchanged ? "Service %s is up to date: nothing changed.\n" : "Updated service %s.\n", quoted.c_str());
+  // The folders follow the payload, not the registration: checked either way.
   prepareWrittenFolders(request, settings);
+  if (unchanged) return 0;
   SERVICE_STATUS status{};
   if (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED) {
     std::printf("The service runs on: its registration changed now; the application gets this executable's payload "

@@ -241,9 +241,7 @@ std::string wholeFile(const std::string& path) {
   if (file) text << file.rdbuf();
   return text.str();
 }
-}  // namespace
 
-namespace {
 std::optional<std::uint64_t> lastWritten(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
