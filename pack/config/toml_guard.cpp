@@ -180,23 +180,25 @@ class Walk {
   }
 
   // Behind a backslash the parser tests for whitespace, and after a line
-  // ending backslash it keeps testing up to the first other character.
+  // ending backslash it keeps testing up to the first other character, which
+  // the walk then reads as usual: it may start the next escape or close the
+  // string.
   void multiLineBasic(char32_t c) {
     if (c != U'\\') return closeMultiLine(U"\"\"\"");
     ++at_;
-    if (at_ < text_.size() && !isBlank(text_[at_])) return escaped();
-    while (at_ < text_.size() && isBlank(text_[at_])) ++at_;
-    escaped();
-  }
-
-  void escaped() {
-    if (at_ == text_.size()) return;
-    if (text_[at_] >= 0x80) {
-      unsafe_ = "the character " + codePointName(text_[at_]) +
-                " after a backslash in a multi-line string must be written as an escape (\\u or \\U)";
+    if (at_ < text_.size() && !isBlank(text_[at_])) {
+      if (!refuseNonAsciiHere()) ++at_;
       return;
     }
-    ++at_;
+    while (at_ < text_.size() && isBlank(text_[at_])) ++at_;
+    refuseNonAsciiHere();
+  }
+
+  bool refuseNonAsciiHere() {
+    if (at_ == text_.size() || text_[at_] < 0x80) return false;
+    unsafe_ = "the character " + codePointName(text_[at_]) +
+              " after a backslash in a multi-line string must be written as an escape (\\u or \\U)";
+    return true;
   }
 
   void leaveAt(bool end) {

@@ -76,6 +76,11 @@ const RefusalCase kRefusalCases[] = {
     {"text not UTF-8", "service.name = 'S'\napp.main_class = 'M\xff'\n", 2, "app.toml:2:20: the text is not valid UTF-8"},
     {"non-ASCII after a line-ending backslash", "service.name = \"\"\"\\\n  \u00a7\"\"\"\napp.main_class = 'M'\n", 2,
      "the character U+00A7 after a backslash in a multi-line string must be written as an escape"},
+    {"non-ASCII after two line-ending backslashes", "service.name = \"\"\"\\\n\\\n\u00a7\"\"\"\napp.main_class = 'M'\n", 3,
+     "app.toml:3:1: the character U+00A7 after a backslash in a multi-line string must be written as an escape"},
+    {"non-ASCII after a string closed right after a line-ending backslash",
+     "service.name = \"\"\"\\\n\"\"\"\napp.main_class = 'M'\nx = 1\u00a1\n", 4,
+     "app.toml:4:6: the character U+00A1 is allowed only in strings and comments"},
     // Texts on which the TOML reader's own checks fail.
     {"brace closing an array", "service.name = 'S'\napp.main_class = 'M'\nr=[}\n", 0,
      "the TOML reader cannot read this text"},
