@@ -70,12 +70,22 @@ final class LaunchedProcess implements AutoCloseable {
     }
 
     void awaitError(String text) throws InterruptedException {
-        awaitText(error, text, "standard error");
+        awaitError(text, 1);
+    }
+
+    /** Waits until standard error holds the text the given number of times. */
+    void awaitError(String text, int times) throws InterruptedException {
+        awaitText(error, text, times, "standard error");
     }
 
     private void awaitText(ByteArrayOutputStream stream, String text, String what) throws InterruptedException {
+        awaitText(stream, text, 1, what);
+    }
+
+    private void awaitText(ByteArrayOutputStream stream, String text, int times, String what)
+            throws InterruptedException {
         final long deadline = System.currentTimeMillis() + TIMEOUT_MILLISECONDS;
-        while (!decoded(stream).contains(text)) {
+        while (occurrences(decoded(stream), text) < times) {
             if (!process.isAlive() || System.currentTimeMillis() > deadline) {
                 throw new AssertionError("no \"" + text + "\" in " + what + "; " + describe());
             }
@@ -116,6 +126,14 @@ final class LaunchedProcess implements AutoCloseable {
         if (process.isAlive()) {
             process.destroyForcibly();
         }
+    }
+
+    private static int occurrences(String in, String text) {
+        int count = 0;
+        for (int at = in.indexOf(text); at >= 0; at = in.indexOf(text, at + text.length())) {
+            count++;
+        }
+        return count;
     }
 
     private static String decoded(ByteArrayOutputStream bytes) {
