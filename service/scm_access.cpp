@@ -44,4 +44,9 @@ void printReason(DWORD error) {
   std::fflush(stderr);
 }
 
+void printFailure(std::string_view line, DWORD error) {
+  std::printf("%.*s\n", static_cast<int>(line.size()), line.data());
+  printReason(error);
+}
+
 }  // namespace runvo

@@ -3,6 +3,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "util/unique_handle.h"
 
@@ -26,5 +27,9 @@ std::optional<Registered> registeredConfig(SC_HANDLE service);
 
 // The system's reason for the failure just reported on standard output.
 void printReason(DWORD error);
+
+// A failure's line on standard output, then the system's reason for it. The
+// line is a view so that passing it sets no error before GetLastError runs.
+void printFailure(std::string_view line, DWORD error);
 
 }  // namespace runvo

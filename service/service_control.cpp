@@ -139,16 +139,12 @@ int uninstallService(const std::string& name, bool verbose) {
   stopService(name, /*verbose=*/false);
   const UniqueServiceHandle manager = openManager(SC_MANAGER_ALL_ACCESS);
   if (!manager) {
-    const DWORD error = GetLastError();
-    if (verbose) std::printf("Could not open SCManager.\n");
-    if (verbose) printReason(error);
+    if (verbose) printFailure("Could not open SCManager.", GetLastError());
     return 1;
   }
   const UniqueServiceHandle service = openService(manager, name, DELETE);
   if (!service || !DeleteService(service.get())) {
-    const DWORD error = GetLastError();
-    if (verbose) std::printf("Could not delete service.\n");
-    if (verbose) printReason(error);
+    if (verbose) printFailure("Could not delete service.", GetLastError());
     return 1;
   }
   removeEventSource(name);
@@ -199,9 +195,7 @@ int reportStartOutcome(const std::string& name, StartOutcome outcome, const SERV
       if (watch.readinessChecked) std::printf("Service '%s' is ready.\n", utf8InAnsi(name).c_str());
       return 0;
     case StartOutcome::QueryFailed: {
-      const DWORD error = GetLastError();
-      std::printf("Could not get status.\n");
-      printReason(error);
+      printFailure("Could not get status.", GetLastError());
       return 1;
     }
     case StartOutcome::StillPending:
@@ -255,9 +249,7 @@ bool waitUntilStartable(SC_HANDLE service, const std::string& name, DWORD& waite
 int startService(const std::string& name, const StartWatch& watch) {
   const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
   if (!manager) {
-    const DWORD error = GetLastError();
-    std::printf("Could not open SCManager.\n");
-    printReason(error);
+    printFailure("Could not open SCManager.", GetLastError());
     return 1;
   }
   const UniqueServiceHandle service = openService(manager, name, SERVICE_START | SERVICE_QUERY_STATUS);
@@ -300,9 +292,7 @@ enum class StopResult { NotAsked, Stopped, Failed };
 StopResult stopAndFollow(const std::string& name, bool verbose) {
   const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
   if (!manager) {
-    const DWORD error = GetLastError();
-    if (verbose) std::printf("Could not open SCManager.\n");
-    if (verbose) printReason(error);
+    if (verbose) printFailure("Could not open SCManager.", GetLastError());
     return StopResult::NotAsked;
   }
   const UniqueServiceHandle service = openService(manager, name, SERVICE_STOP | SERVICE_QUERY_STATUS);
@@ -314,8 +304,7 @@ StopResult stopAndFollow(const std::string& name, bool verbose) {
                           QueryServiceStatus(service.get(), &status) &&
                           status.dwCurrentState == SERVICE_STOP_PENDING;
     if (!stopping) {
-      if (verbose) std::printf("Could not stop service.\n");
-      if (verbose) printReason(error);
+      if (verbose) printFailure("Could not stop service.", error);
       return StopResult::NotAsked;
     }
   }
@@ -338,17 +327,13 @@ int restartService(const std::string& name, const StartWatch& watch) {
 int queryServiceStatus(const std::string& name, const ServiceLogPlaces& serviceLog) {
   const UniqueServiceHandle manager = openManager(SC_MANAGER_CONNECT);
   if (!manager) {
-    const DWORD error = GetLastError();
-    std::printf("Could not open SCManager.\n");
-    printReason(error);
+    printFailure("Could not open SCManager.", GetLastError());
     return 1;
   }
   const UniqueServiceHandle service = openService(manager, name, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS);
   SERVICE_STATUS status{};
   if (!service || !QueryServiceStatus(service.get(), &status)) {
-    const DWORD error = GetLastError();
-    std::printf("Could not get status.\n");
-    printReason(error);
+    printFailure("Could not get status.", GetLastError());
     return 1;
   }
   const bool running = status.dwCurrentState == SERVICE_RUNNING;

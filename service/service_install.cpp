@@ -333,8 +333,7 @@ std::optional<StepFailure> clearLeftOut(SC_HANDLE service, const InstallRequest&
 }
 
 int failInstall(const std::string& line, DWORD error) {
-  std::printf("%s\n", line.c_str());
-  printReason(error);
+  printFailure(line, error);
   return 1;
 }
 
