@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "util/path_rules.h"
 #include "util/text.h"
 
 #include "util/sha1.h"
@@ -92,8 +93,7 @@ FolderChoice foldersToPrepare(const std::vector<std::string>& files, std::string
       choice.passedOver.push_back({file, "it is not a full path"});
       continue;
     }
-    const std::size_t slash = file.find_last_of("\\/");
-    const std::string folder = normalFolder(file.substr(0, slash + 1));
+    const std::string folder = normalFolder(folderWithSeparator(file));
     if (sameFolder(folder, executableFolder)) {
       choice.passedOver.push_back({file, "it lies in the executable's own folder, which stays read-only to the account"});
     } else if (isRoot(folder)) {

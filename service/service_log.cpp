@@ -7,6 +7,7 @@
 #include "payload/temp_dirs.h"
 #include "service/folder_access.h"
 #include "util/filled_buffer.h"
+#include "util/path_rules.h"
 #include "util/win_text.h"
 
 namespace runvo {
@@ -54,12 +55,6 @@ LogTime localTimeOf(const FILETIME& fileTime) {
   SYSTEMTIME t{};
   if (!FileTimeToLocalFileTime(&fileTime, &local) || !FileTimeToSystemTime(&local, &t)) return localTimeNow();
   return logTimeOf(t);
-}
-
-// The folder of a path, with its separator; empty for a bare name.
-std::string folderWithSeparator(const std::string& path) {
-  const std::size_t at = path.find_last_of("\\/");
-  return at == std::string::npos ? std::string() : path.substr(0, at + 1);
 }
 }  // namespace
 
@@ -203,7 +198,7 @@ std::vector<RolledFile> listRolledFiles(const std::string& path) {
 }  // namespace
 
 void ServiceLog::removeExpiredRolledFiles(const LogTime& now) const {
-  const std::string folder = folderWithSeparator(path_);
+  const std::string folder(folderWithSeparator(path_));
   for (const std::string& name : rolledFilesToRemove(listRolledFiles(path_), settings_.keptFiles, settings_.keptDays, now)) {
     DeleteFileA((folder + name).c_str());
   }
@@ -285,7 +280,7 @@ RunFacts serviceRunFacts(const std::string& path) {
   std::string text = wholeFile(path);
   // A log that rolled over since the latest start holds that start, and the
   // restarts after it, in its newest rolled files.
-  const std::string folder = folderWithSeparator(path);
+  const std::string folder(folderWithSeparator(path));
   std::size_t read = 0;
   for (const RolledFile& rolled : newestFirst(listRolledFiles(path))) {
     if (text.find(kServiceStartMarker) != std::string::npos || read++ == kRolledFilesReadForFacts) break;

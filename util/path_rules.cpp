@@ -17,4 +17,9 @@ bool isDriveRootText(std::string_view path) {
   return rest == ":\\" || rest == ":\\." || rest == ":\\.\\.";
 }
 
+std::string_view folderWithSeparator(std::string_view path) {
+  const std::size_t at = path.find_last_of("\\/");
+  return at == std::string_view::npos ? std::string_view() : path.substr(0, at + 1);
+}
+
 }  // namespace runvo

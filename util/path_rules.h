@@ -15,6 +15,9 @@ bool isRelativePath(std::string_view path);
 // "C:\", "C:\." or "C:\.\." : a drive root, which exists without a look.
 bool isDriveRootText(std::string_view path);
 
+// The folder of a path with its last separator ('\\' or '/'); empty for a bare name.
+std::string_view folderWithSeparator(std::string_view path);
+
 // Each ';'-separated piece of the list through `absolute`; empty pieces are dropped.
 template <typename Absolute>
 std::string absolutePathList(std::string_view list, Absolute absolute) {

@@ -20,6 +20,13 @@ TEST(PathRules, DriveRootsAreKnownWithoutALook) {
   for (const char* other : {"", "C", "C:", "C:\\x", "C:\\..", "\\\\"}) EXPECT_FALSE(isDriveRootText(other)) << other;
 }
 
+TEST(PathRules, FolderWithSeparator) {
+  EXPECT_EQ(folderWithSeparator("C:\\logs\\svc.log"), "C:\\logs\\");
+  EXPECT_EQ(folderWithSeparator("C:/logs/a\\svc.log"), "C:/logs/a\\");
+  EXPECT_EQ(folderWithSeparator("C:\\logs\\"), "C:\\logs\\");
+  EXPECT_EQ(folderWithSeparator("svc.log"), "");
+}
+
 TEST(PathRules, CollapseBackslashes) {
   const std::pair<std::string, std::string> cases[] = {
       {"C:\\a\\\\b", "C:\\a\\b"},
